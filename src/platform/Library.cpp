@@ -1,0 +1,19 @@
+#include "platform/Library.h"
+
+#include <dlfcn.h>
+
+namespace platform {
+
+LibraryHandle LoadLibrary(const char* fileName) { return dlopen(fileName, RTLD_NOW | RTLD_LOCAL); }
+
+void* GetProcAddress(LibraryHandle library, const char* name) {
+    return library != nullptr ? dlsym(library, name) : nullptr;
+}
+
+void FreeLibrary(LibraryHandle library) {
+    if (library != nullptr) {
+        dlclose(library);
+    }
+}
+
+} // namespace platform
