@@ -1,0 +1,42 @@
+#include "app/SfpApp.h"
+
+#include "app/MainFrame.h"
+#include "instrument/Instrument.h"
+#include "panels/Panel.h"
+
+#include <QApplication>
+#include <QPalette>
+
+namespace {
+CSfpApp* g_app = nullptr;
+}
+
+CSfpApp* GetSfpApp() { return g_app; }
+
+CSfpApp::CSfpApp() { g_app = this; }
+
+CSfpApp::~CSfpApp() {
+    delete m_pMainWnd;
+    g_app = nullptr;
+}
+
+bool CSfpApp::Initialize() {
+    // Dialogs and forms: light grey with black text; edit fields and lists keep theirs.
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Window, QColor(192, 192, 192));
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
+    QApplication::setPalette(palette);
+
+    m_pMainWnd = new CMainFrame;
+    m_pMainWnd->StartUp();
+    return true;
+}
+
+CPanel* CSfpApp::FindPanel(const QString& name) const {
+    for (const auto& panel : m_panels) {
+        if (panel->m_strName == name) {
+            return panel.get();
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,8 @@
+#pragma once
+// The instrument used when no live mainframe could be opened: fixed answers, no failures.
+#include "instrument/Instrument.h"
+
+class CEmulatedInstrument : public CInstrument {
+public:
+    void Reset() override;
+};

@@ -1,0 +1,1 @@
+#include "panels/SFPObject.h"
