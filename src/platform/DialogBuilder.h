@@ -33,13 +33,16 @@ void BuildDialog(QWidget* dialog, const DialogTemplate& tmpl);
 
 // The control of the dialog with this id, or nullptr.
 QWidget* DlgItem(const QWidget* dialog, int id);
+// The id a control was built or placed with, or kNoId.
+int DlgCtrlId(const QWidget* control);
 template <class T> T* DlgItemAs(const QWidget* dialog, int id) {
     return qobject_cast<T*>(DlgItem(dialog, id));
 }
 
 // Puts replacement where the control with this id stands (geometry, visibility, place
 // in the stacking and tab order, id) and deletes the original. The dialog's way of
-// taking over a template control with a custom one.
+// taking over a template control with a custom one. Without such a control the
+// replacement only becomes the dialog's (hidden) child, so it is never leaked.
 void ReplaceDlgItem(QWidget* dialog, int id, QWidget* replacement);
 
 } // namespace platform
