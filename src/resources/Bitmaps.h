@@ -1,0 +1,10 @@
+#pragma once
+// The program's pictures, drawn in code in the classic 16 colours.
+#include <QIcon>
+#include <QPixmap>
+
+// The bitmap with this id (IDB_LOGO, IDB_BADGE), or a null pixmap for any other id.
+QPixmap LoadBitmap(int id);
+
+// The program's icon (IDI_APPICON) in 32 x 32 and 16 x 16 pixels.
+QIcon AppIcon();
