@@ -1,0 +1,77 @@
+// The first steps of discovery: finding the two outside libraries, and the emulated
+// instrument whenever one is missing.
+#include "app/SfpApp.h"
+#include "instrument/EmulatedInstrument.h"
+#include "platform/MessageBox.h"
+#include "resources/StringTable.h"
+
+#include <QtTest>
+
+class TestDiscovery : public QObject {
+    Q_OBJECT
+private slots:
+    void missingVisaLibrary();
+    void missingDriverLibrary();
+    void bothLibrariesFound();
+    void existingInstrumentIsKept();
+};
+
+namespace {
+constexpr const char* kMissing = "libsfp-no-such-library.so";
+
+void ExpectEmulated(const CSfpApp& app) {
+    QVERIFY(dynamic_cast<CEmulatedInstrument*>(app.m_pInstrument.get()) != nullptr);
+    QCOMPARE(app.m_statusColor, platform::Rgb(64, 64, 64));
+    QCOMPARE(app.m_instrumentName, QStringLiteral("Emulated"));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+}
+}  // namespace
+
+void TestDiscovery::missingVisaLibrary() {
+    platform::MessageBoxRecorder boxes;
+    CSfpApp app;
+    app.m_visaLibraryName = kMissing;
+    app.m_driverLibraryName = LOADABLE_B;
+    QVERIFY(app.DiscoverInstrument());
+    QCOMPARE(boxes.Boxes(), std::vector<QString>{LoadStr(IDS_NO_VISA_DLL)});
+    QCOMPARE(boxes.Boxes().front(),
+             QStringLiteral("Could not find VISA.DLL.  Coming up in emulation mode."));
+    ExpectEmulated(app);
+}
+
+void TestDiscovery::missingDriverLibrary() {
+    platform::MessageBoxRecorder boxes;
+    CSfpApp app;
+    app.m_visaLibraryName = LOADABLE_A;
+    app.m_driverLibraryName = kMissing;
+    QVERIFY(app.DiscoverInstrument());
+    QCOMPARE(boxes.Boxes(),
+             std::vector<QString>{QStringLiteral("Could not find the instrument driver dll.  SFP "
+                                                 "coming up in emulation mode.")});
+    ExpectEmulated(app);
+}
+
+void TestDiscovery::bothLibrariesFound() {
+    platform::MessageBoxRecorder boxes;
+    CSfpApp app;
+    app.m_visaLibraryName = LOADABLE_A;
+    app.m_driverLibraryName = LOADABLE_B;
+    QVERIFY(app.DiscoverInstrument());
+    QVERIFY(boxes.Boxes().empty());
+    ExpectEmulated(app);
+}
+
+void TestDiscovery::existingInstrumentIsKept() {
+    platform::MessageBoxRecorder boxes;
+    CSfpApp app;
+    app.m_visaLibraryName = kMissing;
+    app.m_pInstrument = std::make_unique<CInstrument>();
+    CInstrument* before = app.m_pInstrument.get();
+    QVERIFY(!app.DiscoverInstrument());
+    QCOMPARE(app.m_pInstrument.get(), before);
+    QVERIFY(boxes.Boxes().empty());
+    QVERIFY(app.m_instrumentName.isEmpty());
+}
+
+QTEST_MAIN(TestDiscovery)
+#include "tst_discovery.moc"
