@@ -1,12 +1,12 @@
 #include "platform/DialogBuilder.h"
 
-#include <QApplication>
+#include "resources/Bitmaps.h"
+
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -87,9 +87,8 @@ QWidget* MakeControl(const ControlTemplate& c, QWidget* parent) {
     case ControlKind::DropDown:
         return MakeCombo(c, true, parent);
     case ControlKind::Icon: {
-        // The application icon, as the program sets it on the application at start-up.
         auto* icon = new QLabel(parent);
-        icon->setPixmap(QApplication::windowIcon().pixmap(kIconSize, kIconSize));
+        icon->setPixmap(AppIcon().pixmap(kIconSize, kIconSize));
         return icon;
     }
     }
@@ -205,13 +204,17 @@ void ReplaceDlgItem(QWidget* dialog, int id, QWidget* replacement) {
     replacement->setParent(dialog);
     replacement->setProperty(kIdProperty, id);
     if (old == nullptr) {
-        return; // owned by the dialog and never shown
+        replacement->hide(); // owned by the dialog and never shown
+        return;
     }
     replacement->setGeometry(old->geometry());
     replacement->setEnabled(old->isEnabledTo(dialog));
-    replacement->stackUnder(old);
-    QWidget::setTabOrder(old, replacement);
     replacement->setVisible(!old->isHidden());
+    replacement->stackUnder(old);
+    // Qt orders only focusable widgets; the original is deleted next, so it may
+    // take focus for the moment it hands over its place.
+    old->setFocusPolicy(Qt::TabFocus);
+    QWidget::setTabOrder(old, replacement);
     delete old;
 }
 
