@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include "app/AboutDlg.h"
 #include "app/CommandIds.h"
 #include "app/MainMenu.h"
 #include "app/SfpApp.h"
@@ -197,6 +198,9 @@ void CMainFrame::OnReset() {
 
 void CMainFrame::OnHelpContents() {}
 
-void CMainFrame::OnAbout() {}
+void CMainFrame::OnAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
 
 void CMainFrame::OnExit() { close(); }

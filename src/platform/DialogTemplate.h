@@ -58,5 +58,8 @@ struct DialogTemplate {
 };
 
 constexpr int kNoId = -1;
+// The standard buttons' ids.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
 
 } // namespace platform
