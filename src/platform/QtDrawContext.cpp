@@ -198,8 +198,7 @@ void QtDrawContext::Arc(const Rect& r, Point start, Point end) {
     const int margin = std::max(m_pen.width, 1);
     const QRect device(0, 0, m_painter.device()->width(), m_painter.device()->height());
     const QRect visible = m_painter.transform().inverted().mapRect(device);
-    const QRect area =
-        n.ToQRect().adjusted(-margin, -margin, margin, margin).intersected(visible);
+    const QRect area = n.ToQRect().adjusted(-margin, -margin, margin, margin).intersected(visible);
     if (area.isEmpty()) {
         return;
     }
@@ -223,12 +222,12 @@ void QtDrawContext::FillRect(const Rect& r, ColorRef color) {
 }
 
 TextMetrics QtDrawContext::GetTextMetrics() const {
-    const QFontMetrics fm(m_painter.font());
+    const QFontMetrics fm = m_painter.fontMetrics();
     return {fm.height(), fm.maxWidth()};
 }
 
 Size QtDrawContext::GetTextExtent(const QString& text) const {
-    const QFontMetrics fm(m_painter.font());
+    const QFontMetrics fm = m_painter.fontMetrics();
     return {fm.horizontalAdvance(text), fm.height()};
 }
 
@@ -242,7 +241,7 @@ void QtDrawContext::TextOut(int x, int y, const QString& text, const Rect& clip)
     if (text.isEmpty() || clip.Width() <= 0 || clip.Height() <= 0) {
         return;
     }
-    const QFontMetrics fm(m_painter.font());
+    const QFontMetrics fm = m_painter.fontMetrics();
     const QRect clipRect = clip.ToQRect();
     FillTextBackground(QRect(x, y, fm.horizontalAdvance(text), fm.height()), clipRect);
     m_painter.save();
@@ -253,7 +252,7 @@ void QtDrawContext::TextOut(int x, int y, const QString& text, const Rect& clip)
 }
 
 void QtDrawContext::DrawText(const QString& text, const Rect& r, TextAlign align) {
-    const int width = QFontMetrics(m_painter.font()).horizontalAdvance(text);
+    const int width = m_painter.fontMetrics().horizontalAdvance(text);
     int x = r.left;
     if (align == TextAlign::Center) {
         x += (r.Width() - width) / 2;
