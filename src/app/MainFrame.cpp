@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/CommandIds.h"
+#include "app/HelpWindow.h"
 #include "app/MainMenu.h"
 #include "app/SfpApp.h"
 #include "histogram/Pan1Obj.h"
@@ -196,7 +197,14 @@ void CMainFrame::OnReset() {
     }
 }
 
-void CMainFrame::OnHelpContents() {}
+void CMainFrame::OnHelpContents() {
+    auto* help = qobject_cast<CHelpWindow*>(m_helpWindow.data());
+    if (help == nullptr) {
+        help = new CHelpWindow;
+        m_helpWindow = help;
+    }
+    help->ShowContents();
+}
 
 void CMainFrame::OnAbout() {
     CAboutDlg about(this);
