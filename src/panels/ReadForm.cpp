@@ -128,7 +128,8 @@ const char* DecimalNumberEnd(const char* s) {
 
 // atof's reading of text: leading white space skipped, the longest decimal number that
 // follows converted, 0.0 without one. Only that number is handed to strtod, in the C
-// locale, so neither hexadecimal or "inf" texts nor the operator's decimal comma count.
+// locale: hexadecimal and "inf" texts read as 0, and the operator's locale cannot make
+// the decimal point a comma.
 double AtoF(const QString& text) {
     const QByteArray bytes = text.toLatin1();
     const char* s = bytes.constData();
