@@ -1,0 +1,50 @@
+#include "driver/DriverIo.h"
+
+#include "driver/ksm7720.h"
+
+ViStatus CDriverIo::Command(ViSession vi, const std::string& command) {
+    std::string reply;
+    ViStatus status = Query(vi, command + ";*OPC?", reply);
+    if (status < VI_SUCCESS)
+        return status;
+    return reply == "1" ? VI_SUCCESS : VI_ERROR_INV_RESPONSE;
+}
+
+ViStatus CDriverIo::Query(ViSession vi, const std::string& query, std::string& reply) {
+    ViStatus status = Send(vi, query);
+    if (status < VI_SUCCESS)
+        return status;
+    status = ReadLine(vi, reply);
+    if (status < VI_SUCCESS)
+        viClear(vi); // a late or unread reply must not answer the next query
+    return status;
+}
+
+ViStatus CDriverIo::Send(ViSession vi, const std::string& line) {
+    std::string message = line + "\n";
+    ViUInt32 written = 0;
+    ViStatus status = viWrite(vi, reinterpret_cast<ViConstBuf>(message.data()),
+                              static_cast<ViUInt32>(message.size()), &written);
+    if (status < VI_SUCCESS)
+        return status;
+    return written == message.size() ? VI_SUCCESS : VI_ERROR_IO;
+}
+
+ViStatus CDriverIo::ReadLine(ViSession vi, std::string& reply) {
+    reply.clear();
+    ViByte chunk[1024];
+    for (;;) {
+        ViUInt32 count = 0;
+        ViStatus status = viRead(vi, chunk, sizeof chunk, &count);
+        if (status < VI_SUCCESS)
+            return status;
+        reply.append(reinterpret_cast<const char*>(chunk), count);
+        if (reply.size() > kMaxReply)
+            return VI_ERROR_INV_RESPONSE;
+        if (status != VI_SUCCESS_MAX_CNT)
+            break;
+    }
+    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r'))
+        reply.pop_back();
+    return VI_SUCCESS;
+}

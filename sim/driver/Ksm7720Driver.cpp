@@ -1,0 +1,246 @@
+// The driver's entry points. Each operation is SCPI sent to the mainframe through VISA; the
+// driver checks its arguments before anything is sent and never writes past the caller's
+// buffers.
+
+#include "driver/DriverIo.h"
+#include "driver/ReplyParser.h"
+#include "driver/ksm7720.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kDefaultTimeoutMs = 5000;
+constexpr size_t kMaxDisplayMessage = 1024;
+const char kIdentityPrefix[] = "KORVALD-SYSTEMS,M772";
+
+void CopyMessage(ViChar* dest, const std::string& text) {
+    size_t n = std::min(text.size(), size_t{KSM7720_MESSAGE_LEN - 1});
+    std::memcpy(dest, text.data(), n);
+    dest[n] = '\0';
+}
+
+const char* DriverStatusText(ViStatus status) {
+    switch (status) {
+    case VI_ERROR_PARAMETER1:
+        return "Parameter 1 out of range.";
+    case VI_ERROR_PARAMETER2:
+        return "Parameter 2 out of range.";
+    case VI_ERROR_PARAMETER3:
+        return "Parameter 3 out of range.";
+    case VI_ERROR_PARAMETER4:
+        return "Parameter 4 out of range.";
+    case VI_ERROR_FAIL_ID_QUERY:
+        return "Instrument identification query failed.";
+    case VI_ERROR_INV_RESPONSE:
+        return "Instrument returned an invalid response.";
+    default:
+        return nullptr;
+    }
+}
+
+// Opens the instrument, checks its identity and resets it, as asked.
+ViStatus OpenInstrument(ViSession rm, ViRsrc name, bool idQuery, bool reset, ViSession& vi) {
+    ViStatus status = viOpen(rm, name, VI_NULL, VI_NULL, &vi);
+    if (status < VI_SUCCESS)
+        return status;
+    viSetAttribute(vi, VI_ATTR_TMO_VALUE, kDefaultTimeoutMs);
+    if (idQuery) {
+        std::string idn;
+        status = CDriverIo::Query(vi, "*IDN?", idn);
+        if (status < VI_SUCCESS)
+            return status;
+        if (idn.compare(0, sizeof kIdentityPrefix - 1, kIdentityPrefix) != 0)
+            return VI_ERROR_FAIL_ID_QUERY;
+    }
+    return reset ? CDriverIo::Command(vi, "*RST") : VI_SUCCESS;
+}
+
+bool Printable(const char* text) {
+    for (; *text; ++text) {
+        unsigned char c = static_cast<unsigned char>(*text);
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+std::string Quote(const char* text) {
+    std::string out = "\"";
+    for (; *text; ++text) {
+        out.push_back(*text);
+        if (*text == '"')
+            out.push_back('"');
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+extern "C" {
+
+ViStatus ksm7720_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, ViSession* vi) {
+    if (!vi)
+        return VI_ERROR_PARAMETER4;
+    *vi = VI_NULL;
+    if (!resourceName)
+        return VI_ERROR_PARAMETER1;
+    if (idQuery > VI_TRUE)
+        return VI_ERROR_PARAMETER2;
+    if (reset > VI_TRUE)
+        return VI_ERROR_PARAMETER3;
+    ViSession rm = VI_NULL;
+    ViStatus status = viOpenDefaultRM(&rm);
+    if (status < VI_SUCCESS)
+        return status;
+    ViSession instr = VI_NULL;
+    status = OpenInstrument(rm, resourceName, idQuery, reset, instr);
+    if (status < VI_SUCCESS) {
+        viClose(rm); // closes the instrument session too
+        return status;
+    }
+    *vi = instr;
+    return VI_SUCCESS;
+}
+
+ViStatus ksm7720_timeOut(ViSession vi, ViInt32 timeoutMs) {
+    if (timeoutMs < 0)
+        return VI_ERROR_PARAMETER2;
+    return viSetAttribute(vi, VI_ATTR_TMO_VALUE, static_cast<ViAttrState>(timeoutMs));
+}
+
+ViStatus ksm7720_self_test(ViSession vi, ViInt16* result, ViChar message[256]) {
+    if (!result)
+        return VI_ERROR_PARAMETER2;
+    if (!message)
+        return VI_ERROR_PARAMETER3;
+    CopyMessage(message, "");
+    std::string reply, text;
+    ViStatus status = CDriverIo::Query(vi, "DIAG:TEST?", reply);
+    if (status < VI_SUCCESS)
+        return status;
+    int32_t code = 0;
+    if (!CReplyParser::NumberAndText(reply, code, text))
+        return VI_ERROR_INV_RESPONSE;
+    *result = static_cast<ViInt16>(std::clamp<int32_t>(code, INT16_MIN, INT16_MAX));
+    CopyMessage(message, text);
+    return VI_SUCCESS;
+}
+
+ViStatus ksm7720_reset(ViSession vi) {
+    return CDriverIo::Command(vi, "*RST");
+}
+
+ViStatus ksm7720_error_query(ViSession vi, ViInt32* errorCode, ViChar message[256]) {
+    if (!errorCode)
+        return VI_ERROR_PARAMETER2;
+    if (!message)
+        return VI_ERROR_PARAMETER3;
+    CopyMessage(message, "");
+    std::string reply, text;
+    ViStatus status = CDriverIo::Query(vi, "SYST:ERR?", reply);
+    if (status < VI_SUCCESS)
+        return status;
+    int32_t code = 0;
+    if (!CReplyParser::NumberAndText(reply, code, text))
+        return VI_ERROR_INV_RESPONSE;
+    *errorCode = code;
+    CopyMessage(message, text);
+    return VI_SUCCESS;
+}
+
+ViStatus ksm7720_error_message(ViSession vi, ViStatus status, ViChar message[256]) {
+    if (!message)
+        return VI_ERROR_PARAMETER3;
+    if (const char* text = DriverStatusText(status)) {
+        CopyMessage(message, text);
+        return VI_SUCCESS;
+    }
+    char text[VI_FIND_BUFLEN];
+    ViStatus result = viStatusDesc(vi, status, text);
+    text[VI_FIND_BUFLEN - 1] = '\0';
+    CopyMessage(message, result < VI_SUCCESS ? "Unknown status." : text);
+    return result < VI_SUCCESS ? VI_WARN_UNKNOWN_STATUS : result;
+}
+
+ViStatus ksm7720_getHistogram_Q(ViSession vi, ViInt16 code, ViInt16 part, ViInt32 values[10]) {
+    if (!values)
+        return VI_ERROR_PARAMETER4;
+    std::string reply;
+    ViStatus status = CDriverIo::Query(
+        vi, "HIST:DATA? " + std::to_string(code) + "," + std::to_string(part), reply);
+    if (status < VI_SUCCESS)
+        return status;
+    int32_t parsed[10];
+    if (!CReplyParser::Integers(reply, parsed, 10))
+        return VI_ERROR_INV_RESPONSE;
+    std::copy(parsed, parsed + 10, values);
+    return VI_SUCCESS;
+}
+
+ViStatus ksm7720_resetHistory(ViSession vi, ViInt16 code) {
+    return CDriverIo::Command(vi, "HIST:RES " + std::to_string(code));
+}
+
+ViStatus ksm7720_setAttribute(ViSession vi, ViInt32 attribute, ViInt32 value) {
+    if (attribute != KSM7720_ATTR_TIME_UNIT)
+        return VI_ERROR_PARAMETER2;
+    return CDriverIo::Command(vi, "HIST:TUN " + std::to_string(value));
+}
+
+ViStatus ksm7720_getAttribute_Q(ViSession vi, ViInt32 attribute, ViInt32* value) {
+    if (attribute != KSM7720_ATTR_TIME_UNIT)
+        return VI_ERROR_PARAMETER2;
+    if (!value)
+        return VI_ERROR_PARAMETER3;
+    std::string reply;
+    ViStatus status = CDriverIo::Query(vi, "HIST:TUN?", reply);
+    if (status < VI_SUCCESS)
+        return status;
+    int32_t unit = 0;
+    if (!CReplyParser::Integers(reply, &unit, 1))
+        return VI_ERROR_INV_RESPONSE;
+    *value = unit;
+    return VI_SUCCESS;
+}
+
+ViStatus ksm7720_getLevel_Q(ViSession vi, ViInt16 code, ViInt16 which, ViReal64 levels[3]) {
+    if (!levels)
+        return VI_ERROR_PARAMETER4;
+    std::string reply;
+    ViStatus status = CDriverIo::Query(
+        vi, "MEAS:LEV? " + std::to_string(code) + "," + std::to_string(which), reply);
+    if (status < VI_SUCCESS)
+        return status;
+    double parsed[3] = {0.0, 0.0, 0.0};
+    int count = 0;
+    if (!CReplyParser::Reals(reply, parsed, 3, count))
+        return VI_ERROR_INV_RESPONSE;
+    std::copy(parsed, parsed + 3, levels);
+    return VI_SUCCESS;
+}
+
+ViStatus ksm7720_setLimit(ViSession vi, ViInt16 code, ViReal64 limit) {
+    if (!std::isfinite(limit))
+        return VI_ERROR_PARAMETER3;
+    return CDriverIo::Command(vi, "LIM " + std::to_string(code) + "," +
+                                      CReplyParser::FormatReal(limit));
+}
+
+ViStatus ksm7720_NVMem(ViSession vi, ViInt16 operation) {
+    if (operation != KSM7720_NVMEM_SAVE)
+        return VI_ERROR_PARAMETER2;
+    return CDriverIo::Command(vi, "SYST:NVM:SAVE");
+}
+
+ViStatus ksm7720_setMessage(ViSession vi, ViString message) {
+    if (!message || strnlen(message, kMaxDisplayMessage + 1) > kMaxDisplayMessage ||
+        !Printable(message))
+        return VI_ERROR_PARAMETER2;
+    return CDriverIo::Command(vi, "DISP:TEXT " + Quote(message));
+}
+
+} // extern "C"

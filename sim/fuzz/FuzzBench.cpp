@@ -1,0 +1,7 @@
+// libFuzzer entry point; built by scripts/fuzz.sh.
+#include "fuzz/FuzzTargets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzBench(data, size);
+    return 0;
+}

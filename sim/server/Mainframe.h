@@ -1,0 +1,70 @@
+#pragma once
+
+#include "common/BenchFile.h"
+#include "server/Catalogue.h"
+#include "server/History.h"
+#include "server/NvSettings.h"
+#include "server/SignalModel.h"
+#include "server/SimInstrument.h"
+
+#include <array>
+#include <string>
+
+// The simulated mainframe: present values, ten-bin histories in the chosen time unit,
+// limits that put entries in the error queue, the history queue of limit excursions,
+// non-volatile settings kept in a state file, the display text and the self test.
+class CMainframe : public CSimInstrument {
+public:
+    static constexpr size_t kDisplayWidth = 40;
+    static constexpr size_t kHistoryQueueDepth = 100;
+
+    // `statePath` empty: the saved settings live only as long as the process.
+    CMainframe(CSimClock& clock, const BenchInstrument& config, std::string statePath);
+
+protected:
+    bool ExecuteCommand(const ScpiCommand& cmd, std::string& reply, bool& replied) override;
+    std::string Identity() const override;
+    void Reset() override;
+    int SelfTest(std::string& text) override;
+
+private:
+    using Handler = void (CMainframe::*)(const ScpiCommand&, std::string&);
+    struct Command {
+        const char* pattern;
+        bool query;
+        Handler handler;
+    };
+    static const Command kCommands[];
+
+    void Measure(const ScpiCommand& cmd, std::string& reply);
+    void HistogramData(const ScpiCommand& cmd, std::string& reply);
+    void HistogramReset(const ScpiCommand& cmd, std::string& reply);
+    void HistoryQueueCount(const ScpiCommand& cmd, std::string& reply);
+    void SetTimeUnit(const ScpiCommand& cmd, std::string& reply);
+    void GetTimeUnit(const ScpiCommand& cmd, std::string& reply);
+    void SetLimit(const ScpiCommand& cmd, std::string& reply);
+    void GetLimit(const ScpiCommand& cmd, std::string& reply);
+    void SaveSettings(const ScpiCommand& cmd, std::string& reply);
+    void SetDisplay(const ScpiCommand& cmd, std::string& reply);
+    void GetDisplay(const ScpiCommand& cmd, std::string& reply);
+    void Diagnose(const ScpiCommand& cmd, std::string& reply);
+
+    // Reads an object code parameter; queues -222 for a code that names no object.
+    bool ObjectArg(const ScpiCommand& cmd, size_t i, long& code);
+    // Brings every history up to the present simulated time.
+    void Accumulate();
+    // True when a value of the reading lies beyond the limit (in magnitude).
+    bool BeyondLimit(int code, const double* values, int count) const;
+    void CheckLimit(int code, const double* values, int count);
+    double UnitSeconds() const;
+
+    CSignalModel m_model;
+    std::string m_serial;
+    std::string m_statePath;
+    std::array<CHistory, CCatalogue::kObjectCodes> m_histories;
+    CNvSettings m_settings;
+    CNvSettings m_saved;
+    std::string m_display;
+    size_t m_historyQueue = 0;
+    double m_lastAccumulated;
+};

@@ -1,0 +1,117 @@
+// ksm7720-sim: serves the instruments of a bench file on the loopback interface.
+//
+//   ksm7720-sim --bench FILE [--resolved FILE] [--state-dir DIR] [--speed FACTOR]
+//
+// Once every port is bound it writes the resolved bench (the bench with the ports it got)
+// and prints one line that starts with "ksm7720-sim: listening".
+
+#include "common/BenchFile.h"
+#include "server/Device.h"
+#include "server/Mainframe.h"
+#include "server/SimServer.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) {
+    g_stop = 1;
+}
+
+struct Options {
+    std::string bench;
+    std::string resolved;
+    std::string stateDir;
+    double speed = 1.0;
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: ksm7720-sim --bench FILE [--resolved FILE] [--state-dir DIR] "
+                         "[--speed FACTOR]\n");
+    return 2;
+}
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string key = argv[i];
+        std::string value = argv[i + 1];
+        if (key == "--bench")
+            o.bench = value;
+        else if (key == "--resolved")
+            o.resolved = value;
+        else if (key == "--state-dir")
+            o.stateDir = value;
+        else if (key == "--speed")
+            o.speed = std::strtod(value.c_str(), nullptr);
+        else
+            return false;
+    }
+    if (o.resolved.empty())
+        o.resolved = "/tmp/ksm7720-sim-" + std::to_string(::getpid()) + ".bench";
+    return argc % 2 == 1 && !o.bench.empty() && o.speed >= 0 && o.speed <= 1e7;
+}
+
+std::unique_ptr<CSimInstrument> MakeInstrument(CSimClock& clock, const BenchInstrument& config,
+                                               const Options& o) {
+    if (config.kind != BenchInstrument::Kind::Mainframe)
+        return std::make_unique<CDevice>(clock, config);
+    std::string state = o.stateDir.empty() ? "" : o.stateDir + "/" + config.name + ".state";
+    return std::make_unique<CMainframe>(clock, config, state);
+}
+
+// Writes through a temporary file so a reader never sees half a bench.
+bool WriteAtomically(const std::string& path, const std::string& text) {
+    std::string temp = path + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        if (!(out << text).flush())
+            return false;
+    }
+    return std::rename(temp.c_str(), path.c_str()) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!ParseOptions(argc, argv, o))
+        return Usage();
+    std::string error;
+    std::optional<CBenchFile> bench = CBenchFile::Load(o.bench, error);
+    if (!bench) {
+        std::fprintf(stderr, "ksm7720-sim: %s: %s\n", o.bench.c_str(), error.c_str());
+        return 1;
+    }
+    CSimClock clock(o.speed);
+    CSimServer server;
+    std::string ports;
+    for (BenchInstrument& inst : bench->instruments) {
+        inst.port = server.Listen(MakeInstrument(clock, inst, o), inst.port, error);
+        if (inst.port == 0) {
+            std::fprintf(stderr, "ksm7720-sim: %s: %s\n", inst.name.c_str(), error.c_str());
+            return 1;
+        }
+        ports += " " + inst.name + "=" + std::to_string(inst.port);
+    }
+    if (!WriteAtomically(o.resolved, bench->Write())) {
+        std::fprintf(stderr, "ksm7720-sim: cannot write %s\n", o.resolved.c_str());
+        return 1;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::printf("ksm7720-sim: listening on 127.0.0.1%s KSM7720_BENCH=%s\n", ports.c_str(),
+                o.resolved.c_str());
+    std::fflush(stdout);
+    server.Run(g_stop);
+    std::remove(o.resolved.c_str());
+    return 0;
+}

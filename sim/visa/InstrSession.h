@@ -1,0 +1,63 @@
+#pragma once
+
+#include "common/BenchFile.h"
+#include "common/ResourceName.h"
+#include "visa/visa.h"
+
+#include <chrono>
+#include <mutex>
+#include <string>
+
+// One open INSTR session: a TCP connection to the simulated instrument that answers the
+// resource, with the session's attributes. A write sends the buffer and, with END enabled,
+// a newline to mark the end of the message; a read ends at a newline (or the enabled
+// termination character), when the buffer is full, or at the time-out. A link that was
+// lost fails the call that finds it with VI_ERROR_CONN_LOST; the next write connects again,
+// reading the bench file afresh so a restarted simulator is found on its new port.
+class CInstrSession {
+public:
+    static constexpr ViUInt32 kDefaultTimeout = 2000;
+
+    CInstrSession(std::string benchPath, const BenchResource& resource);
+    ~CInstrSession();
+    CInstrSession(const CInstrSession&) = delete;
+    CInstrSession& operator=(const CInstrSession&) = delete;
+
+    // Connects to the instrument; false when nothing answers there.
+    bool Connect();
+
+    ViStatus Write(ViConstBuf buf, ViUInt32 count, ViUInt32* written);
+    ViStatus Read(ViBuf buf, ViUInt32 count, ViUInt32* read);
+    // Discards every byte received and not yet read.
+    ViStatus Clear();
+    ViStatus GetAttribute(ViAttr attr, void* value);
+    ViStatus SetAttribute(ViAttr attr, ViAttrState value);
+
+    // Attributes that every session has, the resource manager's included.
+    static ViStatus GetLibraryAttribute(ViAttr attr, void* value);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    bool ConnectLocked();
+    ViStatus GetAttributeLocked(ViAttr attr, void* value) const;
+    void Disconnect();
+    bool PeerClosed() const;
+    // Waits for `events` until `deadline`; 1 ready, 0 timed out, -1 failed.
+    int Wait(short events, Clock::time_point deadline, bool forever) const;
+    Clock::time_point Deadline() const;
+    // Moves the first `n` received bytes to `buf`.
+    void Deliver(ViBuf buf, size_t n, ViUInt32* read);
+    size_t FindTerminator(size_t limit) const;
+
+    std::mutex m_mutex;
+    std::string m_benchPath;
+    BenchResource m_resource;
+    CResourceName m_name;
+    int m_fd = -1;
+    std::string m_input;
+    ViUInt32 m_timeout = kDefaultTimeout;
+    ViUInt8 m_termChar = '\n';
+    bool m_termCharEnabled = false;
+    bool m_sendEnd = true;
+};

@@ -1,0 +1,270 @@
+// The stand-in driver library through dlopen, over the stand-in VISA library, against a
+// live simulator: every entry point, its statuses, and the mainframe behind it.
+
+#include "LiveBench.h"
+
+#include <signal.h>
+
+#include <cmath>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+class LiveDriver : public LiveBench {
+protected:
+    void SetUp() override {
+        LiveBench::SetUp();
+        vi = OpenMainframe();
+        ASSERT_NE(vi, ViSession{VI_NULL});
+    }
+
+    // The oldest error-queue entry as "code text".
+    std::string NextError() {
+        ViInt32 code = -1;
+        char text[256];
+        EXPECT_EQ(lib.error_query(vi, &code, text), VI_SUCCESS);
+        return std::to_string(code) + " " + text;
+    }
+
+    long Sum(ViInt16 code) {
+        ViInt32 counts[10];
+        EXPECT_EQ(lib.getHistogram_Q(vi, code, 0, counts), VI_SUCCESS);
+        return std::accumulate(counts, counts + 10, 0L);
+    }
+
+    ViSession vi = VI_NULL;
+};
+
+TEST_F(LiveDriver, InitChecksIdentityAndResetsWhenAsked) {
+    ViSession other = 77;
+    EXPECT_EQ(lib.init(const_cast<ViRsrc>("VXI0::24::INSTR"), VI_TRUE, VI_FALSE, &other),
+              VI_SUCCESS);
+    EXPECT_EQ(lib.init(const_cast<ViRsrc>("GPIB0::9::INSTR"), VI_TRUE, VI_FALSE, &other),
+              VI_ERROR_FAIL_ID_QUERY);
+    EXPECT_EQ(other, ViSession{VI_NULL});
+    EXPECT_LT(lib.init(const_cast<ViRsrc>("VXI0::99::INSTR"), VI_FALSE, VI_FALSE, &other), 0);
+    EXPECT_LT(lib.init(const_cast<ViRsrc>(""), VI_FALSE, VI_FALSE, &other), 0);
+    EXPECT_EQ(lib.init(nullptr, VI_FALSE, VI_FALSE, &other), VI_ERROR_PARAMETER1);
+    EXPECT_EQ(lib.init(const_cast<ViRsrc>("VXI0::24::INSTR"), 0, 0, nullptr), VI_ERROR_PARAMETER4);
+
+    ASSERT_EQ(lib.setMessage(vi, const_cast<ViString>("before reset")), VI_SUCCESS);
+    ASSERT_EQ(lib.setLimit(vi, 3, 123.0), VI_SUCCESS);
+    ASSERT_EQ(lib.init(const_cast<ViRsrc>("VXI0::24::INSTR"), VI_FALSE, VI_FALSE, &other),
+              VI_SUCCESS);
+    EXPECT_EQ(Raw("DISP:TEXT?"), "\"before reset\"");
+    ASSERT_EQ(lib.init(const_cast<ViRsrc>("vxi0::24::instr"), VI_FALSE, VI_TRUE, &other),
+              VI_SUCCESS);
+    EXPECT_EQ(Raw("DISP:TEXT?"), "\"\"");
+    EXPECT_EQ(Raw("LIM? 3"), "550");
+}
+
+TEST_F(LiveDriver, ReadingsAndLimitExcursions) {
+    ViReal64 levels[3] = {-1, -1, -1};
+    ASSERT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_SUCCESS);
+    EXPECT_GT(levels[0], 200); // tenths of a degree: front < middle < rear, all warm air
+    EXPECT_LT(levels[0], levels[2]);
+    EXPECT_LT(levels[2], 550);
+    ASSERT_EQ(lib.getLevel_Q(vi, 44, 0, levels), VI_SUCCESS); // N12 voltage
+    EXPECT_NEAR(levels[0], -12000, 100);
+    EXPECT_EQ(levels[1], 0.0);
+    ASSERT_EQ(lib.getLevel_Q(vi, 50, 0, levels), VI_SUCCESS); // blower 1 fitted
+    EXPECT_NEAR(levels[0], 2800, 150);
+    ASSERT_EQ(lib.getLevel_Q(vi, 52, 0, levels), VI_SUCCESS); // blower 3 not fitted
+    EXPECT_EQ(levels[0], 0.0);
+    EXPECT_EQ(NextError(), "0 No error");
+
+    ASSERT_EQ(lib.setLimit(vi, 3, 100.0), VI_SUCCESS);
+    ASSERT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_SUCCESS);
+    EXPECT_EQ(NextError().rfind("201 Limit exceeded; TEMP OUT3 reads ", 0), 0u);
+    EXPECT_EQ(NextError(), "0 No error");
+    EXPECT_EQ(Raw("HIST:QUE:COUN?"), "1");
+    EXPECT_EQ(lib.setLimit(vi, 3, NAN), VI_ERROR_PARAMETER3);
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, nullptr), VI_ERROR_PARAMETER4);
+}
+
+TEST_F(LiveDriver, CodesThatNameNothingAreOutOfRange) {
+    ViReal64 levels[3];
+    ViInt32 counts[10];
+    for (ViInt16 code : {34, 49, 53, 55, 1000, -1}) {
+        EXPECT_EQ(lib.getLevel_Q(vi, code, 0, levels), VI_SUCCESS);
+        EXPECT_EQ(NextError(), "-222 Data out of range") << code;
+        EXPECT_EQ(lib.getHistogram_Q(vi, code, 0, counts), VI_SUCCESS);
+        EXPECT_EQ(NextError(), "-222 Data out of range") << code;
+    }
+    for (ViInt16 code : {34, 49, 55, 1000}) {
+        EXPECT_EQ(lib.resetHistory(vi, code), VI_SUCCESS);
+        EXPECT_EQ(NextError(), "-222 Data out of range") << code;
+    }
+    for (ViInt16 code : {0, 52, 53, 54})
+        EXPECT_EQ(lib.resetHistory(vi, code), VI_SUCCESS);
+    EXPECT_EQ(lib.getHistogram_Q(vi, 42, 3, counts), VI_SUCCESS);
+    EXPECT_EQ(NextError(), "-222 Data out of range");
+    EXPECT_EQ(NextError(), "0 No error");
+}
+
+TEST_F(LiveDriver, ErrorQueueIsFifoAndOverflows) {
+    Raw("SIM:ERR 3");
+    EXPECT_EQ(NextError(), "-300 Device-specific error; injected fault 1 of 3");
+    EXPECT_EQ(NextError(), "-300 Device-specific error; injected fault 2 of 3");
+    EXPECT_EQ(NextError(), "-300 Device-specific error; injected fault 3 of 3");
+    EXPECT_EQ(NextError(), "0 No error");
+
+    Raw("SIM:ERR 40");
+    for (int i = 1; i < 30; ++i)
+        EXPECT_EQ(NextError(),
+                  "-300 Device-specific error; injected fault " + std::to_string(i) + " of 40");
+    EXPECT_EQ(NextError(), "-350 Queue overflow");
+    EXPECT_EQ(NextError(), "0 No error");
+}
+
+TEST_F(LiveDriver, HistogramsCountTimeInTheChosenUnit) {
+    ViInt32 value = 0;
+    ASSERT_EQ(lib.setAttribute(vi, 2, 19), VI_SUCCESS);
+    ASSERT_EQ(lib.getAttribute_Q(vi, 2, &value), VI_SUCCESS);
+    EXPECT_EQ(value, 19);
+    Raw("SIM:ADV 600");
+    long seconds = Sum(42);
+    EXPECT_GE(seconds, 590);
+    EXPECT_LE(seconds, 600);
+    ASSERT_EQ(lib.setAttribute(vi, 2, 18), VI_SUCCESS);
+    EXPECT_GE(Sum(42), 5);
+    EXPECT_LE(Sum(42), 10);
+
+    ViInt32 low[10], high[10];
+    ASSERT_EQ(lib.getHistogram_Q(vi, 42, 1, low), VI_SUCCESS);
+    ASSERT_EQ(lib.getHistogram_Q(vi, 42, 2, high), VI_SUCCESS);
+    for (int k = 0; k < 10; ++k) {
+        EXPECT_LT(low[k], high[k]);
+        EXPECT_LE(low[k], 5000 + 100);
+        if (k) {
+            EXPECT_EQ(low[k], high[k - 1] + 1);
+        }
+    }
+
+    ASSERT_EQ(lib.setAttribute(vi, 2, 19), VI_SUCCESS);
+    ASSERT_EQ(lib.resetHistory(vi, 42), VI_SUCCESS);
+    EXPECT_EQ(Sum(42), 0);
+    EXPECT_GT(Sum(43), 0);
+    ASSERT_EQ(lib.resetHistory(vi, 54), VI_SUCCESS);
+    EXPECT_EQ(Sum(43), 0);
+
+    EXPECT_EQ(lib.setAttribute(vi, 2, 20), VI_SUCCESS);
+    EXPECT_EQ(NextError(), "-222 Data out of range");
+    EXPECT_EQ(lib.setAttribute(vi, 3, 17), VI_ERROR_PARAMETER2);
+    EXPECT_EQ(lib.getAttribute_Q(vi, 2, nullptr), VI_ERROR_PARAMETER3);
+}
+
+TEST_F(LiveDriver, SelfTestDisplayAndNonVolatileMemory) {
+    ViInt16 result = -1;
+    char text[256];
+    ASSERT_EQ(lib.self_test(vi, &result, text), VI_SUCCESS);
+    EXPECT_EQ(result, 0);
+    EXPECT_STREQ(text, "Self test passed");
+    ASSERT_EQ(lib.setLimit(vi, 42, 10.0), VI_SUCCESS);
+    ASSERT_EQ(lib.self_test(vi, &result, text), VI_SUCCESS);
+    EXPECT_EQ(result, 1);
+    EXPECT_STREQ(text, "Self test failed: 1 readings beyond their limits, first VOLT P5");
+    ASSERT_EQ(lib.reset(vi), VI_SUCCESS);
+
+    ASSERT_EQ(lib.setMessage(vi, const_cast<ViString>("He said \"hi\"; ok")), VI_SUCCESS);
+    EXPECT_EQ(Raw("DISP:TEXT?"), "\"He said \"\"hi\"\"; ok\"");
+    std::string tooLong(41, 'x');
+    EXPECT_EQ(lib.setMessage(vi, tooLong.data()), VI_SUCCESS);
+    EXPECT_EQ(NextError(), "-223 Too much data; the display shows 40 characters");
+    EXPECT_EQ(lib.setMessage(vi, const_cast<ViString>("two\nlines")), VI_ERROR_PARAMETER2);
+    EXPECT_EQ(lib.setMessage(vi, nullptr), VI_ERROR_PARAMETER2);
+    EXPECT_EQ(lib.NVMem(vi, 2), VI_ERROR_PARAMETER2);
+    EXPECT_EQ(lib.NVMem(vi, 1), VI_SUCCESS);
+}
+
+TEST_F(LiveDriver, SettingsSurviveARestartAndResetRestoresThem) {
+    ASSERT_EQ(lib.setLimit(vi, 5, 444.5), VI_SUCCESS);
+    ASSERT_EQ(lib.setAttribute(vi, 2, 18), VI_SUCCESS);
+    ASSERT_EQ(lib.NVMem(vi, 1), VI_SUCCESS);
+    ASSERT_EQ(lib.setLimit(vi, 6, 1.0), VI_SUCCESS); // not saved
+
+    sim->Stop();
+    ASSERT_TRUE(sim->Start());
+    vi = OpenMainframe();
+    ViInt32 unit = 0;
+    ASSERT_EQ(lib.getAttribute_Q(vi, 2, &unit), VI_SUCCESS);
+    EXPECT_EQ(unit, 18);
+    EXPECT_EQ(Raw("LIM? 5"), "444.5");
+    EXPECT_EQ(Raw("LIM? 6"), "550");
+
+    ASSERT_EQ(lib.setLimit(vi, 5, 1.0), VI_SUCCESS);
+    ASSERT_EQ(lib.setAttribute(vi, 2, 19), VI_SUCCESS);
+    ASSERT_EQ(lib.reset(vi), VI_SUCCESS);
+    EXPECT_EQ(Raw("LIM? 5"), "444.5");
+    ASSERT_EQ(lib.getAttribute_Q(vi, 2, &unit), VI_SUCCESS);
+    EXPECT_EQ(unit, 18);
+}
+
+TEST_F(LiveDriver, TimeOutThenRecovery) {
+    ASSERT_EQ(lib.timeOut(vi, 200), VI_SUCCESS);
+    EXPECT_EQ(lib.timeOut(vi, -1), VI_ERROR_PARAMETER2);
+    Raw("SIM:HANG 0");
+    ViReal64 levels[3];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_ERROR_TMO);
+    double ms = MillisecondsSince(start);
+    EXPECT_GE(ms, 190);
+    EXPECT_LT(ms, 1500);
+    Raw("SIM:RES");
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_SUCCESS);
+
+    Raw("SIM:HANG 300"); // for a time: answers again by itself
+    EXPECT_EQ(lib.reset(vi), VI_ERROR_TMO);
+    ::usleep(150 * 1000);
+    EXPECT_EQ(lib.reset(vi), VI_SUCCESS);
+}
+
+TEST_F(LiveDriver, LostLinksAndFailedCommands) {
+    ViReal64 levels[3];
+    Raw("SIM:DROP");
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_ERROR_CONN_LOST);
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_SUCCESS);
+
+    Raw("SIM:FAIL 2");
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_ERROR_INV_RESPONSE);
+    EXPECT_EQ(lib.reset(vi), VI_ERROR_INV_RESPONSE);
+    EXPECT_EQ(lib.reset(vi), VI_SUCCESS);
+
+    ASSERT_EQ(lib.timeOut(vi, 200), VI_SUCCESS);
+    sim->Signal(SIGKILL);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_ERROR_CONN_LOST);
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_ERROR_CONN_LOST);
+    EXPECT_LT(MillisecondsSince(start), 1000);
+    ASSERT_TRUE(sim->Start());
+    EXPECT_EQ(lib.getLevel_Q(vi, 3, 0, levels), VI_SUCCESS);
+}
+
+TEST_F(LiveDriver, StatusTextsStayWithinTheirBuffer) {
+    const ViStatus statuses[] = {VI_ERROR_PARAMETER1, VI_ERROR_PARAMETER2,    VI_ERROR_PARAMETER3,
+                                 VI_ERROR_PARAMETER4, VI_ERROR_FAIL_ID_QUERY, VI_ERROR_INV_RESPONSE,
+                                 VI_ERROR_TMO,        VI_ERROR_CONN_LOST,     VI_ERROR_RSRC_NFOUND,
+                                 VI_ERROR_INV_SETUP,  VI_ERROR_INV_OBJECT,    VI_SUCCESS};
+    char buffer[300];
+    for (ViStatus status : statuses) {
+        std::memset(buffer, 0x55, sizeof buffer);
+        EXPECT_EQ(lib.error_message(vi, status, buffer), VI_SUCCESS) << std::hex << status;
+        EXPECT_GT(std::strlen(buffer), 5u);
+        EXPECT_LT(std::strlen(buffer), 256u);
+        EXPECT_EQ(buffer[256], 0x55);
+    }
+    EXPECT_EQ(lib.error_message(VI_NULL, 0x1234567, buffer), VI_WARN_UNKNOWN_STATUS);
+    EXPECT_EQ(lib.error_message(vi, VI_ERROR_TMO, nullptr), VI_ERROR_PARAMETER3);
+
+    // An error text longer than the buffer is cut, not overrun.
+    Raw(std::string(400, 'A')); // an undefined header, quoted in the error text
+    ViInt32 code = 0;
+    std::memset(buffer, 0x55, sizeof buffer);
+    ASSERT_EQ(lib.error_query(vi, &code, buffer), VI_SUCCESS);
+    EXPECT_EQ(code, -113);
+    EXPECT_EQ(std::strlen(buffer), 255u);
+    EXPECT_EQ(buffer[256], 0x55);
+}
+
+} // namespace

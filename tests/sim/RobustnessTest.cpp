@@ -1,0 +1,90 @@
+// The simulator against clients that misbehave, over raw sockets as any SCPI client talks.
+
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+class Robustness : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(sim.Start()) << sim.ListeningLine(); }
+    int Port() const { return sim.Port("mainframe"); }
+
+    CSimProcess sim{CSimProcess::DefaultBench()};
+};
+
+TEST_F(Robustness, SpeaksPlainScpiOverTcp) {
+    CRawClient client(Port());
+    ASSERT_TRUE(client.Connected());
+    EXPECT_EQ(client.Query("*idn?"), "KORVALD-SYSTEMS,M7720,SIM0001,A.01.00");
+    client.Send("*OPC?\r\n");
+    EXPECT_EQ(client.ReadLine(), "1");
+    EXPECT_EQ(client.Query("*OPC?;:SYST:ERR:COUN?"), "1;0");
+    CRawClient gpib(sim.Port("dmm"));
+    EXPECT_EQ(gpib.Query("*IDN?"), "ACME-INSTRUMENTS,DMM-4040,0,1.2");
+}
+
+TEST_F(Robustness, OverlongLinesAreDroppedAndReported) {
+    CRawClient client(Port());
+    ASSERT_TRUE(client.Send(std::string(200000, 'A')));
+    EXPECT_EQ(client.Query("\n*OPC?"), "1");
+    EXPECT_EQ(client.Query("SYST:ERR?"), "-363,\"Input buffer overrun\"");
+    EXPECT_EQ(client.Query("SYST:ERR?"), "0,\"No error\"");
+}
+
+TEST_F(Robustness, BinaryBytesNeverStopTheServer) {
+    std::mt19937 random(42);
+    CRawClient client(Port());
+    std::string noise;
+    for (int i = 0; i < 100000; ++i)
+        noise.push_back(static_cast<char>(random() & 0xFF));
+    ASSERT_TRUE(client.Send(noise));
+    EXPECT_EQ(client.Query("\n*CLS;*OPC?"), "1");
+    CRawClient other(Port());
+    EXPECT_EQ(other.Query("*OPC?"), "1");
+}
+
+TEST_F(Robustness, ClientsVanishingMidCommand) {
+    for (int i = 0; i < 20; ++i) {
+        CRawClient client(Port());
+        client.Send("MEAS:LEV? 3"); // no line end, then gone
+    }
+    {
+        CRawClient unread(Port());
+        for (int i = 0; i < 200; ++i)
+            unread.Send("*IDN?;*IDN?;*IDN?\n"); // replies never read
+    }
+    CRawClient client(Port());
+    EXPECT_EQ(client.Query("*OPC?"), "1");
+}
+
+TEST_F(Robustness, AHundredClientsAtOnce) {
+    std::vector<std::unique_ptr<CRawClient>> clients;
+    for (int i = 0; i < 100; ++i) {
+        clients.push_back(std::make_unique<CRawClient>(Port()));
+        ASSERT_TRUE(clients.back()->Connected());
+    }
+    for (auto& c : clients)
+        c->Send("MEAS:LEV? 42\n");
+    for (auto& c : clients) {
+        std::string reply = c->ReadLine();
+        ASSERT_FALSE(reply.empty());
+        EXPECT_NEAR(std::stod(reply), 5000, 50);
+    }
+}
+
+TEST_F(Robustness, DropClosesEveryConnection) {
+    CRawClient a(Port()), b(sim.Port("dmm"));
+    ASSERT_EQ(a.Query("*OPC?"), "1");
+    b.Send("SIM:DROP\n");
+    EXPECT_EQ(a.ReadLine(500), "");
+    EXPECT_FALSE(a.Send("*OPC?\n") && !a.ReadLine(500).empty());
+    CRawClient c(Port());
+    EXPECT_EQ(c.Query("*OPC?"), "1");
+}
+
+} // namespace
