@@ -63,7 +63,7 @@ constexpr ColorRef kBarColor = platform::Rgb(128, 0, 0);
 constexpr ColorRef kOutlineColor = platform::Rgb(0, 0, 0);
 constexpr int kBins = 10;
 
-// A sunken light-grey label in black; the form may lend it its font.
+// A label in black on bkIndex with a sunken border; fontWnd lends it its font.
 CColorLabel* NewLabel(int bkIndex, QWidget* fontWnd) {
     return new CColorLabel(GetSfpColor(bkIndex), GetSfpColor(SFPCOLOR_BLACK),
                            GetSfpColor(SFPCOLOR_SHADOW), GetSfpColor(SFPCOLOR_HIGHLIGHT), true,

@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -15,6 +14,7 @@
 
 using platform::DlgItem;
 using platform::DlgItemAs;
+using R = CHistResetDlg;
 
 namespace {
 
@@ -22,11 +22,10 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int kTimeOut = -1073807339;
 
-// Runs dialog modally; act drives it once it is up. A dialog act leaves open is rejected.
-template <class D> int Run(D& dialog, const std::function<void(D&)>& act) {
+// Runs the dialog modally while act drives it; a dialog act leaves open is rejected.
+int Run(QDialog& dialog, const std::function<void()>& act) {
     QTimer::singleShot(0, &dialog, [&dialog, act] {
-        QCOMPARE(QApplication::activeModalWidget(), &dialog);
-        act(dialog);
+        act();
         if (dialog.isVisible()) {
             dialog.reject();
         }
@@ -37,9 +36,14 @@ template <class D> int Run(D& dialog, const std::function<void(D&)>& act) {
 void Click(const QWidget* dialog, int id) {
     QTest::mouseClick(DlgItem(dialog, id), Qt::LeftButton);
 }
-
 QComboBox* Field(const QWidget* dialog, int id) {
     return DlgItemAs<QComboBox>(dialog, id);
+}
+
+void Type(const QWidget* dialog, int id, const QString& text) {
+    QLineEdit* edit = Field(dialog, id)->lineEdit();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
 }
 
 } // namespace
@@ -47,203 +51,134 @@ QComboBox* Field(const QWidget* dialog, int id) {
 class TestHistDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
-    void setupSelectsInstrumentUnit_data();
-    void setupSelectsInstrumentUnit();
-    void setupSendsChosenUnit();
-    void setupCancelSendsNothing();
-    void setupAfterFailedRead();
-    void setupFailedSendStillAccepts();
-
-    void resetOpensOnFirstEntries();
-    void resetButtonsSendKeywordAndName();
-    void resetSendsTypedAndEmptyNames();
-    void resetFailureKeepsDialogOpen();
+    void init() { m_f = std::make_unique<AppFixture>(); }
+    void cleanup() { m_f.reset(); }
+    void setupSelectsAndSendsUnit();
+    void setupFailures();
+    void resetButtons();
+    void resetTypedAndEmptyNames();
 
 private:
     std::unique_ptr<AppFixture> m_f;
-    CTestInstrument* Instrument() const { return m_f->Instrument(); }
+    QStringList& Calls() const { return m_f->Instrument()->calls; }
 };
 
-void TestHistDialogs::init() {
-    m_f = std::make_unique<AppFixture>();
-    Instrument()->calls.clear();
-}
-
-void TestHistDialogs::cleanup() {
-    m_f.reset();
-}
-
-void TestHistDialogs::setupSelectsInstrumentUnit_data() {
-    QTest::addColumn<int>("units");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("17") << 17 << "HOUR";
-    QTest::newRow("18") << 18 << "MIN";
-    QTest::newRow("19") << 19 << "SEC";
-    QTest::newRow("0, the emulated answer") << 0 << "HOUR";
-    QTest::newRow("20") << 20 << "HOUR";
-    QTest::newRow("-1") << -1 << "HOUR";
-}
-
-// The unit is read at each opening and sent back unchanged by OK; the period text
-// travels through untouched.
-void TestHistDialogs::setupSelectsInstrumentUnit() {
-    QFETCH(int, units);
-    QFETCH(QString, shown);
-    Instrument()->timeUnits = units;
-    CHistSetupDlg dialog(m_f->Frame());
-    dialog.m_strPeriod = "12 s";
-    QString selected, period;
-    const int result = Run<CHistSetupDlg>(dialog, [&](CHistSetupDlg& d) {
-        QCOMPARE(d.windowTitle(), QString("Histogram Setup"));
-        selected = Field(&d, CHistSetupDlg::IDC_UNITS)->currentText();
-        period = DlgItemAs<QLineEdit>(&d, CHistSetupDlg::IDC_PERIOD)->text();
-        Click(&d, IDOK);
-    });
-    QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(selected, shown);
-    QCOMPARE(period, QString("12 s"));
-    QCOMPARE(dialog.m_strPeriod, QString("12 s"));
-    const int sent = shown == "HOUR" ? 17 : shown == "MIN" ? 18 : 19;
-    QCOMPARE(Instrument()->calls,
-             QStringList({"GetTimeUnits()", QStringLiteral("SetTimeUnits(%1)").arg(sent)}));
-}
-
-void TestHistDialogs::setupSendsChosenUnit() {
-    CHistSetupDlg dialog(m_f->Frame());
-    Run<CHistSetupDlg>(dialog, [](CHistSetupDlg& d) {
-        QComboBox* units = Field(&d, CHistSetupDlg::IDC_UNITS);
-        units->setFocus();
-        QTest::keyClick(units, Qt::Key_Down);
-        QTest::keyClick(units, Qt::Key_Down); // HOUR -> MIN -> SEC
-        QTest::keyClick(&d, Qt::Key_Return);  // the default button, OK
-    });
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.m_nUnits, 2);
-    QCOMPARE(Instrument()->calls.last(), QString("SetTimeUnits(19)"));
-}
-
-void TestHistDialogs::setupCancelSendsNothing() {
-    for (int button : {IDCANCEL, 0}) { // Cancel, then Esc
-        Instrument()->calls.clear();
+// The unit read at opening is selected (hours for a code outside 17..19) and OK sends the
+// selection; the period text travels through untouched. Cancel and Esc send nothing.
+void TestHistDialogs::setupSelectsAndSendsUnit() {
+    const struct {
+        int read;
+        const char* shown;
+        int choose; // list position chosen before OK, -1 to keep
+        int close;
+        const char* sent;
+    } cases[] = {{18, "MIN", -1, IDOK, "SetTimeUnits(18)"},
+                 {0, "HOUR", -1, IDOK, "SetTimeUnits(17)"},
+                 {20, "HOUR", 2, IDOK, "SetTimeUnits(19)"},
+                 {19, "SEC", 0, IDCANCEL, nullptr},
+                 {17, "HOUR", 2, 0, nullptr}};
+    for (const auto& c : cases) {
+        Calls().clear();
+        m_f->Instrument()->timeUnits = c.read;
         CHistSetupDlg dialog(m_f->Frame());
-        const int result = Run<CHistSetupDlg>(dialog, [button](CHistSetupDlg& d) {
-            Field(&d, CHistSetupDlg::IDC_UNITS)->setCurrentIndex(2);
-            button != 0 ? Click(&d, button) : QTest::keyClick(&d, Qt::Key_Escape);
+        dialog.m_strPeriod = "12 s";
+        QString shown, period;
+        const int result = Run(dialog, [&] {
+            shown = Field(&dialog, CHistSetupDlg::IDC_UNITS)->currentText();
+            period = DlgItemAs<QLineEdit>(&dialog, CHistSetupDlg::IDC_PERIOD)->text();
+            if (c.choose >= 0) {
+                Field(&dialog, CHistSetupDlg::IDC_UNITS)->setCurrentIndex(c.choose);
+            }
+            c.close != 0 ? Click(&dialog, c.close) : QTest::keyClick(&dialog, Qt::Key_Escape);
         });
-        QCOMPARE(result, int(QDialog::Rejected));
-        QCOMPARE(Instrument()->calls, QStringList({"GetTimeUnits()"}));
+        QCOMPARE(shown, QString(c.shown));
+        QCOMPARE(period, QString("12 s"));
+        QStringList expected{"GetTimeUnits()"};
+        if (c.sent != nullptr) {
+            expected << c.sent;
+        }
+        QCOMPARE(Calls(), expected);
+        QCOMPARE(result, int(c.sent != nullptr ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(dialog.m_strPeriod, QString("12 s"));
     }
+    QCOMPARE(CHistSetupDlg().windowTitle(), QString("Histogram Setup"));
 }
 
-// A unit that could not be read is not guessed: nothing is selected and OK sends none.
-void TestHistDialogs::setupAfterFailedRead() {
-    Instrument()->failStatus = kTimeOut;
+// A unit that could not be read is not guessed: nothing selected, OK sends none. A unit
+// that could not be sent still ends in OK, so the panel takes the period.
+void TestHistDialogs::setupFailures() {
+    Calls().clear();
+    m_f->Instrument()->failStatus = kTimeOut;
     CHistSetupDlg dialog(m_f->Frame());
-    dialog.m_strPeriod = "5";
     int selected = 0;
-    const int result = Run<CHistSetupDlg>(dialog, [&selected](CHistSetupDlg& d) {
-        selected = Field(&d, CHistSetupDlg::IDC_UNITS)->currentIndex();
-        Click(&d, IDOK);
+    int result = Run(dialog, [&] {
+        selected = Field(&dialog, CHistSetupDlg::IDC_UNITS)->currentIndex();
+        Click(&dialog, IDOK);
     });
     QCOMPARE(result, int(QDialog::Accepted));
     QCOMPARE(selected, -1);
-    QCOMPARE(dialog.m_nUnits, -1);
-    QCOMPARE(dialog.m_strPeriod, QString("5"));
-    QCOMPARE(m_f->boxes.Boxes().size(), std::size_t(1));
-    QCOMPARE(Instrument()->calls, QStringList({"GetTimeUnits()"}));
-}
+    QCOMPARE(Calls(), QStringList({"GetTimeUnits()"}));
 
-void TestHistDialogs::setupFailedSendStillAccepts() {
-    Instrument()->failStatus = kTimeOut;
-    Instrument()->failOn = "SetTimeUnits";
-    CHistSetupDlg dialog(m_f->Frame());
-    const int result = Run<CHistSetupDlg>(dialog, [](CHistSetupDlg& d) { Click(&d, IDOK); });
+    m_f->Instrument()->failStatus = kTimeOut;
+    m_f->Instrument()->failOn = "SetTimeUnits";
+    CHistSetupDlg again(m_f->Frame());
+    result = Run(again, [&again] { QTest::keyClick(&again, Qt::Key_Return); });
     QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(m_f->boxes.Boxes().size(), std::size_t(1));
+    QCOMPARE(Calls().last(), QString("SetTimeUnits(17)"));
+    QCOMPARE(m_f->boxes.Boxes(), std::vector<QString>(2, "Time Out !"));
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 }
 
-void TestHistDialogs::resetOpensOnFirstEntries() {
-    CHistResetDlg dialog(m_f->Frame());
+// Opened on the first entries; every button acts at once and the dialog stays open, a
+// rejected reset included; OK only closes.
+void TestHistDialogs::resetButtons() {
+    R dialog(m_f->Frame());
     QCOMPARE(dialog.windowTitle(), QString("HIstory Reset"));
-    QCOMPARE(Field(&dialog, CHistResetDlg::IDC_BLOWER)->currentText(), QString("BLOW1"));
-    QCOMPARE(Field(&dialog, CHistResetDlg::IDC_SUPPLY)->currentText(), QString("P5"));
-    QCOMPARE(Field(&dialog, CHistResetDlg::IDC_SLOT)->currentText(), QString("OUT0"));
-    QCOMPARE(Field(&dialog, CHistResetDlg::IDC_BLOWER)->count(), 3);
-    QCOMPARE(Field(&dialog, CHistResetDlg::IDC_SUPPLY)->count(), 7);
-    QCOMPARE(Field(&dialog, CHistResetDlg::IDC_SLOT)->count(), 27);
-    QCOMPARE(Field(&dialog, CHistResetDlg::IDC_SLOT)->itemText(26), QString("AMBIENT"));
-    QVERIFY(Field(&dialog, CHistResetDlg::IDC_SLOT)->isEditable());
-}
-
-// Every button acts at once and leaves the dialog open; OK only closes it.
-void TestHistDialogs::resetButtonsSendKeywordAndName() {
-    CHistResetDlg dialog(m_f->Frame());
-    QList<bool> openAfter;
-    const int result = Run<CHistResetDlg>(dialog, [&openAfter](CHistResetDlg& d) {
-        using D = CHistResetDlg;
-        Field(&d, D::IDC_SUPPLY)->setCurrentIndex(6);
-        Field(&d, D::IDC_SLOT)->setCurrentIndex(26);
-        for (int id : {D::IDC_RESETBLOWER, D::IDC_RESETCURRENT, D::IDC_RESETPOWER, D::IDC_RESETVOLT,
-                       D::IDC_RESETTEMP, D::IDC_RESETQUE, D::IDC_RESETALL}) {
-            Click(&d, id);
-            openAfter << d.isVisible();
+    QCOMPARE(Field(&dialog, R::IDC_SLOT)->count(), 27);
+    Calls().clear();
+    QList<bool> open;
+    const int result = Run(dialog, [&] {
+        Click(&dialog, R::IDC_RESETBLOWER);
+        Click(&dialog, R::IDC_RESETTEMP);
+        Click(&dialog, R::IDC_RESETPOWER);
+        m_f->Instrument()->failStatus = kTimeOut;
+        Click(&dialog, R::IDC_RESETVOLT);
+        open << dialog.isVisible();
+        Field(&dialog, R::IDC_SUPPLY)->setCurrentIndex(6);
+        Field(&dialog, R::IDC_SLOT)->setCurrentIndex(26);
+        for (int id : {R::IDC_RESETCURRENT, R::IDC_RESETTEMP, R::IDC_RESETQUE, R::IDC_RESETALL}) {
+            Click(&dialog, id);
+            open << dialog.isVisible();
         }
-        Click(&d, IDOK);
+        Click(&dialog, IDOK);
     });
     QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(openAfter, QList<bool>(7, true));
-    QCOMPARE(Instrument()->calls,
-             QStringList({"ResetHistory(BLOWER,BLOW1)", "ResetHistory(CURRENT,N2)",
-                          "ResetHistory(POWER,N2)", "ResetHistory(VOLT,N2)",
-                          "ResetHistory(TEMP,AMBIENT)", "ResetHistory(Q,)", "ResetHistory(ALL,)"}));
-}
-
-void TestHistDialogs::resetSendsTypedAndEmptyNames() {
-    CHistResetDlg dialog(m_f->Frame());
-    Run<CHistResetDlg>(dialog, [](CHistResetDlg& d) {
-        QComboBox* blower = Field(&d, CHistResetDlg::IDC_BLOWER);
-        blower->lineEdit()->selectAll();
-        QTest::keyClicks(blower->lineEdit(), "BLOW3");
-        Click(&d, CHistResetDlg::IDC_RESETBLOWER);
-        // Typing a prefix sends the prefix, not the entry it begins.
-        blower->lineEdit()->selectAll();
-        QTest::keyClicks(blower->lineEdit(), "BLOW");
-        Click(&d, CHistResetDlg::IDC_RESETBLOWER);
-        blower->setCurrentIndex(2); // the empty third entry
-        Click(&d, CHistResetDlg::IDC_RESETBLOWER);
-        // The queue and everything go without a name whatever the fields show.
-        QComboBox* slot = Field(&d, CHistResetDlg::IDC_SLOT);
-        slot->lineEdit()->selectAll();
-        QTest::keyClicks(slot->lineEdit(), "out 3");
-        Click(&d, CHistResetDlg::IDC_RESETQUE);
-        Click(&d, CHistResetDlg::IDC_RESETTEMP);
-        d.reject(); // the close box: no reset
-    });
-    QCOMPARE(Instrument()->calls, QStringList({"ResetHistory(BLOWER,BLOW3)",
-                                               "ResetHistory(BLOWER,BLOW)", "ResetHistory(BLOWER,)",
-                                               "ResetHistory(Q,)", "ResetHistory(TEMP,out 3)"}));
-    QCOMPARE(dialog.m_strBlower, QString());
-    QCOMPARE(dialog.m_strSlot, QString("out 3"));
-}
-
-void TestHistDialogs::resetFailureKeepsDialogOpen() {
-    Instrument()->failStatus = kTimeOut;
-    CHistResetDlg dialog(m_f->Frame());
-    bool open = false;
-    Run<CHistResetDlg>(dialog, [&open](CHistResetDlg& d) {
-        Click(&d, CHistResetDlg::IDC_RESETVOLT);
-        open = d.isVisible();
-        Click(&d, CHistResetDlg::IDC_RESETVOLT);
-        Click(&d, IDOK);
-    });
-    QVERIFY(open);
+    QCOMPARE(open, QList<bool>(5, true));
     QCOMPARE(m_f->boxes.Boxes().size(), std::size_t(1));
-    QCOMPARE(Instrument()->calls, QStringList({"ResetHistory(VOLT,P5)", "ResetHistory(VOLT,P5)"}));
-    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    QCOMPARE(Calls(), QStringList({"ResetHistory(BLOWER,BLOW1)", "ResetHistory(TEMP,OUT0)",
+                                   "ResetHistory(POWER,P5)", "ResetHistory(VOLT,P5)",
+                                   "ResetHistory(CURRENT,N2)", "ResetHistory(TEMP,AMBIENT)",
+                                   "ResetHistory(Q,)", "ResetHistory(ALL,)"}));
+}
+
+// A field's text goes as it stands: typed, a bare prefix (no completion), the empty entry.
+void TestHistDialogs::resetTypedAndEmptyNames() {
+    R dialog(m_f->Frame());
+    Calls().clear();
+    Run(dialog, [&dialog] {
+        Type(&dialog, R::IDC_BLOWER, "BLOW3");
+        Click(&dialog, R::IDC_RESETBLOWER);
+        Type(&dialog, R::IDC_BLOWER, "BLOW");
+        Click(&dialog, R::IDC_RESETBLOWER);
+        Field(&dialog, R::IDC_BLOWER)->setCurrentIndex(2);
+        Click(&dialog, R::IDC_RESETBLOWER);
+        Type(&dialog, R::IDC_SLOT, "out 3");
+        Click(&dialog, R::IDC_RESETQUE);
+        Click(&dialog, R::IDC_RESETTEMP);
+    });
+    QCOMPARE(Calls(), QStringList({"ResetHistory(BLOWER,BLOW3)", "ResetHistory(BLOWER,BLOW)",
+                                   "ResetHistory(BLOWER,)", "ResetHistory(Q,)",
+                                   "ResetHistory(TEMP,out 3)"}));
 }
 
 QTEST_MAIN(TestHistDialogs)
