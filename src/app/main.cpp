@@ -4,8 +4,13 @@
 #include <QApplication>
 #include <QStringList>
 
+#include <clocale>
+
 int main(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
+    // Numbers are read and shown as the C library does in its own locale, whatever the
+    // desktop's language: "7.5", never "7,5".
+    std::setlocale(LC_NUMERIC, "C");
     CSfpApp app;
     app.m_commandLine = QApplication::arguments().mid(1).join(QLatin1Char(' '));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -24,4 +24,5 @@ void CPanelForm::ResizeFrameToForm() {
         }
     }
     m_frame->setFixedSize(width(), height() + menuHeight);
+    show();  // at once, not on the layout's next pass
 }

@@ -110,10 +110,14 @@ void TestInstrument::errorQueueStopsWhenQueryFails() {
              (std::vector<QString>{QStringLiteral("Instrument reports error: the operation's error")}));
 }
 
-// A driver that never reports an empty queue.
+// A driver that, once armed, never reports an empty queue.
 class EndlessQueueInstrument : public CTestInstrument {
 public:
+    bool armed = false;
     const char* QueryError(int* code) override {
+        if (!armed) {
+            return CTestInstrument::QueryError(code);
+        }
         *code = -350;
         m_text = "again";
         return m_text.c_str();
@@ -122,6 +126,7 @@ public:
 
 void TestInstrument::endlessErrorQueueIsCapped() {
     AppFixture fx(std::make_unique<EndlessQueueInstrument>());
+    static_cast<EndlessQueueInstrument*>(fx.Instrument())->armed = true;
     ReportInstrumentError(INSTRUMENT_ERROR_DETECTED);
     QCOMPARE(static_cast<int>(fx.boxes.Boxes().size()), kMaxErrorBoxes);
     QVERIFY(fx.Frame()->IsTimerRunning());
