@@ -43,10 +43,10 @@ CInstrSession::~CInstrSession() {
 
 bool CInstrSession::Connect() {
     std::lock_guard lock(m_mutex);
-    return ConnectLocked();
+    return ConnectLocked(Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs));
 }
 
-bool CInstrSession::ConnectLocked() {
+bool CInstrSession::ConnectLocked(Clock::time_point deadline) {
     Disconnect();
     std::string error;
     std::optional<CBenchFile> bench = CBenchFile::Load(m_benchPath, error);
@@ -65,7 +65,6 @@ bool CInstrSession::ConnectLocked() {
     if (rc != 0 && errno == EINPROGRESS) {
         int err = 0;
         socklen_t len = sizeof err;
-        auto deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
         if (Wait(POLLOUT, deadline, false) == 1 &&
             ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0)
             rc = 0;
@@ -116,7 +115,10 @@ ViStatus CInstrSession::Write(ViConstBuf buf, ViUInt32 count, ViUInt32* written)
         *written = 0;
     if (!buf && count)
         return VI_ERROR_USER_BUF;
-    if (m_fd < 0 && !ConnectLocked())
+    auto deadline = Deadline();
+    bool forever = m_timeout == VI_TMO_INFINITE;
+    if (m_fd < 0 && !ConnectLocked(std::min(
+                        deadline, Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs))))
         return VI_ERROR_CONN_LOST;
     if (PeerClosed()) {
         Disconnect();
@@ -125,8 +127,6 @@ ViStatus CInstrSession::Write(ViConstBuf buf, ViUInt32 count, ViUInt32* written)
     std::string data(reinterpret_cast<const char*>(buf), count);
     if (m_sendEnd && (data.empty() || data.back() != '\n'))
         data.push_back('\n');
-    auto deadline = Deadline();
-    bool forever = m_timeout == VI_TMO_INFINITE;
     size_t sent = 0;
     while (sent < data.size()) {
         ssize_t n =

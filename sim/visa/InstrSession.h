@@ -39,7 +39,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    bool ConnectLocked();
+    bool ConnectLocked(Clock::time_point deadline);
     ViStatus GetAttributeLocked(ViAttr attr, void* value) const;
     void Disconnect();
     bool PeerClosed() const;

@@ -259,4 +259,30 @@ TEST_F(LiveVisa, WithoutABenchTheResourceManagerFails) {
     EXPECT_EQ(lib.OpenDefaultRM(&other), VI_ERROR_INV_SETUP);
 }
 
+TEST(LiveBenchFile, TwoMainframesKeepTheirOwnState) {
+    CSimProcess sim("instrument a mainframe serial=A1\n"
+                    "instrument b mainframe serial=B2 blowers=3\n"
+                    "resource VXI0::24 a intf=VXI manf=3372 model=2861\n"
+                    "resource GPIB-VXI0::32 b intf=GPIB-VXI manf=3372 model=2861\n");
+    ASSERT_TRUE(sim.Start()) << sim.ListeningLine();
+    ::setenv("KSM7720_BENCH", sim.ResolvedBench().c_str(), 1);
+    StandIns& lib = StandIns::Get();
+    ViSession a = VI_NULL, b = VI_NULL;
+    ASSERT_EQ(lib.init(const_cast<ViRsrc>("VXI0::24::INSTR"), VI_TRUE, VI_FALSE, &a), VI_SUCCESS);
+    ASSERT_EQ(lib.init(const_cast<ViRsrc>("GPIB-VXI0::32::INSTR"), VI_TRUE, VI_FALSE, &b),
+              VI_SUCCESS);
+    ASSERT_EQ(lib.setLimit(a, 50, 1.0), VI_SUCCESS);
+    ViReal64 levels[3];
+    ASSERT_EQ(lib.getLevel_Q(b, 52, 0, levels), VI_SUCCESS);
+    EXPECT_GT(levels[0], 2000); // b has its third blower fitted
+    ASSERT_EQ(lib.getLevel_Q(b, 50, 0, levels), VI_SUCCESS);
+    ASSERT_EQ(lib.getLevel_Q(a, 50, 0, levels), VI_SUCCESS);
+    ViInt32 code = 0;
+    char text[256];
+    ASSERT_EQ(lib.error_query(b, &code, text), VI_SUCCESS);
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(lib.error_query(a, &code, text), VI_SUCCESS);
+    EXPECT_EQ(code, 201);
+}
+
 } // namespace
