@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
 
 namespace {
 CSfpApp* g_app = nullptr;
@@ -21,7 +23,11 @@ CSfpApp::~CSfpApp() {
 }
 
 bool CSfpApp::Initialize() {
-    // Dialogs and forms: light grey with black text; edit fields and lists keep theirs.
+    // The classic 3D look the panel was drawn for, whatever the desktop's theme; then
+    // dialogs and forms in light grey with black text, edit fields and lists as they are.
+    if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {
+        QApplication::setStyle(classic);
+    }
     QPalette palette = QApplication::palette();
     palette.setColor(QPalette::Window, QColor(192, 192, 192));
     palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
