@@ -11,10 +11,10 @@
 #include <QPushButton>
 
 using platform::ControlKind;
+using platform::IDOK;
 
 namespace {
 
-constexpr int IDOK = 1;
 constexpr const char* kBlowerItems[] = {"BLOW1", "BLOW2", ""};
 constexpr const char* kSupplyItems[] = {"P5", "P12", "N12", "P24", "N24", "N5PT2", "N2"};
 constexpr const char* kSlotItems[] = {

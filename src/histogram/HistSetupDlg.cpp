@@ -12,11 +12,11 @@
 #include <QPushButton>
 
 using platform::ControlKind;
+using platform::IDCANCEL;
+using platform::IDOK;
 
 namespace {
 
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
 constexpr const char* kUnitItems[] = {"HOUR", "MIN", "SEC"};
 
 using D = CHistSetupDlg;

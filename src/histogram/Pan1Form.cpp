@@ -286,19 +286,7 @@ void CPan1Form::OnSetup() {
 }
 
 void CPan1Form::Paint(platform::DrawContext& dc) const {
-    dc.FillRect(Rect::FromQRect(rect()), GetSfpColor(SFPCOLOR_DARKGRAY));
-    Rect panel = ControlRect(this, IDC_PANELFRAME);
-    panel.Deflate(2);
-    const platform::Pen oldPen = dc.SelectPen({GetSfpColor(SFPCOLOR_HIGHLIGHT), 2});
-    dc.MoveTo(panel.left, panel.bottom);
-    dc.LineTo(panel.left, panel.top);
-    dc.LineTo(panel.right, panel.top);
-    dc.SelectPen({GetSfpColor(SFPCOLOR_SHADOW), 2});
-    dc.LineTo(panel.right, panel.bottom);
-    dc.LineTo(panel.left, panel.bottom);
-    // Filled after the bevel, over the lines' inner halves.
-    dc.FillRect(panel, GetSfpColor(SFPCOLOR_LIGHTGRAY));
-    dc.SelectPen(oldPen);
+    PaintRaisedPanel(dc, IDC_PANELFRAME);
     if (m_pHisto) {
         m_pHisto->Draw(dc);
     }

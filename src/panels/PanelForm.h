@@ -4,6 +4,7 @@
 // presses the default button (if the template has one) while Esc and Enter never close
 // the form, and the form is deleted with its window.
 #include "platform/DialogTemplate.h"
+#include "platform/DrawContext.h"
 
 #include <QDialog>
 
@@ -21,6 +22,11 @@ public:
 
     // Fits the frame's client area to this form, keeping the frame's position.
     void ResizeFrameToForm();
+
+protected:
+    // The forms' background: dark grey, with a light grey raised panel inside the
+    // rectangle of the frame control frameId.
+    void PaintRaisedPanel(platform::DrawContext& dc, int frameId) const;
 
 private:
     QMainWindow* m_frame;

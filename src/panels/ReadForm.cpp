@@ -251,19 +251,7 @@ void CReadForm::OnSend() {
 }
 
 void CReadForm::Paint(platform::DrawContext& dc) const {
-    dc.FillRect(platform::Rect::FromQRect(rect()), GetSfpColor(SFPCOLOR_DARKGRAY));
-    platform::Rect r =
-        platform::Rect::FromQRect(platform::DlgItem(this, IDC_PANEL_FRAME)->geometry());
-    r.Deflate(2);
-    const platform::Pen oldPen = dc.SelectPen({GetSfpColor(SFPCOLOR_HIGHLIGHT), 2});
-    dc.MoveTo(r.left, r.bottom);
-    dc.LineTo(r.left, r.top);
-    dc.LineTo(r.right, r.top);
-    dc.SelectPen({GetSfpColor(SFPCOLOR_SHADOW), 2});
-    dc.LineTo(r.right, r.bottom);
-    dc.LineTo(r.left, r.bottom);
-    dc.FillRect(r, GetSfpColor(SFPCOLOR_LIGHTGRAY));
-    dc.SelectPen(oldPen);
+    PaintRaisedPanel(dc, IDC_PANEL_FRAME);
 }
 
 void CReadForm::paintEvent(QPaintEvent*) {
