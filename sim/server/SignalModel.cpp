@@ -54,8 +54,10 @@ int CSignalModel::Level(int code, double t, double values[3]) const {
         // Air warms as it crosses the slot: front below middle below rear.
         double swing = code < 13 ? 15.0 : code < 26 ? 8.0 : 10.0;
         double step = code < 13 ? 18.0 : 10.0;
-        for (int i = 0; i < count; ++i)
-            values[i] = obj->nominal + step * (i - 1) * (count == 3) + swing * Wobble(code, i, t);
+        for (int i = 0; i < count; ++i) {
+            double offset = count == 3 ? step * (i - 1) : 0.0;
+            values[i] = obj->nominal + offset + swing * Wobble(code, i, t);
+        }
         break;
     }
     case SimObject::Kind::Power: {
