@@ -6,8 +6,7 @@
 #include "app/MainMenu.h"
 #include "app/SfpApp.h"
 #include "histogram/Pan1Obj.h"
-#include "instrument/Instrument.h"
-#include "instrument/ReportInstrumentError.h"
+#include "instrument/CallInstrument.h"
 #include "panels/ReadObj.h"
 #include "platform/MessageBox.h"
 #include "platform/WaitCursor.h"
@@ -145,9 +144,13 @@ void CMainFrame::ShowPanel(int commandId, int nameStringId) {
     }
 }
 
-void CMainFrame::SetTimer(int, int periodMs) { m_autoUpdateTimer.start(periodMs); }
+void CMainFrame::SetTimer(int, int periodMs) {
+    m_autoUpdateTimer.start(periodMs);
+}
 
-void CMainFrame::KillTimer(int) { m_autoUpdateTimer.stop(); }
+void CMainFrame::KillTimer(int) {
+    m_autoUpdateTimer.stop();
+}
 
 void CMainFrame::OnTimer() {
     if (m_bInTimer != 0) {
@@ -166,16 +169,14 @@ void CMainFrame::OnTimer() {
 }
 
 void CMainFrame::OnSelfTest() {
-    CInstrument& instrument = *GetSfpApp()->m_pInstrument;
-    platform::WaitCursor wait;
-    try {
-        int result = 0;
-        const char* message = instrument.SelfTest(&result);
-        wait.Restore();
-        platform::SfpMessageBox(QString::fromLocal8Bit(message != nullptr ? message : ""));
-    } catch (const CInstrumentException&) {
-        wait.Restore();
-        ReportInstrumentError(instrument.GetLastStatus());
+    QString message;
+    const bool passed = CallInstrument([&](CInstrument& instrument) {
+        int result = 0; // the self test's code; the operator sees its text
+        const char* text = instrument.SelfTest(&result);
+        message = QString::fromLocal8Bit(text != nullptr ? text : "");
+    });
+    if (passed) {
+        platform::SfpMessageBox(message);
     }
 }
 
@@ -190,6 +191,7 @@ void CMainFrame::OnReset() {
     if (app->m_bAutoUpdate) {
         OnAutoUpdate();
     }
+    // No wait cursor here: the emulated reset shows a box of its own.
     try {
         app->m_pInstrument->Reset();
     } catch (const CInstrumentException&) {
@@ -211,4 +213,6 @@ void CMainFrame::OnAbout() {
     about.exec();
 }
 
-void CMainFrame::OnExit() { close(); }
+void CMainFrame::OnExit() {
+    close();
+}

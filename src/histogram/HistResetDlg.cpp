@@ -1,8 +1,6 @@
 #include "histogram/HistResetDlg.h"
 
-#include "app/SfpApp.h"
-#include "instrument/Instrument.h"
-#include "instrument/ReportInstrumentError.h"
+#include "instrument/CallInstrument.h"
 #include "platform/DialogBuilder.h"
 #include "platform/WaitCursor.h"
 #include "resources/ResourceIds.h"
@@ -108,14 +106,8 @@ void CHistResetDlg::UpdateData(bool saveAndValidate) {
 void CHistResetDlg::OnResetButton(const char* keyword, const QString* name) {
     UpdateData(true);
     const QByteArray objectName = name != nullptr ? name->toLocal8Bit() : QByteArray();
-    CInstrument& instrument = *GetSfpApp()->m_pInstrument;
-    platform::WaitCursor wait;
-    try {
-        instrument.ResetHistory(keyword, objectName.constData());
-    } catch (const CInstrumentException&) {
-        wait.Restore();
-        ReportInstrumentError(instrument.GetLastStatus());
-    }
+    CallInstrument(
+        [&](CInstrument& instrument) { instrument.ResetHistory(keyword, objectName.constData()); });
 }
 
 void CHistResetDlg::OnOK() {

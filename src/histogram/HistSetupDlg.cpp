@@ -1,8 +1,6 @@
 #include "histogram/HistSetupDlg.h"
 
-#include "app/SfpApp.h"
-#include "instrument/Instrument.h"
-#include "instrument/ReportInstrumentError.h"
+#include "instrument/CallInstrument.h"
 #include "platform/DialogBuilder.h"
 #include "platform/WaitCursor.h"
 #include "resources/ResourceIds.h"
@@ -68,14 +66,10 @@ void CHistSetupDlg::UpdateData(bool saveAndValidate) {
 
 void CHistSetupDlg::OnInitDialog() {
     UpdateData(false);
-    CInstrument& instrument = *GetSfpApp()->m_pInstrument;
-    platform::WaitCursor wait;
-    try {
+    // After a failed read the list keeps no selection.
+    CallInstrument([this](CInstrument& instrument) {
         m_units->setCurrentIndex(UnitPosition(instrument.GetTimeUnits()));
-    } catch (const CInstrumentException&) {
-        wait.Restore();
-        ReportInstrumentError(instrument.GetLastStatus()); // the list keeps no selection
-    }
+    });
 }
 
 // Sends the chosen unit, and closes with OK even when sending failed, so the panel still
@@ -83,14 +77,9 @@ void CHistSetupDlg::OnInitDialog() {
 void CHistSetupDlg::OnOK() {
     UpdateData(true);
     if (m_nUnits >= 0) {
-        CInstrument& instrument = *GetSfpApp()->m_pInstrument;
-        platform::WaitCursor wait;
-        try {
+        CallInstrument([this](CInstrument& instrument) {
             instrument.SetTimeUnits(m_nUnits + kFirstTimeUnit);
-        } catch (const CInstrumentException&) {
-            wait.Restore();
-            ReportInstrumentError(instrument.GetLastStatus());
-        }
+        });
     }
     accept();
 }

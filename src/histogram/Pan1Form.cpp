@@ -10,8 +10,7 @@
 #include "histogram/HistSetupDlg.h"
 #include "histogram/HistoFill.h"
 #include "histogram/Pan1Obj.h"
-#include "instrument/Instrument.h"
-#include "instrument/ReportInstrumentError.h"
+#include "instrument/CallInstrument.h"
 #include "platform/DialogBuilder.h"
 #include "platform/QtDrawContext.h"
 #include "platform/WaitCursor.h"
@@ -214,23 +213,18 @@ void CPan1Form::TakeReading() {
 }
 
 bool CPan1Form::FillFromInstrument(int code, const QString& unit) {
-    CInstrument& instrument = *GetSfpApp()->m_pInstrument;
-    platform::WaitCursor wait;
-    try {
-        // The instrument answers every part in the same buffer, so each is copied out.
-        std::array<std::array<std::int32_t, kBins>, 3> parts{};
+    // The instrument answers every part in the same buffer, so each is copied out.
+    std::array<std::array<std::int32_t, kBins>, 3> parts{};
+    const bool answered = CallInstrument([&](CInstrument& instrument) {
         for (short part = 0; part < 3; ++part) {
             const std::int32_t* answer = instrument.GetHistogram(static_cast<short>(code), part);
             std::copy_n(answer, kBins, parts[part].begin());
         }
-        wait.Restore();
+    });
+    if (answered) {
         FillHisto(*m_pHisto, parts[0], parts[1], parts[2], unit);
-        return true;
-    } catch (const CInstrumentException&) {
-        wait.Restore();
-        ReportInstrumentError(instrument.GetLastStatus());
-        return false;
     }
+    return answered;
 }
 
 void CPan1Form::FillObjectList() {

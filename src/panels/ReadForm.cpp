@@ -1,9 +1,7 @@
 #include "panels/ReadForm.h"
 
-#include "app/SfpApp.h"
 #include "controls/SfpColor.h"
-#include "instrument/Instrument.h"
-#include "instrument/ReportInstrumentError.h"
+#include "instrument/CallInstrument.h"
 #include "panels/QuantityCatalogue.h"
 #include "panels/ReadObj.h"
 #include "platform/DialogBuilder.h"
@@ -57,21 +55,6 @@ const platform::DialogTemplate kReadFormTemplate{
     kReadFormControls};
 
 constexpr char kAmbient[] = "AMBIENT";
-
-// Runs call on the instrument under the wait cursor. A failure is shown to the operator
-// and false returned.
-template <class Call> bool CallInstrument(Call&& call) {
-    CInstrument& instrument = *GetSfpApp()->m_pInstrument;
-    platform::WaitCursor wait;
-    try {
-        call(instrument);
-        return true;
-    } catch (const CInstrumentException&) {
-        wait.Restore();
-        ReportInstrumentError(instrument.GetLastStatus());
-        return false;
-    }
-}
 
 // printf's "%g" in the C locale: six significant digits, no trailing zeros.
 QString FormatG(double value) {
