@@ -31,6 +31,9 @@ public:
     // Discovery: from nothing to an instrument, live or emulated. False, doing nothing,
     // when there already is one.
     bool DiscoverInstrument();
+    // Opens resourceName through the driver library (owned from here on) and makes the
+    // driver-backed instrument, or falls back to emulation after a message.
+    void ConnectInstrument(const std::string& resourceName, platform::LibraryHandle driverLibrary);
     void UseEmulatedInstrument();
 
     std::unique_ptr<CInstrument> m_pInstrument;
