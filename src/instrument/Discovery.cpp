@@ -16,6 +16,8 @@
 #include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -246,7 +248,11 @@ bool CSfpApp::DiscoverInstrument() {
             resource = (*candidates)[choice];
         } else {
             CSelectInstrumentDlg dialog(m_pMainWnd, *candidates);
-            if (dialog.exec() != QDialog::Accepted) {
+            // The operator chooses with the ordinary pointer, not the hourglass.
+            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+            const int outcome = dialog.exec();
+            QGuiApplication::restoreOverrideCursor();
+            if (outcome != QDialog::Accepted) {
                 vi.close(rm);
                 FallBack(*this, IDS_SELECT_CANCELLED);
                 return true;

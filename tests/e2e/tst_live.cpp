@@ -51,6 +51,7 @@ struct LiveStart {
                 listed.push_back(list->itemText(i));
             }
             selectedAtOpen = list->currentIndex();
+            dialogTitle = dialog->windowTitle();
             onDialog ? onDialog(*dialog) : dialog->reject();
         });
         watch.start(10);
@@ -81,6 +82,7 @@ struct LiveStart {
     platform::MessageBoxRecorder boxes;
     std::vector<QString> listed;
     int selectedAtOpen = -1;
+    QString dialogTitle;
 };
 
 std::vector<QString> Box(int id) {
@@ -92,7 +94,6 @@ std::vector<QString> Box(int id) {
 class TestLive : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
 
     void defaultBenchConnectsWithoutDialog();
@@ -124,10 +125,6 @@ private:
 
     std::unique_ptr<CSimProcess> m_sim;
 };
-
-void TestLive::initTestCase() {
-    QVERIFY(qEnvironmentVariableIsEmpty("KSM7720_BENCH"));
-}
 
 void TestLive::init() {
     UseBench(CSimProcess::DefaultBench());
@@ -209,6 +206,7 @@ void TestLive::noIdentificationLetsTheOperatorChoose() {
     const std::vector<QString> all{"VXI0::24::INSTR", "GPIB0::9::INSTR", "ASRL1::INSTR"};
     QCOMPARE(run.listed, all);
     QCOMPARE(run.selectedAtOpen, 0);
+    QCOMPARE(run.dialogTitle, QStringLiteral("Select Instrument"));
     QCOMPARE(run.boxes.Boxes(), Box(IDS_SELECT_CANCELLED));
     QVERIFY(run.IsEmulated());
     QCOMPARE(run.app.m_instrumentName, QStringLiteral("Emulated"));
@@ -219,12 +217,15 @@ void TestLive::twoMainframesListedFirstSelected() {
     UseBench(kMainframe + kVxi24 +
              "instrument second mainframe\n"
              "resource VXI0::32::INSTR second intf=VXI manf=3372 model=2861\n");
-    LiveStart run(QString{}, [](CSelectInstrumentDlg& dialog) {
+    Qt::CursorShape cursor = Qt::WaitCursor;
+    LiveStart run(QString{}, [&cursor](CSelectInstrumentDlg& dialog) {
+        cursor = QGuiApplication::overrideCursor()->shape();
         platform::DlgItemAs<QComboBox>(&dialog, 110)->setCurrentIndex(1);
         platform::DlgItemAs<QPushButton>(&dialog, platform::IDOK)->click();
     });
     QCOMPARE(run.listed, (std::vector<QString>{"VXI0::24::INSTR", "VXI0::32::INSTR"}));
     QCOMPARE(run.selectedAtOpen, 0);
+    QCOMPARE(cursor, Qt::ArrowCursor);
     QVERIFY(run.boxes.Boxes().empty());
     QVERIFY(run.IsLive());
     QCOMPARE(run.app.m_instrumentName, QStringLiteral("VXI0::32"));
