@@ -115,6 +115,8 @@ bool ProbeResource(const visa::VisaEntryPoints& vi, visa::ViSession rm, const ch
     return accepted;
 }
 
+} // namespace
+
 // The descriptors of the accepted resources in search order; nothing when the search
 // itself failed.
 std::optional<std::vector<std::string>> FindCandidates(const visa::VisaEntryPoints& vi,
@@ -127,8 +129,10 @@ std::optional<std::vector<std::string>> FindCandidates(const visa::VisaEntryPoin
     }
     std::vector<std::string> candidates;
     for (visa::ViUInt32 i = 0; i < matches; ++i) {
-        if (i > 0) {
-            vi.findNext(list, descriptor.data());
+        // A list that ends before its count says has nothing more to probe; a sound
+        // library never gets here, a broken one must not keep discovery spinning.
+        if (i > 0 && vi.findNext(list, descriptor.data()) < 0) {
+            break;
         }
         descriptor.back() = '\0';
         if (ProbeResource(vi, rm, descriptor.data(), acceptAny)) {
@@ -138,8 +142,6 @@ std::optional<std::vector<std::string>> FindCandidates(const visa::VisaEntryPoin
     vi.close(list);
     return candidates;
 }
-
-} // namespace
 
 std::string LowerCaseCopy(const QString& commandLine) {
     std::string copy = commandLine.toLocal8Bit().toStdString();

@@ -3,7 +3,10 @@
 // resource and chooses among candidates: pure functions, apart from the instrument calls.
 #include <QString>
 
+#include "instrument/VisaEntryPoints.h"
+
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,3 +25,7 @@ bool IdentificationMatches(const unsigned char* reply, std::size_t received,
                            std::string_view prefix);
 // The candidate to connect without asking, or -1 when the operator must choose.
 int AutomaticChoice(const std::vector<std::string>& candidates, bool noIdentification);
+// Searches "?*INSTR" and probes every match; the descriptors of the accepted ones in
+// search order, or nothing when the search itself failed.
+std::optional<std::vector<std::string>> FindCandidates(const visa::VisaEntryPoints& vi,
+                                                       visa::ViSession rm, bool acceptAny);

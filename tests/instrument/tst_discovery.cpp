@@ -1,6 +1,7 @@
 // The first steps of discovery: finding the two outside libraries, and the emulated
 // instrument whenever one is missing.
 #include "app/SfpApp.h"
+#include "instrument/Discovery.h"
 #include "instrument/EmulatedInstrument.h"
 #include "platform/MessageBox.h"
 #include "resources/StringTable.h"
@@ -14,6 +15,7 @@ private slots:
     void missingDriverLibrary();
     void bothLibrariesFound();
     void existingInstrumentIsKept();
+    void searchStopsWhereTheListEnds();
 };
 
 namespace {
@@ -25,7 +27,7 @@ void ExpectEmulated(const CSfpApp& app) {
     QCOMPARE(app.m_instrumentName, QStringLiteral("Emulated"));
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 }
-}  // namespace
+} // namespace
 
 void TestDiscovery::missingVisaLibrary() {
     platform::MessageBoxRecorder boxes;
@@ -72,6 +74,42 @@ void TestDiscovery::existingInstrumentIsKept() {
     QCOMPARE(app.m_pInstrument.get(), before);
     QVERIFY(boxes.Boxes().empty());
     QVERIFY(app.m_instrumentName.isEmpty());
+}
+
+// A broken VISA library whose search claims four billion matches but whose list ends
+// at the first: discovery stops where the list ends instead of spinning.
+namespace brokenvisa {
+int findNextCalls = 0;
+visa::ViStatus FindRsrc(visa::ViSession, const char*, visa::ViFindList* list, visa::ViUInt32* count,
+                        char desc[]) {
+    *list = 1;
+    *count = 4000000000u;
+    std::snprintf(desc, 256, "GPIB0::1::INSTR");
+    return 0;
+}
+visa::ViStatus FindNext(visa::ViFindList, char*) {
+    ++findNextCalls;
+    return -1073807343; // no more resources
+}
+visa::ViStatus Open(visa::ViSession, const char*, visa::ViAccessMode, visa::ViUInt32,
+                    visa::ViSession*) {
+    return -1;
+}
+visa::ViStatus Close(visa::ViObject) {
+    return 0;
+}
+} // namespace brokenvisa
+
+void TestDiscovery::searchStopsWhereTheListEnds() {
+    visa::VisaEntryPoints vi;
+    vi.findRsrc = brokenvisa::FindRsrc;
+    vi.findNext = brokenvisa::FindNext;
+    vi.open = brokenvisa::Open;
+    vi.close = brokenvisa::Close;
+    const auto candidates = FindCandidates(vi, 1, true);
+    QVERIFY(candidates.has_value());
+    QVERIFY(candidates->empty());
+    QCOMPARE(brokenvisa::findNextCalls, 1);
 }
 
 QTEST_MAIN(TestDiscovery)

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -35,6 +36,8 @@ bool CSimProcess::Start() {
     std::string speed = std::to_string(m_speed);
     m_pid = ::fork();
     if (m_pid == 0) {
+        // A test that dies must not leave its simulator holding ctest's output open.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::dup2(out[1], STDOUT_FILENO);
         ::close(out[0]);
         ::execl(SIM_EXE, SIM_EXE, "--bench", bench.c_str(), "--resolved", resolved.c_str(),
