@@ -78,6 +78,23 @@ std::string Quote(const char* text) {
     return out + "\"";
 }
 
+// Sends a query whose reply is a number and a quoted text ("0,\"No error\""); the text goes
+// to message (empty on any failure). A null message is the third parameter's error.
+ViStatus QueryNumberAndText(ViSession vi, const char* query, int32_t& code,
+                            ViChar message[256]) {
+    if (!message)
+        return VI_ERROR_PARAMETER3;
+    CopyMessage(message, "");
+    std::string reply, text;
+    const ViStatus status = CDriverIo::Query(vi, query, reply);
+    if (status < VI_SUCCESS)
+        return status;
+    if (!CReplyParser::NumberAndText(reply, code, text))
+        return VI_ERROR_INV_RESPONSE;
+    CopyMessage(message, text);
+    return VI_SUCCESS;
+}
+
 } // namespace
 
 extern "C" {
@@ -115,19 +132,11 @@ ViStatus ksm7720_timeOut(ViSession vi, ViInt32 timeoutMs) {
 ViStatus ksm7720_self_test(ViSession vi, ViInt16* result, ViChar message[256]) {
     if (!result)
         return VI_ERROR_PARAMETER2;
-    if (!message)
-        return VI_ERROR_PARAMETER3;
-    CopyMessage(message, "");
-    std::string reply, text;
-    ViStatus status = CDriverIo::Query(vi, "DIAG:TEST?", reply);
-    if (status < VI_SUCCESS)
-        return status;
     int32_t code = 0;
-    if (!CReplyParser::NumberAndText(reply, code, text))
-        return VI_ERROR_INV_RESPONSE;
-    *result = static_cast<ViInt16>(std::clamp<int32_t>(code, INT16_MIN, INT16_MAX));
-    CopyMessage(message, text);
-    return VI_SUCCESS;
+    const ViStatus status = QueryNumberAndText(vi, "DIAG:TEST?", code, message);
+    if (status == VI_SUCCESS)
+        *result = static_cast<ViInt16>(std::clamp<int32_t>(code, INT16_MIN, INT16_MAX));
+    return status;
 }
 
 ViStatus ksm7720_reset(ViSession vi) {
@@ -137,19 +146,11 @@ ViStatus ksm7720_reset(ViSession vi) {
 ViStatus ksm7720_error_query(ViSession vi, ViInt32* errorCode, ViChar message[256]) {
     if (!errorCode)
         return VI_ERROR_PARAMETER2;
-    if (!message)
-        return VI_ERROR_PARAMETER3;
-    CopyMessage(message, "");
-    std::string reply, text;
-    ViStatus status = CDriverIo::Query(vi, "SYST:ERR?", reply);
-    if (status < VI_SUCCESS)
-        return status;
     int32_t code = 0;
-    if (!CReplyParser::NumberAndText(reply, code, text))
-        return VI_ERROR_INV_RESPONSE;
-    *errorCode = code;
-    CopyMessage(message, text);
-    return VI_SUCCESS;
+    const ViStatus status = QueryNumberAndText(vi, "SYST:ERR?", code, message);
+    if (status == VI_SUCCESS)
+        *errorCode = code;
+    return status;
 }
 
 ViStatus ksm7720_error_message(ViSession vi, ViStatus status, ViChar message[256]) {
