@@ -13,6 +13,7 @@ constexpr size_t kMaxFileSize = 1 << 20;
 constexpr size_t kMaxInstruments = 64;
 constexpr size_t kMaxResources = 256;
 constexpr size_t kMaxText = 255;
+constexpr uint32_t kMaxUptimeHours = 10000;
 
 // Splits one line into blank-separated words; a '"' starts a quoted run in which '\'
 // escapes the next character; an unquoted '#' ends the line.
@@ -87,15 +88,21 @@ bool SplitKeyValue(const std::string& word, std::string& key, std::string& value
 
 std::string InstrumentOption(BenchInstrument& inst, const std::string& key,
                              const std::string& value) {
-    uint32_t blowers = 0;
+    uint32_t number = 0;
     if (key == "port")
         return ParseUnsigned<uint16_t>(value, 65535, inst.port) ? "" : "bad port";
     if (key == "seed")
         return ParseUnsigned<uint32_t>(value, UINT32_MAX, inst.seed) ? "" : "bad seed";
     if (key == "blowers" && inst.kind == BenchInstrument::Kind::Mainframe) {
-        if (!ParseUnsigned<uint32_t>(value, 3, blowers) || blowers == 0)
+        if (!ParseUnsigned<uint32_t>(value, 3, number) || number == 0)
             return "blowers must be 1 to 3";
-        inst.blowers = static_cast<int>(blowers);
+        inst.blowers = static_cast<int>(number);
+        return "";
+    }
+    if (key == "uptime" && inst.kind == BenchInstrument::Kind::Mainframe) {
+        if (!ParseUnsigned<uint32_t>(value, kMaxUptimeHours, number))
+            return "uptime must be 0 to " + std::to_string(kMaxUptimeHours) + " hours";
+        inst.uptime = static_cast<int>(number);
         return "";
     }
     if (key == "serial" && inst.kind == BenchInstrument::Kind::Mainframe) {
@@ -252,7 +259,8 @@ std::string CBenchFile::Write() const {
         out << "instrument " << i.name << ' ' << kKinds[static_cast<int>(i.kind)]
             << " port=" << i.port << " seed=" << i.seed;
         if (i.kind == BenchInstrument::Kind::Mainframe)
-            out << " blowers=" << i.blowers << " serial=" << Quoted(i.serial);
+            out << " blowers=" << i.blowers << " uptime=" << i.uptime
+                << " serial=" << Quoted(i.serial);
         if (i.kind == BenchInstrument::Kind::Device)
             out << " idn=" << Quoted(i.idn);
         out << '\n';

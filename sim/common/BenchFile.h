@@ -16,6 +16,7 @@ struct BenchInstrument {
     uint32_t seed = 1;              // mainframe: makes its readings repeatable
     int blowers = 2;                // mainframe: blowers fitted, 1 to 3
     std::string serial = "SIM0001"; // mainframe: the serial number field of *IDN?
+    int uptime = 0;                 // mainframe: hours it has run before the simulator starts
     std::string idn;                // device: its whole *IDN? reply
 };
 

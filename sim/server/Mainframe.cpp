@@ -8,6 +8,12 @@
 namespace {
 
 constexpr int kMaxAccumulateSteps = 256;
+// A warm-up samples once a simulated minute, in at most this many steps (a fifth of a
+// second for the longest uptime); longer runs take longer steps.
+constexpr double kWarmUpStep = 60.0;
+constexpr double kMaxWarmUpSteps = 20000;
+// Spreads the warm-up samples over their steps so no wave is always seen at one phase.
+constexpr double kGoldenFraction = 0.6180339887498949;
 
 std::string Number(double value) {
     char text[32];
@@ -52,6 +58,7 @@ CMainframe::CMainframe(CSimClock& clock, const BenchInstrument& config, std::str
     if (!m_statePath.empty())
         m_settings.Load(m_statePath);
     m_saved = m_settings;
+    WarmUp(config.uptime * 3600.0);
 }
 
 bool CMainframe::ExecuteCommand(const ScpiCommand& cmd, std::string& reply, bool& replied) {
@@ -225,15 +232,28 @@ void CMainframe::Accumulate() {
         return;
     int steps = std::clamp(static_cast<int>(std::ceil(span)), 1, kMaxAccumulateSteps);
     double step = span / steps;
-    for (int s = 0; s < steps; ++s) {
-        double t = m_lastAccumulated + (s + 0.5) * step;
-        for (int code = 0; code < CCatalogue::kObjectCodes; ++code) {
-            double values[3];
-            if (m_model.Fitted(code) && m_model.Level(code, t, values))
-                m_histories[code].Add(values[0], step);
-        }
-    }
+    for (int s = 0; s < steps; ++s)
+        AddSample(m_lastAccumulated + (s + 0.5) * step, step);
     m_lastAccumulated = now;
+}
+
+// Only the histories: no reading was asked for, so no limit excursion is queued.
+void CMainframe::WarmUp(double seconds) {
+    if (seconds <= 0)
+        return;
+    int steps = static_cast<int>(std::ceil(std::min(seconds / kWarmUpStep, kMaxWarmUpSteps)));
+    double step = seconds / steps;
+    double start = m_lastAccumulated - seconds;
+    for (int s = 0; s < steps; ++s)
+        AddSample(start + (s + std::fmod(s * kGoldenFraction, 1.0)) * step, step);
+}
+
+void CMainframe::AddSample(double t, double seconds) {
+    for (int code = 0; code < CCatalogue::kObjectCodes; ++code) {
+        double values[3];
+        if (m_model.Fitted(code) && m_model.Level(code, t, values))
+            m_histories[code].Add(values[0], seconds);
+    }
 }
 
 bool CMainframe::BeyondLimit(int code, const double* values, int count) const {

@@ -53,6 +53,10 @@ private:
     bool ObjectArg(const ScpiCommand& cmd, size_t i, long& code);
     // Brings every history up to the present simulated time.
     void Accumulate();
+    // Fills the histories as `seconds` of running before the present would have.
+    void WarmUp(double seconds);
+    // Counts one reading of every fitted object at time `t` as lasting `seconds`.
+    void AddSample(double t, double seconds);
     // True when a value of the reading lies beyond the limit (in magnitude).
     bool BeyondLimit(int code, const double* values, int count) const;
     void CheckLimit(int code, const double* values, int count);

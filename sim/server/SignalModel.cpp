@@ -28,7 +28,9 @@ double CSignalModel::Wobble(int code, int sensor, double t) const {
     double phase2 = kTwoPi * Unit(m_seed, key, 2);
     double period1 = 240.0 + 13 * code + 7 * sensor;
     double period2 = 37.0 + 3 * code + sensor;
-    double noise = 2 * Unit(m_seed, key, static_cast<uint64_t>(std::floor(t)) + 3) - 1;
+    // Through int64_t: times before the start (a warm-up) are negative.
+    auto second = static_cast<uint64_t>(static_cast<int64_t>(std::floor(t)));
+    double noise = 2 * Unit(m_seed, key, second + 3) - 1;
     return 0.6 * std::sin(kTwoPi * t / period1 + phase1) +
            0.3 * std::sin(kTwoPi * t / period2 + phase2) + 0.1 * noise;
 }

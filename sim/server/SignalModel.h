@@ -9,7 +9,8 @@ class CSignalModel {
 public:
     CSignalModel(uint32_t seed, int blowers) : m_seed(seed), m_blowers(blowers) {}
 
-    // Fills the reading of `code` at time `t` (seconds) and returns how many values it has:
+    // Fills the reading of `code` at time `t` (seconds, negative before the bench started)
+    // and returns how many values it has:
     // 3 for slot outlet and rise sensors, 1 for the others, 0 for a code that names nothing.
     int Level(int code, double t, double values[3]) const;
     // False for a blower that is not fitted: it reads 0 and keeps no history.

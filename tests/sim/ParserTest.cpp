@@ -113,19 +113,21 @@ TEST(VisaPattern, NestedRepetitionStaysLinear) {
 
 TEST(BenchFile, ParsesWritesAndReadsBack) {
     std::string error;
-    std::optional<CBenchFile> bench =
-        CBenchFile::Parse("# comment\n"
-                          "instrument mf mainframe seed=7 blowers=3 serial=\"SN 1\" # trailing\n"
-                          "instrument dev device idn=\"ACME,\\\"Q\\\",1\" port=5025\r\n"
-                          "\n"
-                          "resource vxi::24 mf intf=VXI manf=3372 model=2861\n"
-                          "resource GPIB::9 dev\n",
-                          error);
+    std::optional<CBenchFile> bench = CBenchFile::Parse(
+        "# comment\n"
+        "instrument mf mainframe seed=7 blowers=3 uptime=10000 serial=\"SN 1\" # x\n"
+        "instrument dev device idn=\"ACME,\\\"Q\\\",1\" port=5025\r\n"
+        "\n"
+        "resource vxi::24 mf intf=VXI manf=3372 model=2861\n"
+        "resource GPIB::9 dev\n",
+        error);
     ASSERT_TRUE(bench) << error;
     ASSERT_EQ(bench->instruments.size(), 2u);
     EXPECT_EQ(bench->instruments[0].seed, 7u);
     EXPECT_EQ(bench->instruments[0].blowers, 3);
     EXPECT_EQ(bench->instruments[0].serial, "SN 1");
+    EXPECT_EQ(bench->instruments[0].uptime, 10000);
+    EXPECT_EQ(bench->instruments[1].uptime, 0);
     EXPECT_EQ(bench->instruments[1].idn, "ACME,\"Q\",1");
     EXPECT_EQ(bench->instruments[1].port, 5025);
     ASSERT_EQ(bench->resources.size(), 2u);
@@ -144,6 +146,9 @@ TEST(BenchFile, ReportsTheLineOfAMistake) {
         {"resource VXI0::1 nobody\n", "line 1: unknown instrument nobody"},
         {"instrument a mainframe blowers=4\n", "line 1: blowers must be 1 to 3"},
         {"instrument a mainframe port=65536\n", "line 1: bad port"},
+        {"instrument a mainframe uptime=-1\n", "line 1: uptime must be 0 to 10000 hours"},
+        {"instrument a mainframe uptime=10001\n", "line 1: uptime must be 0 to 10000 hours"},
+        {"instrument a device uptime=5 idn=x\n", "line 1: unknown option uptime"},
         {"instrument a device idn=\"open\n", "line 1: unterminated quote"},
         {"instrument a mainframe\nresource XYZ a\n", "line 2: bad resource name XYZ"},
         {"instrument a mainframe\nresource VXI::1 a intf=USB\n",
