@@ -79,6 +79,7 @@ private slots:
     void failedRebuildStillSetsUpKind();
     void choicesOutliveTheForm();
     void readingDrawsAtOnce();
+    void enterTakesAReadingEscapeClosesNothing();
     void paintsRaisedPanelWithChart();
     void lampAndColours();
     void periodConversion_data();
@@ -201,6 +202,24 @@ void TestHistPanel::readingDrawsAtOnce() {
     form->installEventFilter(&paints);
     form->TakeReading();
     QCOMPARE(paints.count, 1);
+}
+
+// "Take Reading" is the form's default button: Enter presses it from a list, and
+// neither Enter nor Esc ever closes the form.
+void TestHistPanel::enterTakesAReadingEscapeClosesNothing() {
+    AppFixture f;
+    QPointer<CPan1Form> form = Form(f);
+    QComboBox* kinds = Combo(form, F::IDC_KINDLIST);
+    kinds->setFocus();
+    f.Instrument()->calls.clear();
+    QTest::keyClick(kinds, Qt::Key_Return);
+    QCOMPARE(f.Instrument()->calls, Reads(50));
+    QTest::keyClick(kinds, Qt::Key_Escape);
+    QTest::keyClick(form, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!form.isNull());
+    QVERIFY(form->isVisible());
+    QCOMPARE(f.Instrument()->calls, Reads(50));
 }
 
 void TestHistPanel::paintsRaisedPanelWithChart() {
