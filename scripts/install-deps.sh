@@ -18,7 +18,13 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps.sh: missing packages (${missing[*]}); run as root, or install sudo" >&2
+    exit 1
+  fi
+  sudo_cmd=(sudo)
+fi
 echo "Installing: ${missing[*]}"
 "${sudo_cmd[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
