@@ -45,7 +45,7 @@ public:
     // The auto-update pass, run on every timer tick.
     void OnTimer();
 
-    int m_bInTimer = 0;  // drops ticks that arrive while a pass is running
+    int m_bInTimer = 0; // drops ticks that arrive while a pass is running
 
 private:
     void BuildMenu();

@@ -13,9 +13,13 @@ namespace {
 CSfpApp* g_app = nullptr;
 }
 
-CSfpApp* GetSfpApp() { return g_app; }
+CSfpApp* GetSfpApp() {
+    return g_app;
+}
 
-CSfpApp::CSfpApp() { g_app = this; }
+CSfpApp::CSfpApp() {
+    g_app = this;
+}
 
 CSfpApp::~CSfpApp() {
     delete m_pMainWnd;
@@ -31,6 +35,13 @@ bool CSfpApp::Initialize() {
     QPalette palette = QApplication::palette();
     palette.setColor(QPalette::Window, QColor(192, 192, 192));
     palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
+    // The classic system colours: button face, its highlights and shadows.
+    palette.setColor(QPalette::Button, QColor(192, 192, 192));
+    palette.setColor(QPalette::Light, QColor(255, 255, 255));
+    palette.setColor(QPalette::Midlight, QColor(223, 223, 223));
+    palette.setColor(QPalette::Mid, QColor(160, 160, 160));
+    palette.setColor(QPalette::Dark, QColor(128, 128, 128));
+    palette.setColor(QPalette::Shadow, QColor(0, 0, 0));
     QApplication::setPalette(palette);
 
     m_pMainWnd = new CMainFrame;

@@ -45,8 +45,8 @@ public:
     std::uint32_t m_updateInterval = 0;
     QString m_instrumentName;
 
-    CMainFrame* m_pMainWnd = nullptr;  // owned by Qt: deletes itself when closed
-    QString m_commandLine;             // the arguments after the program's name, blank-separated
+    CMainFrame* m_pMainWnd = nullptr; // owned by Qt: deletes itself when closed
+    QString m_commandLine;            // the arguments after the program's name, blank-separated
     // The two outside libraries, looked for on the ordinary library search path.
     std::string m_visaLibraryName = "libvisa.so";
     std::string m_driverLibraryName = "libksm7720_32.so";

@@ -29,7 +29,8 @@ constexpr platform::ControlTemplate kControls[] = {
 };
 
 const platform::DialogTemplate kHistSetupTemplate{
-    IDD_HISTSETUP, platform::DialogKind::Modal, "Histogram Setup", 0, 0, 186, 95, true, kControls};
+    IDD_HISTSETUP, platform::DialogKind::Modal, "Histogram Setup", 0, 0, 186, 95, true, kControls,
+    true};
 
 // The list position of a time-unit code; hours for any code the list does not hold.
 int UnitPosition(int code) {

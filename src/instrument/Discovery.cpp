@@ -259,7 +259,7 @@ bool CSfpApp::DiscoverInstrument() {
                 FallBack(*this, IDS_SELECT_CANCELLED);
                 return true;
             }
-            resource = dialog.m_strSelected.toLocal8Bit().toStdString();
+            resource = dialog.m_strSelected;
         }
     }
     m_instrumentName = InstrumentNameFromResource(resource);
@@ -273,6 +273,8 @@ void CSfpApp::ConnectInstrument(const std::string& resourceName,
     LibraryPtr driver(driverLibrary);
     const auto init = platform::GetProc<ksm7720::InitFn>(driver.get(), "ksm7720_init");
     const auto timeOut = platform::GetProc<ksm7720::TimeOutFn>(driver.get(), "ksm7720_timeOut");
+    // A driver without the two entry points it is opened with is as bad as one missing any
+    // other: the same message, rather than a call through a null pointer.
     if (init == nullptr || timeOut == nullptr) {
         FallBack(*this, IDS_BAD_DRIVER);
         return;

@@ -2,4 +2,6 @@
 
 #include "platform/MessageBox.h"
 
-void CEmulatedInstrument::Reset() { platform::SfpMessageBox(QStringLiteral("This is my NON LIVE RESET")); }
+void CEmulatedInstrument::Reset() {
+    platform::SfpMessageBox(QStringLiteral("This is my NON LIVE RESET"));
+}

@@ -6,7 +6,9 @@ const char* CInstrument::QueryError(int* code) {
     return m_text.c_str();
 }
 
-const char* CInstrument::GetStatusText(int) { return nullptr; }
+const char* CInstrument::GetStatusText(int) {
+    return nullptr;
+}
 
 const char* CInstrument::SelfTest(int* result) {
     *result = 0;
@@ -33,4 +35,6 @@ const std::int32_t* CInstrument::GetHistogram(short, short part) {
 
 void CInstrument::ResetHistory(const char*, const char*) {}
 
-const double* CInstrument::GetLevel(int, int) { return m_levels.data(); }
+const double* CInstrument::GetLevel(int, int) {
+    return m_levels.data();
+}

@@ -28,7 +28,7 @@ void ShowErrorQueue(CInstrument& instrument) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void ReportInstrumentError(int status) {
     CSfpApp* app = GetSfpApp();

@@ -27,7 +27,8 @@ constexpr platform::DialogTemplate kSelectTemplate{IDD_SELECT_INSTRUMENT,
                                                    186,
                                                    92,
                                                    false,
-                                                   kControls};
+                                                   kControls,
+                                                   true};
 
 } // namespace
 
@@ -50,6 +51,9 @@ void CSelectInstrumentDlg::OnInitDialog() {
 }
 
 void CSelectInstrumentDlg::OnOK() {
-    m_strSelected = m_list->currentText();
+    const int chosen = m_list->currentIndex();
+    if (chosen >= 0 && chosen < static_cast<int>(m_candidates.size())) {
+        m_strSelected = m_candidates[static_cast<std::size_t>(chosen)];
+    }
     accept();
 }

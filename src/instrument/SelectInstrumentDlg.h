@@ -1,8 +1,8 @@
 #pragma once
 // The Select Instrument dialog (dialog 107): the operator picks one of the resources that
-// discovery found. After OK, m_strSelected holds the chosen resource descriptor.
+// discovery found. After OK, m_strSelected holds the chosen resource descriptor, byte for
+// byte as the search returned it.
 #include <QDialog>
-#include <QString>
 
 #include <span>
 #include <string>
@@ -17,7 +17,7 @@ public:
     // candidates are borrowed for the dialog's life and listed in their order.
     CSelectInstrumentDlg(QWidget* parent, std::span<const std::string> candidates);
 
-    QString m_strSelected;
+    std::string m_strSelected;
 
 private:
     void OnInitDialog();

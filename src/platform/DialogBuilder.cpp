@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -107,6 +108,28 @@ QRect ControlRect(const ControlTemplate& c, const QWidget* w, const DialogUnits&
     return r;
 }
 
+// The top-left corner of a window's client area on the screen: below a main window's
+// menu bar, where its central widget starts.
+QPoint ClientOrigin(const QWidget* window) {
+    if (const auto* frame = qobject_cast<const QMainWindow*>(window)) {
+        if (const QWidget* client = frame->centralWidget()) {
+            return client->mapToGlobal(QPoint(0, 0));
+        }
+    }
+    return window->mapToGlobal(QPoint(0, 0));
+}
+
+// A modal dialog stands at its template position, in dialog units from the top-left corner
+// of its owner's client area. A centred one, or one without a visible owner (during
+// start-up), is left to Qt, which centres it.
+void PlaceOverOwner(QWidget* dialog, const DialogTemplate& tmpl, const DialogUnits& units) {
+    const QWidget* owner = dialog->parentWidget();
+    if (tmpl.centred || owner == nullptr || !owner->window()->isVisible()) {
+        return;
+    }
+    dialog->move(ClientOrigin(owner->window()) + QPoint(units.X(tmpl.x), units.Y(tmpl.y)));
+}
+
 void ApplyDialogFrame(QWidget* dialog, const DialogTemplate& tmpl, const DialogUnits& units) {
     const QSize size(units.X(tmpl.cx), units.Y(tmpl.cy));
     if (tmpl.kind == DialogKind::ChildForm) {
@@ -121,6 +144,7 @@ void ApplyDialogFrame(QWidget* dialog, const DialogTemplate& tmpl, const DialogU
     dialog->setWindowFlags(flags);
     dialog->setWindowTitle(QString::fromLatin1(tmpl.title != nullptr ? tmpl.title : ""));
     dialog->setFixedSize(size);
+    PlaceOverOwner(dialog, tmpl, units);
 }
 
 } // namespace

@@ -55,6 +55,7 @@ struct DialogTemplate {
     int x, y, cx, cy;   // dialog units
     bool systemMenu;    // a close box in the caption
     std::span<const ControlTemplate> controls;
+    bool centred = false;  // a modal dialog centred over its owner instead of at x, y
 };
 
 constexpr int kNoId = -1;

@@ -23,7 +23,7 @@ constexpr std::array<std::pair<int, const char*>, 14> kStrings{{
     {IDS_APP_TITLE, "KS M7720 Soft Front Panel"},
 }};
 
-}  // namespace
+} // namespace
 
 QString LoadStr(int id) {
     for (const auto& [key, text] : kStrings) {

@@ -5,11 +5,14 @@
 #include "histogram/Pan1Obj.h"
 #include "panels/PanelForm.h"
 #include "panels/ReadObj.h"
+#include "platform/DialogBuilder.h"
 #include "resources/StringTable.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QtTest>
 
 class TestMainFrame : public QObject {
@@ -31,6 +34,7 @@ private slots:
     void autoUpdateToggleAndReset();
     void selfTestShowsTheMessage();
     void failingCommandsAreReported();
+    void aboutBox();
 };
 
 void TestMainFrame::startRectangle() {
@@ -125,7 +129,8 @@ void TestMainFrame::frameFitsTheForm() {
         fx.Command(id);
         QCoreApplication::processEvents();
         const QWidget* form = fx.app.m_pCurrentPanel->m_pForm;
-        QCOMPARE(fx.Frame()->centralWidget()->geometry(), QRect(QPoint(0, form->y()), form->size()));
+        QCOMPARE(fx.Frame()->centralWidget()->geometry(),
+                 QRect(QPoint(0, form->y()), form->size()));
         QCOMPARE(form->geometry().bottom(), fx.Frame()->height() - 1);
         QCOMPARE(form->width(), fx.Frame()->width());
     }
@@ -158,7 +163,8 @@ void TestMainFrame::shutdownOrder() {
         QVERIFY(fx.app.m_panels.empty());
         QVERIFY(fx.app.m_pInstrument == nullptr);
     }
-    QCOMPARE(log, (QStringList{"readings form", "histogram panel", "readings panel", "instrument"}));
+    QCOMPARE(log,
+             (QStringList{"readings form", "histogram panel", "readings panel", "instrument"}));
 }
 
 namespace {
@@ -169,7 +175,8 @@ struct TickDriver {
         fx.Frame()->SetTickSource([this] { return now; });
     }
     int Readings() const {
-        return static_cast<int>(fx.Instrument()->calls.filter(QStringLiteral("GetHistogram(50,0)")).size());
+        return static_cast<int>(
+            fx.Instrument()->calls.filter(QStringLiteral("GetHistogram(50,0)")).size());
     }
     void TickAt(std::uint32_t t) {
         now = t;
@@ -178,7 +185,7 @@ struct TickDriver {
     AppFixture& fx;
     std::uint32_t now = 0;
 };
-}  // namespace
+} // namespace
 
 void TestMainFrame::autoUpdateEveryTickWithZeroInterval() {
     AppFixture fx;
@@ -216,7 +223,7 @@ void TestMainFrame::passAdvancesEvenWithAutoUpdateOff() {
     clock.TickAt(1200);
     QCOMPARE(fx.app.m_lastUpdateTick, 1200u);
     fx.Command(ID_SYSTEM_AUTOUPDATE);
-    clock.TickAt(1500);  // not at once: at the next interval boundary
+    clock.TickAt(1500); // not at once: at the next interval boundary
     QCOMPARE(clock.Readings() - before, 0);
     clock.TickAt(2200);
     QCOMPARE(clock.Readings() - before, 1);
@@ -229,9 +236,9 @@ void TestMainFrame::tickWrapDoesNotStopAutoUpdate() {
     fx.Command(ID_SYSTEM_AUTOUPDATE);
     clock.TickAt(0xFFFFFE00u);
     const int before = clock.Readings();
-    clock.TickAt(0x100u);  // 768 ms later, across the wrap
+    clock.TickAt(0x100u); // 768 ms later, across the wrap
     QCOMPARE(clock.Readings() - before, 0);
-    clock.TickAt(0x300u);  // 1280 ms later
+    clock.TickAt(0x300u); // 1280 ms later
     QCOMPARE(clock.Readings() - before, 1);
 }
 
@@ -273,7 +280,7 @@ void TestMainFrame::autoUpdateToggleAndReset() {
     QVERIFY(!autoUpdate->isChecked());
     QCOMPARE(fx.Instrument()->calls.filter(QStringLiteral("Reset")).size(), 1);
     fx.Command(ID_SYSTEM_AUTOUPDATE);
-    fx.Instrument()->failStatus = VI_ERROR_TMO;  // a failed reset turns it off too
+    fx.Instrument()->failStatus = VI_ERROR_TMO; // a failed reset turns it off too
     fx.Command(ID_SYSTEM_RESET);
     QVERIFY(!fx.app.m_bAutoUpdate);
     QVERIFY(!autoUpdate->isChecked());
@@ -295,6 +302,37 @@ void TestMainFrame::failingCommandsAreReported() {
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     QVERIFY(fx.Frame()->IsTimerRunning());
     QVERIFY(fx.Frame()->MenuAction(ID_PANELS_HISTOGRAM)->isChecked());
+}
+
+// The About box: its texts, and its place 34 x 22 dialog units from the frame's client
+// area; OK ends it.
+void TestMainFrame::aboutBox() {
+    AppFixture fx;
+    QVERIFY(QTest::qWaitForWindowExposed(fx.Frame()));
+    QString title;
+    QStringList texts;
+    QPoint offset;
+    QTimer::singleShot(0, [&] {
+        QWidget* about = QApplication::activeModalWidget();
+        QVERIFY(about != nullptr);
+        title = about->windowTitle();
+        for (const QLabel* label : about->findChildren<QLabel*>()) {
+            texts << label->text();
+        }
+        const platform::DialogUnits units = platform::DialogUnitsOf(platform::DialogFont());
+        const QPoint client = fx.Frame()->centralWidget()->mapToGlobal(QPoint(0, 0));
+        offset = about->pos() - client - QPoint(units.X(34), units.Y(22));
+        QTest::mouseClick(platform::DlgItem(about, platform::IDOK), Qt::LeftButton);
+    });
+    fx.Command(ID_HELP_ABOUT);
+    QCOMPARE(title, QStringLiteral("About ksm7720 Soft front panel"));
+    QVERIFY(texts.contains(QStringLiteral("ksm7720  soft front panel")));
+    QVERIFY(texts.contains(QStringLiteral("VERSION: A.01.00")));
+    QVERIFY(
+        texts.contains(QStringLiteral("Plug Play Driver revison required: A.01.00 or greater")));
+    QVERIFY(texts.contains(QStringLiteral("VISA version required: 1.0 or greater")));
+    QCOMPARE(offset, QPoint(0, 0));
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
 QTEST_MAIN(TestMainFrame)
