@@ -170,11 +170,13 @@ void CMainFrame::OnTimer() {
 
 void CMainFrame::OnSelfTest() {
     QString message;
-    const bool passed = CallInstrument([&](CInstrument& instrument) {
-        int result = 0; // the self test's code; the operator sees its text
-        const char* text = instrument.SelfTest(&result);
-        message = QString::fromLocal8Bit(text != nullptr ? text : "");
-    });
+    const bool passed = CallInstrument(
+        [&](CInstrument& instrument) {
+            int result = 0; // the self test's code; the operator sees its text
+            const char* text = instrument.SelfTest(&result);
+            message = QString::fromLocal8Bit(text != nullptr ? text : "");
+        },
+        kShowWaitCursor);
     if (passed) {
         platform::SfpMessageBox(message);
     }
@@ -191,12 +193,7 @@ void CMainFrame::OnReset() {
     if (app->m_bAutoUpdate) {
         OnAutoUpdate();
     }
-    // No wait cursor here: the emulated reset shows a box of its own.
-    try {
-        app->m_pInstrument->Reset();
-    } catch (const CInstrumentException&) {
-        ReportInstrumentError(app->m_pInstrument->GetLastStatus());
-    }
+    CallInstrument([](CInstrument& instrument) { instrument.Reset(); });
 }
 
 void CMainFrame::OnHelpContents() {

@@ -215,12 +215,15 @@ void CPan1Form::TakeReading() {
 bool CPan1Form::FillFromInstrument(int code, const QString& unit) {
     // The instrument answers every part in the same buffer, so each is copied out.
     std::array<std::array<std::int32_t, kBins>, 3> parts{};
-    const bool answered = CallInstrument([&](CInstrument& instrument) {
-        for (short part = 0; part < 3; ++part) {
-            const std::int32_t* answer = instrument.GetHistogram(static_cast<short>(code), part);
-            std::copy_n(answer, kBins, parts[part].begin());
-        }
-    });
+    const bool answered = CallInstrument(
+        [&](CInstrument& instrument) {
+            for (short part = 0; part < 3; ++part) {
+                const std::int32_t* answer =
+                    instrument.GetHistogram(static_cast<short>(code), part);
+                std::copy_n(answer, kBins, parts[part].begin());
+            }
+        },
+        kShowWaitCursor);
     if (answered) {
         FillHisto(*m_pHisto, parts[0], parts[1], parts[2], unit);
     }

@@ -108,6 +108,13 @@ QRect ControlRect(const ControlTemplate& c, const QWidget* w, const DialogUnits&
     return r;
 }
 
+// A combo box's template height is the closed box and its open list together: the list
+// shows as many rows as fit in the rest, at least one.
+void FitOpenList(QComboBox* combo, int templateHeight) {
+    const int rowHeight = std::max(1, combo->fontMetrics().height());
+    combo->setMaxVisibleItems(std::max(1, (templateHeight - combo->height()) / rowHeight));
+}
+
 // The top-left corner of a window's client area on the screen: below a main window's
 // menu bar, where its central widget starts.
 QPoint ClientOrigin(const QWidget* window) {
@@ -191,6 +198,9 @@ void BuildDialog(QWidget* dialog, const DialogTemplate& tmpl) {
         QWidget* w = MakeControl(c, dialog);
         w->setProperty(kIdProperty, c.id);
         w->setGeometry(ControlRect(c, w, units));
+        if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            FitOpenList(combo, units.Y(c.cy));
+        }
         if ((c.style & kDisabled) != 0) {
             w->setEnabled(false);
         }

@@ -1,5 +1,6 @@
 // The emulated instrument's fixed answers and how instrument failures reach the operator.
 #include "AppFixture.h"
+#include "instrument/CallInstrument.h"
 #include "instrument/EmulatedInstrument.h"
 #include "instrument/ReportInstrumentError.h"
 #include "resources/StringTable.h"
@@ -19,6 +20,7 @@ private slots:
     void timeOutAndDriverText();
     void noStatusTextShowsNothing();
     void timerRestartsAfterEveryReport();
+    void waitCursorOnlyWhereAsked();
 };
 
 void TestInstrument::emulatedAnswers() {
@@ -64,7 +66,7 @@ void TestInstrument::emulatedHistogramParts() {
     }
     const std::int32_t* highs = inst.GetHistogram(0, 2);
     QCOMPARE(highs[9], 2499);
-    QCOMPARE(inst.GetHistogram(0, 3)[9], 18);   // any other part: the counts
+    QCOMPARE(inst.GetHistogram(0, 3)[9], 18); // any other part: the counts
     QCOMPARE(inst.GetHistogram(0, -1)[1], 2);
 }
 
@@ -88,12 +90,12 @@ void TestInstrument::errorQueueShownInOrder() {
         QCOMPARE(inst->GetLastStatus(), INSTRUMENT_ERROR_DETECTED);
         ReportInstrumentError(inst->GetLastStatus());
     }
-    QCOMPARE(fx.boxes.Boxes(), (std::vector<QString>{
-                                   QStringLiteral("Instrument reports error: first"),
+    QCOMPARE(fx.boxes.Boxes(),
+             (std::vector<QString>{QStringLiteral("Instrument reports error: first"),
                                    QStringLiteral("Instrument reports error: second"),
                                    QStringLiteral("Instrument reports error: third")}));
     QCOMPARE(fx.boxes.Beeps(), 3);
-    QVERIFY(fx.boxes.Events().front().beep);  // each beep comes before its box
+    QVERIFY(fx.boxes.Events().front().beep); // each beep comes before its box
 }
 
 // A driver whose error query itself fails ends the report instead of repeating it.
@@ -106,8 +108,9 @@ public:
 void TestInstrument::errorQueueStopsWhenQueryFails() {
     AppFixture fx(std::make_unique<FailingQueryInstrument>());
     ReportInstrumentError(INSTRUMENT_ERROR_DETECTED);
-    QCOMPARE(fx.boxes.Boxes(),
-             (std::vector<QString>{QStringLiteral("Instrument reports error: the operation's error")}));
+    QCOMPARE(
+        fx.boxes.Boxes(),
+        (std::vector<QString>{QStringLiteral("Instrument reports error: the operation's error")}));
 }
 
 // A driver that, once armed, never reports an empty queue.
@@ -148,8 +151,8 @@ void TestInstrument::timeOutAndDriverText() {
     AppFixture fx;
     ReportInstrumentError(VI_ERROR_TMO);
     ReportInstrumentError(-1073807343);
-    QCOMPARE(fx.boxes.Boxes(), (std::vector<QString>{LoadStr(IDS_TIME_OUT),
-                                                     QStringLiteral("Driver status text")}));
+    QCOMPARE(fx.boxes.Boxes(),
+             (std::vector<QString>{LoadStr(IDS_TIME_OUT), QStringLiteral("Driver status text")}));
     QCOMPARE(fx.boxes.Beeps(), 0);
 }
 
@@ -163,9 +166,8 @@ void TestInstrument::noStatusTextShowsNothing() {
 void TestInstrument::timerRestartsAfterEveryReport() {
     bool stoppedDuringBox = false;
     AppFixture fx;
-    platform::MessageBoxRecorder watch([&](const QString&) {
-        stoppedDuringBox = !fx.Frame()->IsTimerRunning();
-    });
+    platform::MessageBoxRecorder watch(
+        [&](const QString&) { stoppedDuringBox = !fx.Frame()->IsTimerRunning(); });
     fx.Frame()->KillTimer(IDT_AUTOUPDATE);
     ReportInstrumentError(VI_ERROR_TMO);
     QVERIFY(stoppedDuringBox);
@@ -173,8 +175,32 @@ void TestInstrument::timerRestartsAfterEveryReport() {
     QCOMPARE(fx.Frame()->TimerPeriod(), kAutoUpdatePeriodMs);
     fx.Instrument()->statusText.clear();
     fx.Frame()->KillTimer(IDT_AUTOUPDATE);
-    ReportInstrumentError(-5);  // shows nothing, still restarts the timer
+    ReportInstrumentError(-5); // shows nothing, still restarts the timer
     QVERIFY(fx.Frame()->IsTimerRunning());
+}
+
+// Windows call the instrument without the hourglass unless they ask for it, and a failure
+// ends the hourglass before its report.
+void TestInstrument::waitCursorOnlyWhereAsked() {
+    AppFixture fx;
+    auto cursorDuringCall = [](bool showWaitCursor) {
+        bool waiting = false;
+        CallInstrument(
+            [&](CInstrument&) { waiting = QGuiApplication::overrideCursor() != nullptr; },
+            showWaitCursor);
+        return waiting;
+    };
+    QVERIFY(!cursorDuringCall(false));
+    QVERIFY(cursorDuringCall(kShowWaitCursor));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+
+    bool waitingAtReport = true;
+    platform::MessageBoxRecorder watch(
+        [&](const QString&) { waitingAtReport = QGuiApplication::overrideCursor() != nullptr; });
+    fx.Instrument()->failStatus = VI_ERROR_TMO;
+    QVERIFY(!CallInstrument([](CInstrument& inst) { inst.SaveSettings(); }, kShowWaitCursor));
+    QVERIFY(!waitingAtReport);
+    QCOMPARE(watch.Boxes(), std::vector<QString>{LoadStr(IDS_TIME_OUT)});
 }
 
 QTEST_MAIN(TestInstrument)

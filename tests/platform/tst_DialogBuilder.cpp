@@ -143,6 +143,10 @@ private slots:
         QCOMPARE(list->height(), std::min(list->sizeHint().height(), full.height()));
         QVERIFY(list->height() < full.height());
         QCOMPARE(list->pos(), full.topLeft());
+        // The rest of the template height is the open list: as many rows as fit there.
+        const int rows = (full.height() - list->height()) / list->fontMetrics().height();
+        QVERIFY(rows >= 1 && rows < 10);
+        QCOMPARE(list->maxVisibleItems(), rows);
         QCOMPARE(list->width(), full.width());
     }
 
