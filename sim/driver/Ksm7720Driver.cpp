@@ -80,8 +80,7 @@ std::string Quote(const char* text) {
 
 // Sends a query whose reply is a number and a quoted text ("0,\"No error\""); the text goes
 // to message (empty on any failure). A null message is the third parameter's error.
-ViStatus QueryNumberAndText(ViSession vi, const char* query, int32_t& code,
-                            ViChar message[256]) {
+ViStatus QueryNumberAndText(ViSession vi, const char* query, int32_t& code, ViChar message[256]) {
     if (!message)
         return VI_ERROR_PARAMETER3;
     CopyMessage(message, "");

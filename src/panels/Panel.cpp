@@ -13,4 +13,6 @@ void CPanel::AdoptForm(CPanelForm* form) {
     GetSfpApp()->m_pCurrentPanel = this;
 }
 
-bool CPanel::ShouldUpdate() const { return m_pForm != nullptr && GetSfpApp()->m_bAutoUpdate; }
+bool CPanel::ShouldUpdate() const {
+    return m_pForm != nullptr && GetSfpApp()->m_bAutoUpdate;
+}

@@ -13,7 +13,7 @@ std::optional<int> IndexOf(const std::array<const char*, N>& names, std::string_
     return static_cast<int>(it - names.begin());
 }
 
-}  // namespace
+} // namespace
 
 const QuantityKindInfo& KindInfo(int kind) {
     return kQuantityKinds[static_cast<std::size_t>(std::clamp(kind, 0, kQuantityKindCount - 1))];
@@ -35,14 +35,15 @@ int ObjectCount(QuantityKind kind) {
 
 std::optional<ObjectCode> ObjectCodeOf(QuantityKind kind, int position) {
     const int first = kind == BLOWER ? 1 : 0;
-    if (kind < BLOWER || kind > VOLT || position < first ||
-        position >= first + ObjectCount(kind)) {
+    if (kind < BLOWER || kind > VOLT || position < first || position >= first + ObjectCount(kind)) {
         return std::nullopt;
     }
     return KindInfo(kind).codeBase + position;
 }
 
-int ReadingValueCount(ObjectCode code) { return code >= 0 && code < kAmbientSensor ? 3 : 1; }
+int ReadingValueCount(ObjectCode code) {
+    return code >= 0 && code < kAmbientSensor ? 3 : 1;
+}
 
 ObjectCode ResetPairCode(std::string_view keyword, std::string_view name) {
     if (const auto blower = IndexOf(kBlowerNames, name)) {

@@ -11,17 +11,17 @@ constexpr int kQuantityKindCount = 5;
 
 // 0..54: one monitored object of one kind (34 and 49 name nothing), or a history target.
 using ObjectCode = int;
-constexpr ObjectCode kHistoryQueueCode = 53;  // keyword "Q"
-constexpr ObjectCode kAllHistoriesCode = 54;  // keyword "ALL"
-constexpr ObjectCode kNoObjectCode = 1000;    // a history-reset pair that names nothing
+constexpr ObjectCode kHistoryQueueCode = 53; // keyword "Q"
+constexpr ObjectCode kAllHistoriesCode = 54; // keyword "ALL"
+constexpr ObjectCode kNoObjectCode = 1000;   // a history-reset pair that names nothing
 
 struct QuantityKindInfo {
-    const char* listKeyword;   // as the histogram panel's type list shows it
-    const char* resetKeyword;  // as a history reset sends it
+    const char* listKeyword;  // as the histogram panel's type list shows it
+    const char* resetKeyword; // as a history reset sends it
     const char* unit;
-    const char* objectLabel;   // caption of the histogram panel's object list
-    const char* title;         // histogram title
-    int codeBase;              // object code = codeBase + position
+    const char* objectLabel; // caption of the histogram panel's object list
+    const char* title;       // histogram title
+    int codeBase;            // object code = codeBase + position
 };
 
 constexpr std::array<QuantityKindInfo, kQuantityKindCount> kQuantityKinds{{
@@ -38,9 +38,9 @@ const QuantityKindInfo& KindInfo(int kind);
 constexpr std::array<const char*, 3> kBlowerNames{"BLOW1", "BLOW2", "BLOW3"};
 constexpr std::array<const char*, 7> kSupplyNames{"P5", "P12", "N12", "P24", "N24", "N5PT2", "N2"};
 constexpr std::array<const char*, 27> kSensorNames{
-    "OUT0",  "OUT1",  "OUT2",   "OUT3",   "OUT4",   "OUT5",   "OUT6",   "OUT7",   "OUT8",
-    "OUT9",  "OUT10", "OUT11",  "OUT12",  "DELT0",  "DELT1",  "DELT2",  "DELT3",  "DELT4",
-    "DELT5", "DELT6", "DELT7",  "DELT8",  "DELT9",  "DELT10", "DELT11", "DELT12", "AMBIENT"};
+    "OUT0",  "OUT1",  "OUT2",  "OUT3",  "OUT4",  "OUT5",   "OUT6",   "OUT7",   "OUT8",
+    "OUT9",  "OUT10", "OUT11", "OUT12", "DELT0", "DELT1",  "DELT2",  "DELT3",  "DELT4",
+    "DELT5", "DELT6", "DELT7", "DELT8", "DELT9", "DELT10", "DELT11", "DELT12", "AMBIENT"};
 constexpr int kAmbientSensor = 26;
 
 // How many objects a kind has, and the code of (kind, position). Positions are the supply

@@ -13,6 +13,6 @@ public:
     void OpenForm() override;
     void Update() override;
 
-    int m_nType = IDC_TEMP;  // the id of the chosen type's radio button
-    int m_nObject = 0;       // the position of the chosen entry in the object list
+    int m_nType = IDC_TEMP; // the id of the chosen type's radio button
+    int m_nObject = 0;      // the position of the chosen entry in the object list
 };

@@ -8,5 +8,5 @@ class CSFPObject : public QObject {
 public:
     explicit CSFPObject(const QString& name) : m_strName(name) {}
 
-    const QString m_strName;  // set once from the string table; FindPanel compares it
+    const QString m_strName; // set once from the string table; FindPanel compares it
 };

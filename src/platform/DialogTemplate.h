@@ -7,25 +7,25 @@ namespace platform {
 
 enum class ControlKind {
     PushButton,
-    DefPushButton,  // the dialog's default button: Enter presses it
-    AutoRadio,      // radio button that checks itself when clicked
+    DefPushButton, // the dialog's default button: Enter presses it
+    AutoRadio,     // radio button that checks itself when clicked
     GroupBox,
-    LText,          // static text, left-aligned
-    CText,          // static text, centred
-    RText,          // static text, right-aligned
-    Static,         // plain static area, to be taken over by a custom control
-    Frame,          // static frame that only marks a rectangle
+    LText,  // static text, left-aligned
+    CText,  // static text, centred
+    RText,  // static text, right-aligned
+    Static, // plain static area, to be taken over by a custom control
+    Frame,  // static frame that only marks a rectangle
     Edit,
-    DropList,       // drop-down list without an edit field
-    DropDown,       // drop-down combo box with an editable field
-    OwnerDraw,      // owner-drawn button, to be taken over by a custom control
-    Icon,           // static icon showing the application icon
+    DropList,  // drop-down list without an edit field
+    DropDown,  // drop-down combo box with an editable field
+    OwnerDraw, // owner-drawn button, to be taken over by a custom control
+    Icon,      // static icon showing the application icon
 };
 
 // Control style bits that change what the builder makes.
 enum ControlStyle : unsigned {
     kNone = 0,
-    kHidden = 1u << 0,     // created without WS_VISIBLE
+    kHidden = 1u << 0, // created without WS_VISIBLE
     kTabStop = 1u << 1,
     kGroup = 1u << 2,
     kVScroll = 1u << 3,
@@ -35,27 +35,27 @@ enum ControlStyle : unsigned {
 };
 
 struct ControlTemplate {
-    int id;  // -1 for the static texts that have no id
+    int id; // -1 for the static texts that have no id
     ControlKind kind;
     const char* caption;
-    int x, y, cx, cy;  // dialog units
+    int x, y, cx, cy; // dialog units
     unsigned style = kNone;
-    std::span<const char* const> items = {};  // initial list entries, in order
+    std::span<const char* const> items = {}; // initial list entries, in order
 };
 
 enum class DialogKind {
-    ChildForm,  // child window without caption, shown inside the main frame
-    Modal,      // popup with caption and modal frame
+    ChildForm, // child window without caption, shown inside the main frame
+    Modal,     // popup with caption and modal frame
 };
 
 struct DialogTemplate {
     int id;
     DialogKind kind;
-    const char* title;  // nullptr for forms
-    int x, y, cx, cy;   // dialog units
-    bool systemMenu;    // a close box in the caption
+    const char* title; // nullptr for forms
+    int x, y, cx, cy;  // dialog units
+    bool systemMenu;   // a close box in the caption
     std::span<const ControlTemplate> controls;
-    bool centred = false;  // a modal dialog centred over its owner instead of at x, y
+    bool centred = false; // a modal dialog centred over its owner instead of at x, y
 };
 
 constexpr int kNoId = -1;

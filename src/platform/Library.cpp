@@ -4,7 +4,9 @@
 
 namespace platform {
 
-LibraryHandle LoadLibrary(const char* fileName) { return dlopen(fileName, RTLD_NOW | RTLD_LOCAL); }
+LibraryHandle LoadLibrary(const char* fileName) {
+    return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+}
 
 void* GetProcAddress(LibraryHandle library, const char* name) {
     return library != nullptr ? dlsym(library, name) : nullptr;

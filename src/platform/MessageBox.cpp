@@ -8,7 +8,7 @@
 namespace platform {
 
 namespace {
-MessageBoxRecorder* g_recorder = nullptr;  // the test seam; null in the program
+MessageBoxRecorder* g_recorder = nullptr; // the test seam; null in the program
 }
 
 void SfpMessageBox(const QString& text) {
@@ -37,7 +37,9 @@ MessageBoxRecorder::MessageBoxRecorder(std::function<void(const QString&)> onBox
     g_recorder = this;
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { g_recorder = m_previous; }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    g_recorder = m_previous;
+}
 
 std::vector<QString> MessageBoxRecorder::Boxes() const {
     std::vector<QString> boxes;

@@ -22,8 +22,8 @@ public:
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     struct Event {
-        bool beep;     // a beep, or else a box
-        QString text;  // the box's text
+        bool beep;    // a beep, or else a box
+        QString text; // the box's text
     };
     const std::vector<Event>& Events() const { return m_events; }
     std::vector<QString> Boxes() const;

@@ -15,14 +15,24 @@ std::vector<DrawOp> RecordingDrawContext::Ops(DrawOpKind kind) const {
     return out;
 }
 
-Pen RecordingDrawContext::SelectPen(const Pen& pen) { return std::exchange(m_pen, pen); }
-Brush RecordingDrawContext::SelectBrush(const Brush& brush) { return std::exchange(m_brush, brush); }
-QFont RecordingDrawContext::SelectFont(const QFont& font) { return std::exchange(m_font, font); }
+Pen RecordingDrawContext::SelectPen(const Pen& pen) {
+    return std::exchange(m_pen, pen);
+}
+Brush RecordingDrawContext::SelectBrush(const Brush& brush) {
+    return std::exchange(m_brush, brush);
+}
+QFont RecordingDrawContext::SelectFont(const QFont& font) {
+    return std::exchange(m_font, font);
+}
 ColorRef RecordingDrawContext::SetTextColor(ColorRef color) {
     return std::exchange(m_textColor, color);
 }
-ColorRef RecordingDrawContext::SetBkColor(ColorRef color) { return std::exchange(m_bkColor, color); }
-BkMode RecordingDrawContext::SetBkMode(BkMode mode) { return std::exchange(m_bkMode, mode); }
+ColorRef RecordingDrawContext::SetBkColor(ColorRef color) {
+    return std::exchange(m_bkColor, color);
+}
+BkMode RecordingDrawContext::SetBkMode(BkMode mode) {
+    return std::exchange(m_bkMode, mode);
+}
 
 DrawOp RecordingDrawContext::Op(DrawOpKind kind) const {
     DrawOp op;

@@ -12,14 +12,14 @@ enum class DrawOpKind { LineTo, Rectangle, Ellipse, Arc, FillRect, TextOut, Draw
 
 struct DrawOp {
     DrawOpKind kind{};
-    Point from;         // LineTo: the start; Arc: the start point
-    Point to;           // LineTo: the end; Arc: the end point
-    Rect rect;          // Rectangle, Ellipse, Arc, FillRect; the clip or layout rectangle of text
-    QString text;       // TextOut, DrawText
-    TextAlign align{};  // DrawText
-    ColorRef fill = 0;  // FillRect
-    Pen pen;            // the pen in force
-    Brush brush;        // the brush in force
+    Point from;        // LineTo: the start; Arc: the start point
+    Point to;          // LineTo: the end; Arc: the end point
+    Rect rect;         // Rectangle, Ellipse, Arc, FillRect; the clip or layout rectangle of text
+    QString text;      // TextOut, DrawText
+    TextAlign align{}; // DrawText
+    ColorRef fill = 0; // FillRect
+    Pen pen;           // the pen in force
+    Brush brush;       // the brush in force
     ColorRef textColor = 0;
     BkMode bkMode{};
     QFont font;

@@ -5,9 +5,13 @@
 
 namespace platform {
 
-WaitCursor::WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+WaitCursor::WaitCursor() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-WaitCursor::~WaitCursor() { Restore(); }
+WaitCursor::~WaitCursor() {
+    Restore();
+}
 
 void WaitCursor::Restore() {
     if (m_active) {

@@ -74,22 +74,38 @@ void TestCatalogue::resetPairs_data() {
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("code");
-    QTest::newRow("current N2") << "CURRENT" << "N2" << 41;
-    QTest::newRow("power N2") << "POWER" << "N2" << 33;
-    QTest::newRow("volt P5") << "VOLT" << "P5" << 42;
-    QTest::newRow("temp OUT3") << "TEMP" << "OUT3" << 3;
-    QTest::newRow("temp AMBIENT") << "TEMP" << "AMBIENT" << 26;
-    QTest::newRow("blower BLOW1") << "BLOWER" << "BLOW1" << 50;
-    QTest::newRow("blower typed BLOW3") << "BLOWER" << "BLOW3" << 52;
-    QTest::newRow("blower names win over keywords") << "VOLT" << "BLOW2" << 51;
-    QTest::newRow("queue") << "Q" << "" << 53;
-    QTest::newRow("queue ignores the name") << "Q" << "P5" << 53;
-    QTest::newRow("all") << "ALL" << "" << 54;
-    QTest::newRow("empty blower") << "BLOWER" << "" << 1000;
-    QTest::newRow("display spelling is not a name") << "TEMP" << "Ambient" << 1000;
-    QTest::newRow("case matters") << "current" << "N2" << 1000;
-    QTest::newRow("sensor under a supply keyword") << "VOLT" << "OUT1" << 1000;
-    QTest::newRow("names compare whole") << "CURRENT" << "N2 " << 1000;
+    QTest::newRow("current N2") << "CURRENT"
+                                << "N2" << 41;
+    QTest::newRow("power N2") << "POWER"
+                              << "N2" << 33;
+    QTest::newRow("volt P5") << "VOLT"
+                             << "P5" << 42;
+    QTest::newRow("temp OUT3") << "TEMP"
+                               << "OUT3" << 3;
+    QTest::newRow("temp AMBIENT") << "TEMP"
+                                  << "AMBIENT" << 26;
+    QTest::newRow("blower BLOW1") << "BLOWER"
+                                  << "BLOW1" << 50;
+    QTest::newRow("blower typed BLOW3") << "BLOWER"
+                                        << "BLOW3" << 52;
+    QTest::newRow("blower names win over keywords") << "VOLT"
+                                                    << "BLOW2" << 51;
+    QTest::newRow("queue") << "Q"
+                           << "" << 53;
+    QTest::newRow("queue ignores the name") << "Q"
+                                            << "P5" << 53;
+    QTest::newRow("all") << "ALL"
+                         << "" << 54;
+    QTest::newRow("empty blower") << "BLOWER"
+                                  << "" << 1000;
+    QTest::newRow("display spelling is not a name") << "TEMP"
+                                                    << "Ambient" << 1000;
+    QTest::newRow("case matters") << "current"
+                                  << "N2" << 1000;
+    QTest::newRow("sensor under a supply keyword") << "VOLT"
+                                                   << "OUT1" << 1000;
+    QTest::newRow("names compare whole") << "CURRENT"
+                                         << "N2 " << 1000;
 }
 
 void TestCatalogue::resetPairs() {

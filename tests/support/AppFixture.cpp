@@ -19,4 +19,6 @@ CTestInstrument* AppFixture::Instrument() const {
     return dynamic_cast<CTestInstrument*>(app.m_pInstrument.get());
 }
 
-void AppFixture::Command(int id) const { Frame()->MenuAction(id)->trigger(); }
+void AppFixture::Command(int id) const {
+    Frame()->MenuAction(id)->trigger();
+}

@@ -11,7 +11,8 @@
 
 class AppFixture {
 public:
-    explicit AppFixture(std::unique_ptr<CInstrument> instrument = std::make_unique<CTestInstrument>());
+    explicit AppFixture(
+        std::unique_ptr<CInstrument> instrument = std::make_unique<CTestInstrument>());
     ~AppFixture();
 
     CSfpApp app;

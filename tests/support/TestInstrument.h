@@ -17,8 +17,8 @@ class CTestInstrument : public CInstrument {
 public:
     QStringList calls;
     std::deque<std::pair<int, std::string>> errorQueue;
-    InstrumentStatus failStatus = 0;  // the next failing call's status, 0 for none
-    QString failOn;                   // the name of the call that fails; empty: any
+    InstrumentStatus failStatus = 0; // the next failing call's status, 0 for none
+    QString failOn;                  // the name of the call that fails; empty: any
     std::array<std::array<std::int32_t, 10>, 3> histogramParts{};
     std::array<double, 3> levels{};
     int timeUnits = 0;
