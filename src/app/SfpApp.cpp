@@ -1,7 +1,7 @@
 #include "app/SfpApp.h"
 
 #include "app/MainFrame.h"
-#include "instrument/Instrument.h"
+#include "core/Instrument.h"
 #include "panels/Panel.h"
 
 #include <QApplication>

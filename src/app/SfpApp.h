@@ -3,7 +3,6 @@
 // needs the instrument, the panels or the auto-update settings reaches them through
 // GetSfpApp().
 #include "platform/Color.h"
-#include "platform/Library.h"
 
 #include <QString>
 
@@ -31,9 +30,6 @@ public:
     // Discovery: from nothing to an instrument, live or emulated. False, doing nothing,
     // when there already is one.
     bool DiscoverInstrument();
-    // Opens resourceName through the driver library (owned from here on) and makes the
-    // driver-backed instrument, or falls back to emulation after a message.
-    void ConnectInstrument(const std::string& resourceName, platform::LibraryHandle driverLibrary);
     void UseEmulatedInstrument();
 
     std::unique_ptr<CInstrument> m_pInstrument;
@@ -47,9 +43,10 @@ public:
 
     CMainFrame* m_pMainWnd = nullptr; // owned by Qt: deletes itself when closed
     QString m_commandLine;            // the arguments after the program's name, blank-separated
-    // The two outside libraries, looked for on the ordinary library search path.
-    std::string m_visaLibraryName = "libvisa.so";
-    std::string m_driverLibraryName = "libksm7720_32.so";
+    // The two outside libraries: when set, only that file or name; when empty, the library
+    // search (core/LibrarySearch.h).
+    std::string m_visaLibraryName;
+    std::string m_driverLibraryName;
 };
 
 // The application object, or nullptr before it is constructed and after it is gone.

@@ -2,7 +2,7 @@
 // The one way a window calls the instrument: on an instrument failure, any wait cursor
 // is ended and the failure shown with ReportInstrumentError.
 #include "app/SfpApp.h"
-#include "instrument/Instrument.h"
+#include "core/Instrument.h"
 #include "instrument/ReportInstrumentError.h"
 #include "platform/WaitCursor.h"
 

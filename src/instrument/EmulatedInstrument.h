@@ -1,6 +1,6 @@
 #pragma once
 // The instrument used when no live mainframe could be opened: fixed answers, no failures.
-#include "instrument/Instrument.h"
+#include "core/Instrument.h"
 
 class CEmulatedInstrument : public CInstrument {
 public:

@@ -2,7 +2,7 @@
 
 #include "app/MainFrame.h"
 #include "app/SfpApp.h"
-#include "instrument/Instrument.h"
+#include "core/Instrument.h"
 #include "platform/MessageBox.h"
 #include "resources/StringTable.h"
 

@@ -2,7 +2,7 @@
 
 #include "controls/SfpColor.h"
 #include "instrument/CallInstrument.h"
-#include "panels/QuantityCatalogue.h"
+#include "core/QuantityCatalogue.h"
 #include "panels/ReadObj.h"
 #include "platform/DialogBuilder.h"
 #include "platform/QtDrawContext.h"

@@ -1,5 +1,7 @@
 #include "resources/StringTable.h"
 
+#include "core/Discovery.h"
+
 #include <array>
 #include <utility>
 
@@ -9,7 +11,7 @@ constexpr std::array<std::pair<int, const char*>, 14> kStrings{{
     {IDS_MAIN_PANEL, "Main Panel"},
     {IDS_TIME_OUT, "Time Out !"},
     {IDS_INSTRUMENT_REPORTS_ERROR, "Instrument reports error: %s"},
-    {IDS_IDN_PREFIX, "KORVALD-SYSTEMS,M772"},
+    {IDS_IDN_PREFIX, kIdnPrefix},
     {IDS_BAD_DRIVER, "Bad driver .dll file."},
     {IDS_READINGS_PANEL, "Readings Panel"},
     {IDS_MAINFRAME_TITLE, "KS M7720 Main Frame"},

@@ -6,7 +6,7 @@
 #include "app/SfpApp.h"
 #include "histogram/Pan1Form.h"
 #include "instrument/Discovery.h"
-#include "instrument/DriverInstrument.h"
+#include "core/DriverInstrument.h"
 #include "instrument/EmulatedInstrument.h"
 #include "instrument/SelectInstrumentDlg.h"
 #include "panels/Panel.h"

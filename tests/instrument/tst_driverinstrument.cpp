@@ -2,7 +2,7 @@
 // against a simulator the suite starts; and against small drivers of our own for what the
 // stand-in never does (unterminated texts, a missing entry point).
 #include "SimProcess.h"
-#include "instrument/DriverInstrument.h"
+#include "core/DriverInstrument.h"
 
 #include <QtTest>
 

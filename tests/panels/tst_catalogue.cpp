@@ -1,5 +1,5 @@
 // The catalogue's codes, names and the translation of history-reset pairs.
-#include "panels/QuantityCatalogue.h"
+#include "core/QuantityCatalogue.h"
 
 #include <QtTest>
 

@@ -4,7 +4,7 @@
 // rules: a failing call keeps its status and throws; a call after which the error
 // queue is not empty throws with INSTRUMENT_ERROR_DETECTED, the first entry's text
 // already taken off the queue. Every call is logged as "Name(args)".
-#include "instrument/Instrument.h"
+#include "core/Instrument.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "instrument/VisaEntryPoints.h"
+#include "core/VisaEntryPoints.h"
 
 namespace visa {
 

@@ -2,8 +2,8 @@
 // The mainframe as every window sees it. The defaults here answer as the emulated
 // instrument does; the driver-backed instrument overrides them with live calls that may
 // throw CInstrumentException.
-#include "instrument/InstrumentException.h"
-#include "instrument/InstrumentStatus.h"
+#include "core/InstrumentException.h"
+#include "core/InstrumentStatus.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "instrument/DriverEntryPoints.h"
+#include "core/DriverEntryPoints.h"
 
-#include "instrument/InstrumentException.h"
+#include "core/InstrumentException.h"
 
 namespace ksm7720 {
 

@@ -1,8 +1,8 @@
 #pragma once
 // The mainframe's instrument driver library: its fourteen C entry points, and the table of
 // the twelve that the driver-backed instrument calls.
-#include "instrument/VisaEntryPoints.h"
-#include "platform/Library.h"
+#include "core/Library.h"
+#include "core/VisaEntryPoints.h"
 
 namespace ksm7720 {
 

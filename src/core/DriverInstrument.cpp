@@ -1,6 +1,6 @@
-#include "instrument/DriverInstrument.h"
+#include "core/DriverInstrument.h"
 
-#include "panels/QuantityCatalogue.h"
+#include "core/QuantityCatalogue.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "instrument/Instrument.h"
+#include "core/Instrument.h"
 
 const char* CInstrument::QueryError(int* code) {
     *code = 0;

@@ -2,9 +2,9 @@
 // The live mainframe: each operation is one call into the instrument driver library on the
 // handle that discovery opened, most of them followed by a look at the mainframe's error
 // queue. Failures throw CInstrumentException with the status kept for GetLastStatus().
-#include "instrument/DriverEntryPoints.h"
-#include "instrument/Instrument.h"
-#include "platform/Library.h"
+#include "core/DriverEntryPoints.h"
+#include "core/Instrument.h"
+#include "core/Library.h"
 
 #include <array>
 #include <cstdint>
@@ -28,6 +28,10 @@ public:
     void SetLimit(int code, double limit) override;
     void SaveSettings() override;
     void SetMessage(const char* text) override;
+
+    // The values of the last GetLevel, also when it threw because the error queue held an
+    // entry after the reading itself succeeded.
+    const double* LastLevels() const { return m_levels.data(); }
 
 private:
     using TextBuffer = std::array<char, ksm7720::kMessageLen>;

@@ -1,4 +1,4 @@
-#include "platform/Library.h"
+#include "core/Library.h"
 
 #include <dlfcn.h>
 

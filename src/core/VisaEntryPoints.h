@@ -1,7 +1,7 @@
 #pragma once
 // The VISA I/O library as discovery calls it: the published type widths, the attributes
 // it reads, and the eight functions it looks up by name.
-#include "platform/Library.h"
+#include "core/Library.h"
 
 #include <cstddef>
 #include <cstdint>

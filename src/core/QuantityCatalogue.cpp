@@ -1,4 +1,4 @@
-#include "panels/QuantityCatalogue.h"
+#include "core/QuantityCatalogue.h"
 
 #include <algorithm>
 

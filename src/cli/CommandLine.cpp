@@ -1,0 +1,140 @@
+#include "cli/CommandLine.h"
+
+#include <charconv>
+
+namespace {
+
+OutputFormat FormatByName(const std::string& name) {
+    if (name == "text") {
+        return OutputFormat::Text;
+    }
+    if (name == "csv") {
+        return OutputFormat::Csv;
+    }
+    if (name == "json") {
+        return OutputFormat::Json;
+    }
+    throw CUsageError{"unknown format '" + name + "' (text, csv or json)"};
+}
+
+int TimeOutByText(const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value <= 0) {
+        throw CUsageError{"--timeout takes a positive number of milliseconds, not '" + text + "'"};
+    }
+    return value;
+}
+
+// The value of a long option given as "--name=value" or "--name value".
+std::string OptionValue(const std::vector<std::string>& args, std::size_t& i,
+                        const std::string& name) {
+    const std::string& arg = args[i];
+    if (arg.size() > name.size() && arg[name.size()] == '=') {
+        return arg.substr(name.size() + 1);
+    }
+    if (i + 1 >= args.size()) {
+        throw CUsageError{name + " needs a value"};
+    }
+    return args[++i];
+}
+
+bool IsLongOption(const std::string& arg, const std::string& name) {
+    return arg.compare(0, name.size(), name) == 0 &&
+           (arg.size() == name.size() || arg[name.size()] == '=');
+}
+
+// Takes the option at args[i] if it is one; false when it is not an option of ours.
+bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation& invocation) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+        invocation.help = true;
+    } else if (arg == "--version") {
+        invocation.version = true;
+    } else if (IsLongOption(arg, "--format")) {
+        invocation.format = FormatByName(OptionValue(args, i, "--format"));
+        invocation.formatGiven = true;
+    } else if (IsLongOption(arg, "--timeout")) {
+        invocation.timeOutMs = TimeOutByText(OptionValue(args, i, "--timeout"));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void AddPositional(Invocation& invocation, const std::string& arg) {
+    if (invocation.command.empty()) {
+        invocation.command = arg;
+    } else {
+        invocation.arguments.push_back(arg);
+    }
+}
+
+} // namespace
+
+Invocation ParseCommandLine(const std::vector<std::string>& args) {
+    Invocation invocation;
+    bool onlyArguments = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool beforeCommand = invocation.command.empty();
+        if (!onlyArguments && arg == "--") {
+            onlyArguments = true;
+        } else if (onlyArguments || !TakeOption(args, i, invocation)) {
+            if (onlyArguments || !beforeCommand || arg.empty() || arg[0] != '-') {
+                AddPositional(invocation, arg);
+            } else if (arg == "-a" && i + 1 < args.size()) {
+                invocation.resource = args[++i];
+            } else if (arg == "-n") {
+                invocation.noIdentification = true;
+            } else {
+                throw CUsageError{arg == "-a" ? "-a needs a resource name"
+                                              : "unknown option '" + arg + "'"};
+            }
+        }
+    }
+    if (invocation.command.empty() && !invocation.help && !invocation.version) {
+        throw CUsageError{"no command given"};
+    }
+    return invocation;
+}
+
+const char* UsageText() {
+    return "Usage: ksm7720 [-a RESOURCE] [-n] [--timeout MS] COMMAND [ARGUMENT...]"
+           " [--format text|csv|json]\n"
+           "       ksm7720 --help | --version\n";
+}
+
+const char* HelpText() {
+    return "The KS M7720 mainframe from the command line.\n"
+           "\n"
+           "Commands:\n"
+           "  list                     every VISA resource, its interface, and whether it is a "
+           "mainframe\n"
+           "  read KIND NAME           the present reading with its unit\n"
+           "  histogram KIND NAME      the ten bins: edges, counts, unit and time unit\n"
+           "  units [hours|minutes|seconds]  show or set the histogram time unit\n"
+           "  limit KIND NAME VALUE    set the limit of one object\n"
+           "  save                     save limits and time unit in non-volatile memory\n"
+           "  message TEXT...          show TEXT on the mainframe's display\n"
+           "  reset-history KIND NAME  clear one history (or: reset-history all | queue)\n"
+           "  reset                    reset the mainframe\n"
+           "  selftest                 run the self test\n"
+           "  errors                   drain the error queue, oldest first\n"
+           "  metrics                  every present reading in the Prometheus text format\n"
+           "\n"
+           "KIND is BLOWER, CURRENT, POWER, TEMPERATURE (or TEMP) or VOLT; NAME as the panel "
+           "lists\n"
+           "it (BLOWER1, P5, OUT3, DELT0, AMBIENT, ...), in any case.\n"
+           "\n"
+           "Options:\n"
+           "  -a RESOURCE     connect to this VISA resource instead of searching\n"
+           "  -n              accept every resource that answers (then the choice is never clear)\n"
+           "  --timeout MS    the driver's I/O time-out (default 12000)\n"
+           "  --format F      text (default), csv or json\n"
+           "  --help, --version\n"
+           "\n"
+           "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"
+           "Exit status: 0 success, 1 instrument or library failure, 2 usage error.\n"
+           "See ksm7720(1).\n";
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The command line of ksm7720: the switches, the command and its arguments. Nothing here
+// touches an instrument; a mistake is a CUsageError.
+#include <string>
+#include <vector>
+
+enum class OutputFormat { Text, Csv, Json };
+
+struct Invocation {
+    bool help = false;
+    bool version = false;
+    std::string resource; // after -a; empty: discovery chooses
+    bool noIdentification = false;
+    OutputFormat format = OutputFormat::Text;
+    bool formatGiven = false;
+    int timeOutMs = 0; // 0: the driver time-out the panel uses
+    std::string command;
+    std::vector<std::string> arguments;
+};
+
+// A command line that cannot run: the message says what is wrong.
+struct CUsageError {
+    std::string message;
+};
+
+// Reads argv[1..]. Switches stand before the command; --format, --timeout, --help and
+// --version anywhere; after "--" everything is an argument, and after the command so is
+// anything that is not one of those, such as a negative number.
+Invocation ParseCommandLine(const std::vector<std::string>& args);
+
+// The usage lines, and the full help text.
+const char* UsageText();
+const char* HelpText();

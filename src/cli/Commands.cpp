@@ -1,0 +1,146 @@
+#include "cli/Commands.h"
+
+#include "core/QuantityNames.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+// More than the mainframe's queue holds: a queue that never empties cannot keep us.
+constexpr std::size_t kMaxErrorEntries = 100;
+constexpr std::array<const char*, 3> kPositions{"front", "middle", "rear"};
+constexpr int kHistogramBins = 10;
+
+Table Reading(const Request& request, CInstrument& instrument) {
+    const double* levels = instrument.GetLevel(request.code, 0);
+    const int count = ReadingValueCount(request.code);
+    const QuantityKindInfo& info = KindInfo(request.kind);
+    const std::string object = ObjectName(request.kind, request.position);
+    Table table{{"kind", "object", "position", "value", "unit"}, {}};
+    for (int i = 0; i < count; ++i) {
+        table.rows.push_back({TextCell(info.listKeyword), TextCell(object),
+                              TextCell(count > 1 ? kPositions[i] : ""), NumberCell(levels[i]),
+                              TextCell(info.unit)});
+    }
+    return table;
+}
+
+// The three parts of the histogram, each copied before the next call refills the buffer.
+Table Histogram(const Request& request, CInstrument& instrument) {
+    std::array<std::array<std::int32_t, kHistogramBins>, 3> parts{};
+    for (short part = 0; part < 3; ++part) {
+        const std::int32_t* values =
+            instrument.GetHistogram(static_cast<short>(request.code), part);
+        std::copy(values, values + kHistogramBins, parts[part].begin());
+    }
+    const std::string timeUnit = TimeUnitName(instrument.GetTimeUnits());
+    const QuantityKindInfo& info = KindInfo(request.kind);
+    const std::string object = ObjectName(request.kind, request.position);
+    Table table{{"kind", "object", "bin", "lower", "upper", "count", "unit", "time_unit"}, {}};
+    for (int bin = 0; bin < kHistogramBins; ++bin) {
+        table.rows.push_back({TextCell(info.listKeyword), TextCell(object), NumberCell(bin + 1),
+                              NumberCell(parts[1][bin]), NumberCell(parts[2][bin]),
+                              NumberCell(parts[0][bin]), TextCell(info.unit), TextCell(timeUnit)});
+    }
+    return table;
+}
+
+Table ErrorEntries(CInstrument& instrument) {
+    Table table{{"code", "text"}, {}};
+    for (const auto& [code, text] : DrainErrorQueue(instrument, kMaxErrorEntries)) {
+        table.rows.push_back({NumberCell(code), TextCell(text)});
+    }
+    return table;
+}
+
+CommandResult SelfTest(CInstrument& instrument) {
+    int result = 0;
+    const char* text = instrument.SelfTest(&result);
+    Table table{{"result", "text"}, {{NumberCell(result), TextCell(text != nullptr ? text : "")}}};
+    return {std::move(table), result == 0};
+}
+
+} // namespace
+
+std::string StatusHex(InstrumentStatus status) {
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "0x%08X", static_cast<unsigned>(status));
+    return text.data();
+}
+
+CommandResult RunCommand(const Request& request, CDriverInstrument& instrument) {
+    switch (request.command) {
+    case Command::Read:
+        return {Reading(request, instrument)};
+    case Command::Histogram:
+        return {Histogram(request, instrument)};
+    case Command::Units:
+        if (request.timeUnit) {
+            instrument.SetTimeUnits(*request.timeUnit);
+            return {};
+        }
+        return {Table{{"time_unit"}, {{TextCell(TimeUnitName(instrument.GetTimeUnits()))}}}};
+    case Command::Limit:
+        instrument.SetLimit(request.code, request.value);
+        return {};
+    case Command::Save:
+        instrument.SaveSettings();
+        return {};
+    case Command::Message:
+        instrument.SetMessage(request.text.c_str());
+        return {};
+    case Command::ResetHistory:
+        instrument.ResetHistory(request.resetKeyword.c_str(), request.resetName.c_str());
+        return {};
+    case Command::Reset:
+        instrument.Reset();
+        return {};
+    case Command::SelfTest:
+        return SelfTest(instrument);
+    case Command::Errors:
+        return {ErrorEntries(instrument)};
+    case Command::List:
+    case Command::Metrics:
+        break; // run before or without a connection
+    }
+    return {};
+}
+
+std::vector<std::pair<int, std::string>> DrainErrorQueue(CInstrument& instrument,
+                                                         std::size_t limit) {
+    std::vector<std::pair<int, std::string>> entries;
+    while (entries.size() < limit) {
+        int code = 0;
+        const char* text = instrument.QueryError(&code);
+        if (text == nullptr) {
+            throw CCommandFailure{{"the error queue could not be read"}};
+        }
+        if (code == 0) {
+            break;
+        }
+        entries.emplace_back(code, text);
+    }
+    return entries;
+}
+
+std::vector<std::string> FailureLines(CInstrument& instrument) {
+    const InstrumentStatus status = instrument.GetLastStatus();
+    if (status == INSTRUMENT_ERROR_DETECTED) {
+        // The entry the failing call found, then whatever else the queue holds.
+        std::vector<std::string> lines{std::string("instrument reports error: ") +
+                                       instrument.GetErrorText()};
+        try {
+            for (const auto& entry : DrainErrorQueue(instrument, kMaxErrorEntries)) {
+                lines.push_back("instrument reports error: " + entry.second);
+            }
+        } catch (const CCommandFailure& failure) {
+            lines.insert(lines.end(), failure.lines.begin(), failure.lines.end());
+        }
+        return lines;
+    }
+    const char* text = instrument.GetStatusText(status);
+    return {std::string(text != nullptr ? text : "the instrument call failed") + " (status " +
+            StatusHex(status) + ")"};
+}

@@ -1,0 +1,90 @@
+#include "cli/Connection.h"
+
+#include "core/QuantityNames.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+std::string InterfaceName(const std::optional<visa::ViUInt16>& type) {
+    static constexpr std::array<const char*, 8> kNames{"",     "GPIB", "VXI",   "GPIB-VXI",
+                                                       "ASRL", "PXI",  "TCPIP", "USB"};
+    if (!type) {
+        return "unknown";
+    }
+    return *type < kNames.size() && *type > 0 ? kNames[*type] : std::to_string(*type);
+}
+
+std::string ChooseResource(const CDiscovery& discovery, const Invocation& invocation) {
+    if (!invocation.resource.empty()) {
+        // As the panel takes it after -a: in upper case.
+        return AsciiUpper(invocation.resource);
+    }
+    const auto candidates =
+        FindCandidates(discovery.Visa(), discovery.ResourceManager(), invocation.noIdentification);
+    if (!candidates || candidates->empty()) {
+        throw CCommandFailure{{"no KS M7720 mainframe found"}};
+    }
+    const int choice = AutomaticChoice(*candidates, invocation.noIdentification);
+    if (choice < 0) {
+        CCommandFailure failure{{"the choice is not clear; name one of these with -a:"}};
+        for (const std::string& candidate : *candidates) {
+            failure.lines.push_back("  " + candidate);
+        }
+        throw failure;
+    }
+    return (*candidates)[choice];
+}
+
+} // namespace
+
+void OpenDiscovery(CDiscovery& discovery, const std::vector<std::string>& visaNames,
+                   const std::vector<std::string>& driverNames) {
+    const auto failure = discovery.Open();
+    if (!failure) {
+        return;
+    }
+    switch (*failure) {
+    case DiscoveryFailure::NoVisaLibrary:
+        throw CCommandFailure{{"no usable VISA library; tried: " + Joined(visaNames)}};
+    case DiscoveryFailure::NoDriverLibrary:
+        throw CCommandFailure{{"no instrument driver library; tried: " + Joined(driverNames)}};
+    default:
+        throw CCommandFailure{{"the VISA default resource manager did not open"}};
+    }
+}
+
+Table ListResources(const CDiscovery& discovery) {
+    const auto probes = ProbeResources(discovery.Visa(), discovery.ResourceManager(), true);
+    Table table{{"resource", "interface", "mainframe"}, {}};
+    for (const ResourceProbe& probe : probes.value_or(std::vector<ResourceProbe>{})) {
+        table.rows.push_back({TextCell(probe.descriptor),
+                              TextCell(InterfaceName(probe.interfaceType)),
+                              TextCell(probe.mainframe ? "yes" : "no")});
+    }
+    return table;
+}
+
+Mainframe ConnectMainframe(CDiscovery& discovery, const Invocation& invocation) {
+    const std::string resource = ChooseResource(discovery, invocation);
+    auto connection = invocation.timeOutMs > 0
+                          ? discovery.Connect(resource, false, invocation.timeOutMs)
+                          : discovery.Connect(resource, false);
+    if (!connection.instrument) {
+        if (connection.failure == DiscoveryFailure::BadDriver) {
+            throw CCommandFailure{{"the instrument driver library lacks an entry point"}};
+        }
+        throw CCommandFailure{
+            {"could not open " + resource + " (status " + StatusHex(connection.status) + ")"}};
+    }
+    return {std::move(connection.instrument), InstrumentName(resource)};
+}

@@ -1,0 +1,135 @@
+#include "cli/Table.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+void WriteText(const Table& table, std::ostream& out) {
+    std::vector<std::size_t> widths;
+    for (const std::string& column : table.columns) {
+        widths.push_back(column.size());
+    }
+    for (const auto& row : table.rows) {
+        for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c) {
+            widths[c] = std::max(widths[c], row[c].text.size());
+        }
+    }
+    const auto writeLine = [&](auto cellText, std::size_t count) {
+        std::string line;
+        for (std::size_t c = 0; c < count; ++c) {
+            const std::string text = cellText(c);
+            line += text;
+            if (c + 1 < count) {
+                line += std::string(widths[c] - text.size() + 2, ' ');
+            }
+        }
+        out << line << '\n';
+    };
+    writeLine([&](std::size_t c) { return table.columns[c]; }, table.columns.size());
+    for (const auto& row : table.rows) {
+        writeLine([&](std::size_t c) { return row[c].text; }, row.size());
+    }
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + '"';
+}
+
+void WriteCsv(const Table& table, std::ostream& out) {
+    const auto writeLine = [&](auto cellText, std::size_t count) {
+        for (std::size_t c = 0; c < count; ++c) {
+            out << (c > 0 ? "," : "") << CsvField(cellText(c));
+        }
+        out << '\n';
+    };
+    writeLine([&](std::size_t c) { return table.columns[c]; }, table.columns.size());
+    for (const auto& row : table.rows) {
+        writeLine([&](std::size_t c) { return row[c].text; }, row.size());
+    }
+}
+
+std::string JsonString(const std::string& text) {
+    std::string quoted = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += static_cast<char>(c);
+        } else if (c < 0x20) {
+            std::array<char, 8> escape{};
+            std::snprintf(escape.data(), escape.size(), "\\u%04x", c);
+            quoted += escape.data();
+        } else {
+            quoted += static_cast<char>(c);
+        }
+    }
+    return quoted + '"';
+}
+
+// A number cell as JSON: JSON has no NaN or infinities, so they become null.
+std::string JsonValue(const Cell& cell) {
+    if (!cell.number) {
+        return JsonString(cell.text);
+    }
+    const bool finite = cell.text.find_first_of("NI") == std::string::npos;
+    return finite ? cell.text : "null";
+}
+
+void WriteJson(const Table& table, std::ostream& out) {
+    out << '[';
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        out << (r > 0 ? ",\n " : "\n ") << '{';
+        for (std::size_t c = 0; c < table.columns.size() && c < table.rows[r].size(); ++c) {
+            out << (c > 0 ? ", " : "") << JsonString(table.columns[c]) << ": "
+                << JsonValue(table.rows[r][c]);
+        }
+        out << '}';
+    }
+    out << (table.rows.empty() ? "]\n" : "\n]\n");
+}
+
+} // namespace
+
+Cell TextCell(std::string text) {
+    return Cell{std::move(text), false};
+}
+
+Cell NumberCell(double value) {
+    return Cell{FormatNumber(value), true};
+}
+
+std::string FormatNumber(double value) {
+    if (std::isnan(value)) {
+        return "NaN";
+    }
+    if (std::isinf(value)) {
+        return value > 0 ? "+Inf" : "-Inf";
+    }
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
+}
+
+void WriteTable(const Table& table, OutputFormat format, std::ostream& out) {
+    switch (format) {
+    case OutputFormat::Text:
+        WriteText(table, out);
+        break;
+    case OutputFormat::Csv:
+        WriteCsv(table, out);
+        break;
+    case OutputFormat::Json:
+        WriteJson(table, out);
+        break;
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+// What a command prints: named columns and rows of cells, written as aligned text, CSV or
+// JSON. Numbers are written in the C locale with the fewest digits that read back to the
+// same value.
+#include "cli/CommandLine.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct Cell {
+    std::string text;
+    bool number = false; // unquoted in JSON
+};
+
+struct Table {
+    std::vector<std::string> columns;
+    std::vector<std::vector<Cell>> rows;
+};
+
+Cell TextCell(std::string text);
+Cell NumberCell(double value);
+
+// The shortest text that reads back as value; "NaN", "+Inf" and "-Inf" for the others.
+std::string FormatNumber(double value);
+
+void WriteTable(const Table& table, OutputFormat format, std::ostream& out);

@@ -1,0 +1,83 @@
+// ksm7720: the mainframe from a shell, a script or a monitoring system, through the same
+// discovery, libraries and catalogue as the panel. Exit status 0 on success, 1 when the
+// instrument or a library fails, 2 on a usage error.
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "cli/Connection.h"
+#include "cli/Metrics.h"
+#include "cli/Request.h"
+#include "core/LibrarySearch.h"
+
+#include <iostream>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int Fail(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        std::cerr << "ksm7720: " << line << '\n';
+    }
+    return kExitFailure;
+}
+
+int RunOnMainframe(const Request& request, const Invocation& invocation, CDiscovery& discovery) {
+    Mainframe mainframe = ConnectMainframe(discovery, invocation);
+    CDriverInstrument& instrument = *mainframe.instrument;
+    try {
+        if (request.command == Command::Metrics) {
+            const LevelScrape scrape = ReadAllLevels(instrument);
+            WriteExposition(scrape, mainframe.rack, std::cout);
+            for (const std::string& entry : scrape.errors) {
+                std::cerr << "ksm7720: instrument reports error: " << entry << '\n';
+            }
+            return 0;
+        }
+        const CommandResult result = RunCommand(request, instrument);
+        if (result.table) {
+            WriteTable(*result.table, invocation.format, std::cout);
+        }
+        return result.passed ? 0 : kExitFailure;
+    } catch (const CInstrumentException&) {
+        return Fail(FailureLines(instrument));
+    }
+}
+
+int Run(const Invocation& invocation) {
+    const Request request = CheckRequest(invocation);
+    const auto visaNames = core::VisaLibraryCandidates(core::ProcessEnvironment);
+    const auto driverNames = core::DriverLibraryCandidates(core::ProcessEnvironment);
+    CDiscovery discovery(visaNames, driverNames);
+    OpenDiscovery(discovery, visaNames, driverNames);
+    if (request.command == Command::List) {
+        WriteTable(ListResources(discovery), invocation.format, std::cout);
+        return 0;
+    }
+    return RunOnMainframe(request, invocation, discovery);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    try {
+        const Invocation invocation =
+            ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        if (invocation.help) {
+            std::cout << UsageText() << '\n' << HelpText();
+            return 0;
+        }
+        if (invocation.version) {
+            std::cout << "ksm7720 " << KSM7720_VERSION << '\n';
+            return 0;
+        }
+        const int status = Run(invocation);
+        std::cout.flush();
+        return std::cout ? status : kExitFailure;
+    } catch (const CUsageError& error) {
+        std::cerr << "ksm7720: " << error.message << '\n' << UsageText();
+        return kExitUsage;
+    } catch (const CCommandFailure& failure) {
+        return Fail(failure.lines);
+    }
+}

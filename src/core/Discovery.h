@@ -1,0 +1,86 @@
+#pragma once
+// Discovery without a screen: the two outside libraries, the probe of each VISA resource,
+// the identification, the automatic choice, and the connection through the driver library.
+// Every road ends in a driver-backed instrument or in the reason why not; what to show the
+// user is the caller's business.
+#include "core/DriverInstrument.h"
+#include "core/Library.h"
+#include "core/VisaEntryPoints.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What a GPIB mainframe's "*IDN?" answer begins with.
+constexpr const char* kIdnPrefix = "KORVALD-SYSTEMS,M772";
+
+// True when the received reply to "*IDN?" begins with the whole prefix, byte for byte.
+bool IdentificationMatches(const unsigned char* reply, std::size_t received,
+                           std::string_view prefix);
+// The candidate to connect without asking, or -1 when the user must choose.
+int AutomaticChoice(const std::vector<std::string>& candidates, bool noIdentification);
+// The name shown for a resource: upper case, without its "::INSTR" ending.
+std::string InstrumentName(std::string_view resourceName);
+
+// One resource of the search as the probe found it.
+struct ResourceProbe {
+    std::string descriptor;
+    std::optional<visa::ViUInt16> interfaceType; // nothing when it did not open cleanly
+    bool mainframe = false;                      // identified as a mainframe
+};
+// Searches "?*INSTR" and probes every match in search order; nothing when the search
+// itself failed. Without identify no resource is queried: only its interface is read.
+std::optional<std::vector<ResourceProbe>> ProbeResources(const visa::VisaEntryPoints& vi,
+                                                         visa::ViSession rm, bool identify);
+// The descriptors of the accepted resources in search order (every one that opens and has
+// an interface with acceptAny, the identified mainframes otherwise); nothing when the
+// search itself failed.
+std::optional<std::vector<std::string>> FindCandidates(const visa::VisaEntryPoints& vi,
+                                                       visa::ViSession rm, bool acceptAny);
+
+enum class DiscoveryFailure {
+    NoVisaLibrary,   // none loads, or the one that does lacks a function discovery calls
+    NoDriverLibrary, // none loads
+    ResourceManager, // the default resource manager did not open
+    NoInstrument,    // the search failed or found nothing acceptable
+    InitFailed,      // the driver could not open the resource
+    BadDriver,       // the driver lacks an entry point
+};
+
+// One discovery: the libraries and the resource manager it holds are released when it
+// ends, except the driver library that a connection hands to its instrument.
+class CDiscovery {
+public:
+    // The library names to try in order, as the library search gives them.
+    CDiscovery(std::vector<std::string> visaNames, std::vector<std::string> driverNames);
+    ~CDiscovery();
+    CDiscovery(const CDiscovery&) = delete;
+    CDiscovery& operator=(const CDiscovery&) = delete;
+
+    // Loads the VISA library, then the driver library, and opens the resource manager.
+    std::optional<DiscoveryFailure> Open();
+    const visa::VisaEntryPoints& Visa() const { return m_vi; }
+    visa::ViSession ResourceManager() const { return m_rm; }
+
+    struct Connection {
+        std::unique_ptr<CDriverInstrument> instrument; // set on success
+        DiscoveryFailure failure = DiscoveryFailure::InitFailed;
+        visa::ViStatus status = 0; // the driver's answer to its opening call
+    };
+    // Opens the resource with the driver, sets its time-out and builds the instrument,
+    // which owns the driver library from then on. Only once, after a successful Open.
+    Connection Connect(const std::string& resourceName, bool reset,
+                       visa::ViInt32 timeOutMs = ksm7720::kDriverTimeOut);
+
+private:
+    std::vector<std::string> m_visaNames;
+    std::vector<std::string> m_driverNames;
+    platform::LibraryHandle m_visaLibrary = nullptr;
+    platform::LibraryHandle m_driverLibrary = nullptr;
+    visa::VisaEntryPoints m_vi;
+    visa::ViSession m_rm = 0;
+    bool m_rmOpen = false;
+};
