@@ -1,0 +1,345 @@
+// ksm7720 as a script runs it: the real program, the real stand-in libraries named by the
+// environment, and a simulator whose own answers over its socket are the expected values.
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::stringstream stream(text);
+    for (std::string part; std::getline(stream, part, separator);) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+std::vector<double> Numbers(const std::string& reply) {
+    std::vector<double> values;
+    for (const std::string& part : Split(reply, ',')) {
+        values.push_back(std::stod(part));
+    }
+    return values;
+}
+
+// The "value" column of a table in any of the three formats.
+std::vector<double> ValueColumn(const std::string& output, const std::string& format) {
+    std::vector<double> values;
+    const std::vector<std::string> lines = Split(output, '\n');
+    if (format == "json") {
+        const std::regex value(R"("value": ([^,}]+))");
+        for (std::sregex_iterator it(output.begin(), output.end(), value), end; it != end; ++it) {
+            values.push_back(std::stod((*it)[1]));
+        }
+    } else if (format == "csv") {
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            values.push_back(std::stod(Split(lines[i], ',').at(3)));
+        }
+    } else {
+        const std::size_t at = lines.at(0).find("value");
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            values.push_back(std::stod(lines[i].substr(at)));
+        }
+    }
+    return values;
+}
+
+// One Prometheus sample.
+struct Sample {
+    std::string name;
+    std::map<std::string, std::string> labels;
+    double value = 0.0;
+};
+
+// The text exposition format, strictly: HELP and TYPE once per family and before its
+// samples, names and label names as the format allows them, quoted label values with
+// their three escapes, a value, and nothing else. Fails the test at the first fault.
+std::vector<Sample> ParseExposition(const std::string& text) {
+    const std::regex comment(R"(# (HELP|TYPE) ([a-zA-Z_:][a-zA-Z0-9_:]*) (.*))");
+    const std::regex sample(R"(([a-zA-Z_:][a-zA-Z0-9_:]*)(\{(.*)\})? (\S+))");
+    const std::regex label(R"re(([a-zA-Z_][a-zA-Z0-9_]*)="((?:[^"\\]|\\[\\"n])*)"(,|$))re");
+    std::map<std::string, std::set<std::string>> seen; // family -> HELP/TYPE lines seen
+    std::vector<Sample> samples;
+    for (const std::string& line : Split(text, '\n')) {
+        std::smatch m;
+        if (std::regex_match(line, m, comment)) {
+            EXPECT_TRUE(seen[m[2]].insert(m[1]).second) << "repeated: " << line;
+            if (m[1] == "TYPE") {
+                EXPECT_EQ(m[3], "gauge") << line;
+            }
+            continue;
+        }
+        if (!std::regex_match(line, m, sample)) {
+            ADD_FAILURE() << "not a sample: " << line;
+            continue;
+        }
+        Sample s{m[1], {}, 0.0};
+        EXPECT_EQ(seen[s.name].size(), 2u) << "HELP and TYPE before " << line;
+        const std::string labels = m[3];
+        std::size_t consumed = 0;
+        for (std::sregex_iterator it(labels.begin(), labels.end(), label), end; it != end; ++it) {
+            EXPECT_EQ(static_cast<std::size_t>(it->position()), consumed) << line;
+            consumed += it->length();
+            s.labels[(*it)[1]] = (*it)[2];
+        }
+        EXPECT_EQ(consumed, labels.size()) << "labels of " << line;
+        s.value = std::stod(m[4]);
+        samples.push_back(s);
+    }
+    return samples;
+}
+
+} // namespace
+
+class Cli : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sim = new CSimProcess(CSimProcess::DefaultBench());
+        ASSERT_TRUE(sim->Start()) << sim->ListeningLine();
+        ::setenv("KSM7720_BENCH", sim->ResolvedBench().c_str(), 1);
+        ::setenv("KSM7720_VISA_LIBRARY", VISA_LIBRARY, 1);
+        ::setenv("KSM7720_DRIVER_LIBRARY", DRIVER_LIBRARY, 1);
+    }
+    static void TearDownTestSuite() {
+        delete sim;
+        sim = nullptr;
+    }
+
+    // Runs ksm7720 with args; each environment pair is set, or unset when its value is
+    // empty, for this run only.
+    static Outcome Run(const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& environment = {}) {
+        const std::string out = sim->Dir() + "/out", err = sim->Dir() + "/err";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            for (const auto& [name, value] : environment) {
+                value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
+            }
+            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+            std::vector<char*> argv{const_cast<char*>(CLI_EXE)};
+            for (const std::string& arg : args) {
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            }
+            argv.push_back(nullptr);
+            ::execv(CLI_EXE, argv.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+    }
+
+    // The simulator's own answer; a line without a query is followed by one, so it has
+    // been carried out when this returns.
+    static std::string Raw(const std::string& line) {
+        CRawClient client(sim->Port("mainframe"));
+        if (line.find('?') != std::string::npos) {
+            return client.Query(line);
+        }
+        return client.Query(line + (line.rfind("SIM", 0) == 0 ? ";SIM:SPE?" : ";*OPC?"));
+    }
+
+    static CSimProcess* sim;
+};
+
+CSimProcess* Cli::sim = nullptr;
+
+// A reading taken with the wrong object code, the three values mixed up, or a number
+// printed in a form that does not read back.
+TEST_F(Cli, ReadGivesTheSimulatorsValuesInEveryFormat) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string format;
+        int code;
+    };
+    const std::vector<Case> cases{
+        {{"read", "TEMPERATURE", "OUT3"}, "text", 3},
+        {{"read", "current", "p5", "--format", "csv"}, "csv", 35},
+        {{"--format=json", "read", "Blower", "blow2"}, "json", 51},
+        {{"read", "temp", "ambient"}, "text", 26},
+        {{"read", "VOLT", "N12", "--format", "json"}, "json", 44},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Run(c.args);
+        ASSERT_EQ(run.status, 0) << c.args[1] << ' ' << run.err;
+        EXPECT_EQ(ValueColumn(run.out, c.format),
+                  Numbers(Raw("MEAS:LEV? " + std::to_string(c.code))))
+            << run.out;
+    }
+}
+
+// Bins taken from the wrong part, edges and counts swapped, or the time unit missing.
+TEST_F(Cli, HistogramGivesTheSimulatorsBins) {
+    const Outcome run = Run({"histogram", "BLOWER", "BLOWER1", "--format", "csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> lines = Split(run.out, '\n');
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[0], "kind,object,bin,lower,upper,count,unit,time_unit");
+    const auto counts = Numbers(Raw("HIST:DATA? 50,0"));
+    const auto lower = Numbers(Raw("HIST:DATA? 50,1"));
+    const auto upper = Numbers(Raw("HIST:DATA? 50,2"));
+    for (std::size_t bin = 0; bin < 10; ++bin) {
+        std::ostringstream expected;
+        expected << "BLOWER,BLOWER1," << bin + 1 << ',' << lower[bin] << ',' << upper[bin] << ','
+                 << counts[bin] << ",RPM,hours";
+        EXPECT_EQ(lines[bin + 1], expected.str());
+    }
+}
+
+// A changing command that does not reach the mainframe, reaches it with the wrong
+// argument, or reports success when the mainframe did not take it.
+TEST_F(Cli, ChangingCommandsReachTheMainframe) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string query;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {{"limit", "TEMP", "OUT3", "600.5"}, "LIM? 3", "600.5"},
+        {{"limit", "VOLT", "N12", "--", "-12500"}, "LIM? 44", "-12500"},
+        {{"units", "minutes"}, "HIST:TUN?", "18"},
+        {{"message", "hello", "world"}, "DISP:TEXT?", "\"hello world\""},
+        {{"reset-history", "blower", "BLOWER1"}, "HIST:DATA? 50,0", "0,0,0,0,0,0,0,0,0,0"},
+        {{"save"}, "*OPC?", "1"},
+        {{"reset"}, "HIST:TUN?", "18"}, // back to the saved settings
+        {{"units", "hours"}, "HIST:TUN?", "17"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Run(c.args);
+        EXPECT_EQ(run.status, 0) << c.args[0] << ' ' << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(Raw(c.query), c.expected) << c.args[0];
+    }
+    EXPECT_EQ(Run({"units"}).out, "time_unit\nhours\n");
+    const Outcome selfTest = Run({"selftest", "--format", "json"});
+    EXPECT_EQ(selfTest.status, 0) << selfTest.err;
+    EXPECT_NE(selfTest.out.find("\"result\": 0"), std::string::npos) << selfTest.out;
+}
+
+// Entries lost, shown newest first, or left in the queue.
+TEST_F(Cli, ErrorsDrainsTheQueueOldestFirst) {
+    Raw("SIM:ERR 3");
+    const Outcome run = Run({"errors", "--format", "csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "code,text\n"
+                       "-300,Device-specific error; injected fault 1 of 3\n"
+                       "-300,Device-specific error; injected fault 2 of 3\n"
+                       "-300,Device-specific error; injected fault 3 of 3\n");
+    EXPECT_EQ(Run({"errors"}).out, "code  text\n");
+}
+
+// Output a Prometheus server or node_exporter would reject, a reading missing or under
+// the wrong labels, or a unit scaled the wrong way.
+TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
+    const Outcome run = Run({"metrics"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<Sample> samples = ParseExposition(run.out);
+    EXPECT_EQ(samples.size(), 3u + 7 + 7 + (26 * 3 + 1) + 7 + 1);
+    const auto find = [&](const std::string& name, const std::string& object,
+                          const std::string& position) {
+        for (const Sample& s : samples) {
+            if (s.name == name && s.labels.at("object") == object &&
+                (position.empty() || s.labels.at("position") == position)) {
+                EXPECT_EQ(s.labels.at("rack"), "VXI0::24");
+                return s.value;
+            }
+        }
+        ADD_FAILURE() << "no " << name << ' ' << object;
+        return std::nan("");
+    };
+    const auto out3 = Numbers(Raw("MEAS:LEV? 3"));
+    EXPECT_EQ(find("ksm7720_temperature_celsius", "OUT3", "rear"), out3[2] / 10);
+    EXPECT_EQ(find("ksm7720_supply_current_amperes", "P5", ""),
+              Numbers(Raw("MEAS:LEV? 35"))[0] / 1000);
+    EXPECT_EQ(find("ksm7720_supply_voltage_volts", "N2", ""),
+              Numbers(Raw("MEAS:LEV? 48"))[0] / 1000);
+    EXPECT_EQ(find("ksm7720_blower_speed_rpm", "BLOWER2", ""), Numbers(Raw("MEAS:LEV? 51"))[0]);
+}
+
+// A failure reported as success, a usage error taken for an instrument failure or the
+// other way round, or a failure that says nothing.
+TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
+    const std::string noMainframe = sim->Dir() + "/no-mainframe.bench";
+    {
+        std::ofstream bench(noMainframe);
+        for (const std::string& line : Split(ReadFile(sim->ResolvedBench()), '\n')) {
+            if (line.find("VXI0::24") == std::string::npos) {
+                bench << line << '\n';
+            }
+        }
+    }
+    struct Case {
+        std::vector<std::string> args;
+        std::map<std::string, std::string> environment;
+        std::string setUp; // a simulator command before the run
+        int status;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {{"read", "TEMP", "OUT3"},
+         {{"KSM7720_VISA_LIBRARY", "/nonexistent/libvisa.so"}},
+         "",
+         1,
+         "no usable VISA library; tried: /nonexistent/libvisa.so"},
+        {{"read", "TEMP", "OUT3"},
+         {{"KSM7720_DRIVER_LIBRARY", "libksm7720-none.so"}},
+         "",
+         1,
+         "no instrument driver library"},
+        {{"metrics"}, {{"KSM7720_BENCH", noMainframe}}, "", 1, "no KS M7720 mainframe found"},
+        {{"-n", "read", "TEMP", "OUT3"}, {}, "", 1, "  VXI0::24::INSTR\n"},
+        {{"-a", "GPIB0::5::INSTR", "save"}, {}, "", 1, "could not open GPIB0::5::INSTR"},
+        {{"--timeout", "200", "read", "TEMP", "OUT3"}, {}, "SIM:HANG 0", 1, "(status 0xBFFF0015)"},
+        {{"save"}, {}, "SIM:ERR 1", 1, "instrument reports error: Device-specific error"},
+        {{"read", "FAN", "P5"}, {}, "", 2, "unknown KIND 'FAN'"},
+        {{"histogram", "TEMP", "OUT13"}, {}, "", 2, "no TEMPERATURE object named 'OUT13'"},
+        {{"limit", "TEMP", "OUT3", "5,5"}, {}, "", 2, "VALUE must be a number"},
+        {{"-r", "reset"}, {}, "", 2, "unknown option '-r'"},
+        {{"metrics", "--format", "json"}, {}, "", 2, "Prometheus"},
+        {{}, {}, "", 2, "Usage: ksm7720"},
+    };
+    for (const Case& c : cases) {
+        if (!c.setUp.empty()) {
+            Raw(c.setUp);
+        }
+        const Outcome run = Run(c.args, c.environment);
+        Raw("SIM:RES");
+        EXPECT_EQ(run.status, c.status) << c.says << '\n' << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("Usage:") != std::string::npos, c.status == 2) << run.err;
+    }
+}
+
+TEST_F(Cli, HelpAndVersionAnswerWithoutAnInstrument) {
+    const Outcome help = Run({"--help"}, {{"KSM7720_VISA_LIBRARY", "/nonexistent"}});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: ksm7720", 0), 0u);
+    const Outcome version = Run({"--version"});
+    EXPECT_EQ(version.out, "ksm7720 " KSM7720_VERSION "\n");
+}
