@@ -53,7 +53,6 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
         invocation.version = true;
     } else if (IsLongOption(arg, "--format")) {
         invocation.format = FormatByName(OptionValue(args, i, "--format"));
-        invocation.formatGiven = true;
     } else if (IsLongOption(arg, "--timeout")) {
         invocation.timeOutMs = TimeOutByText(OptionValue(args, i, "--timeout"));
     } else {

@@ -1,6 +1,8 @@
 #pragma once
 // The command line of ksm7720: the switches, the command and its arguments. Nothing here
 // touches an instrument; a mistake is a CUsageError.
+#include "core/DriverEntryPoints.h"
+
 #include <string>
 #include <vector>
 
@@ -12,8 +14,7 @@ struct Invocation {
     std::string resource; // after -a; empty: discovery chooses
     bool noIdentification = false;
     OutputFormat format = OutputFormat::Text;
-    bool formatGiven = false;
-    int timeOutMs = 0; // 0: the driver time-out the panel uses
+    int timeOutMs = ksm7720::kDriverTimeOut; // as the panel sets it
     std::string command;
     std::vector<std::string> arguments;
 };

@@ -76,9 +76,7 @@ Table ListResources(const CDiscovery& discovery) {
 
 Mainframe ConnectMainframe(CDiscovery& discovery, const Invocation& invocation) {
     const std::string resource = ChooseResource(discovery, invocation);
-    auto connection = invocation.timeOutMs > 0
-                          ? discovery.Connect(resource, false, invocation.timeOutMs)
-                          : discovery.Connect(resource, false);
+    auto connection = discovery.Connect(resource, false, invocation.timeOutMs);
     if (!connection.instrument) {
         if (connection.failure == DiscoveryFailure::BadDriver) {
             throw CCommandFailure{{"the instrument driver library lacks an entry point"}};

@@ -45,7 +45,6 @@ enum class DiscoveryFailure {
     NoVisaLibrary,   // none loads, or the one that does lacks a function discovery calls
     NoDriverLibrary, // none loads
     ResourceManager, // the default resource manager did not open
-    NoInstrument,    // the search failed or found nothing acceptable
     InitFailed,      // the driver could not open the resource
     BadDriver,       // the driver lacks an entry point
 };

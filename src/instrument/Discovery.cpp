@@ -37,8 +37,6 @@ int MessageOf(DiscoveryFailure failure) {
         return IDS_NO_DRIVER_DLL;
     case DiscoveryFailure::ResourceManager:
         return IDS_OPEN_RM_FAILED;
-    case DiscoveryFailure::NoInstrument:
-        return IDS_NO_INSTRUMENT;
     case DiscoveryFailure::InitFailed:
         return IDS_INIT_FAILED;
     case DiscoveryFailure::BadDriver:
