@@ -47,10 +47,12 @@ int RunOnMainframe(const Request& request, const Invocation& invocation, CDiscov
 int Run(const Invocation& invocation) {
     const Request request = CheckRequest(invocation);
     const auto visaNames = core::VisaLibraryCandidates(core::ProcessEnvironment);
-    const auto driverNames = core::DriverLibraryCandidates(core::ProcessEnvironment);
+    const bool list = request.command == Command::List; // needs no driver
+    const auto driverNames =
+        list ? std::vector<std::string>{} : core::DriverLibraryCandidates(core::ProcessEnvironment);
     CDiscovery discovery(visaNames, driverNames);
     OpenDiscovery(discovery, visaNames, driverNames);
-    if (request.command == Command::List) {
+    if (list) {
         WriteTable(ListResources(discovery), invocation.format, std::cout);
         return 0;
     }

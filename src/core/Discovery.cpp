@@ -183,7 +183,7 @@ std::optional<DiscoveryFailure> CDiscovery::Open() {
         return DiscoveryFailure::NoVisaLibrary;
     }
     m_driverLibrary = LoadFirst(m_driverNames);
-    if (m_driverLibrary == nullptr) {
+    if (m_driverLibrary == nullptr && !m_driverNames.empty()) {
         return DiscoveryFailure::NoDriverLibrary;
     }
     if (!visa::LookUpVisaEntryPoints(m_visaLibrary, m_vi)) {

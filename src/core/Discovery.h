@@ -53,7 +53,8 @@ enum class DiscoveryFailure {
 // ends, except the driver library that a connection hands to its instrument.
 class CDiscovery {
 public:
-    // The library names to try in order, as the library search gives them.
+    // The library names to try in order, as the library search gives them. No driver
+    // names: no driver is loaded, which is enough to probe the resources.
     CDiscovery(std::vector<std::string> visaNames, std::vector<std::string> driverNames);
     ~CDiscovery();
     CDiscovery(const CDiscovery&) = delete;

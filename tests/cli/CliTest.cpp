@@ -212,6 +212,17 @@ TEST_F(Cli, HistogramGivesTheSimulatorsBins) {
     }
 }
 
+// A resource left out, its interface misnamed, or the probe's verdict wrong; and a list
+// that needlessly requires the driver library.
+TEST_F(Cli, ListShowsEveryResourceAndTheProbesVerdict) {
+    const Outcome run = Run({"list"}, {{"KSM7720_DRIVER_LIBRARY", "libksm7720-none.so"}});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "resource         interface  mainframe\n"
+                       "VXI0::24::INSTR  VXI        yes\n"
+                       "GPIB0::9::INSTR  GPIB       no\n"
+                       "ASRL1::INSTR     ASRL       no\n");
+}
+
 // A changing command that does not reach the mainframe, reaches it with the wrong
 // argument, or reports success when the mainframe did not take it.
 TEST_F(Cli, ChangingCommandsReachTheMainframe) {
