@@ -23,7 +23,7 @@ public:
     static constexpr size_t kMaxClients = 512;
     static constexpr size_t kInputWindow = 2 * kMaxLine;
     static constexpr size_t kMaxPendingOutput = 64 * 1024;
-    static constexpr int kLinesPerTurn = 16;
+    static constexpr int kLinesPerTurn = 4;
 
     CSimServer() = default;
     CSimServer(const CSimServer&) = delete;
