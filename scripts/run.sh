@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the simulated bench and then the panel on it.
 # Arguments go to the panel's command line (for example: scripts/run.sh -n). Closing the
-# panel stops the simulator. With SFP_NO_SIM=1 the panel starts alone (emulated).
+# panel stops the simulator. With SFP_NO_SIM=1 the panel starts alone (emulated); with
+# SFP_FACTORY=1 the simulated mainframe starts from its factory settings.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,7 +12,9 @@ scripts/build.sh default
 sim_pid=""
 if [ "${SFP_NO_SIM:-0}" != "1" ]; then
   env_file=$(mktemp -u /tmp/ksm7720-sim-env.XXXXXX)
-  scripts/sim.sh --build-dir build --env-file "$env_file" &
+  factory=()
+  [ "${SFP_FACTORY:-0}" = "1" ] && factory=(-- --factory)
+  scripts/sim.sh --build-dir build --env-file "$env_file" ${factory[@]+"${factory[@]}"} &
   sim_pid=$!
   trap 'kill "$sim_pid" 2>/dev/null || true; rm -f "$env_file"' EXIT
   for _ in $(seq 100); do
