@@ -1,3 +1,4 @@
+#include "app/InfoOptions.h"
 #include "app/MainFrame.h"
 #include "app/SfpApp.h"
 
@@ -5,8 +6,14 @@
 #include <QStringList>
 
 #include <clocale>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
+    // --help and --version answer before anything touches the display or an instrument.
+    if (const auto text = InfoOptionText(argc, argv)) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
     QApplication qtApp(argc, argv);
     // Numbers are read and shown as the C library does in its own locale, whatever the
     // desktop's language: "7.5", never "7,5".
