@@ -52,7 +52,7 @@ private slots:
     void messagesPageQuotesEveryMessage();
     void switchesAreExplained();
     void closingTheFrameClosesHelp();
-    void escapeOrCloseKeysLeaveHelpOpen();
+    void escapeAndCloseKeysCloseHelp();
     void infoOptionOnlyAsAWholeArgument();
 };
 
@@ -153,7 +153,7 @@ void TestHelp::closingTheFrameClosesHelp() {
     QVERIFY(FindHelpWindow() == nullptr);
 }
 
-void TestHelp::escapeOrCloseKeysLeaveHelpOpen() {
+void TestHelp::escapeAndCloseKeysCloseHelp() {
     AppFixture fx;
     for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {

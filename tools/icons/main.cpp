@@ -23,7 +23,8 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "ksm7720-icons: %s is not a multiple of 16\n", argv[i]);
             return 2;
         }
-        const QString folder = QStringLiteral("%1/%2x%2/apps").arg(QString::fromLocal8Bit(argv[1])).arg(size);
+        const QString folder =
+            QStringLiteral("%1/%2x%2/apps").arg(QString::fromLocal8Bit(argv[1])).arg(size);
         const QString file = folder + QStringLiteral("/ksm7720-sfp.png");
         if (!QDir().mkpath(folder) || !AppIconPixmap(size).save(file)) {
             std::fprintf(stderr, "ksm7720-icons: cannot write %s\n", qPrintable(file));
