@@ -9,7 +9,7 @@ constexpr std::string_view kUsage =
 The soft front panel of the KS M7720 VXI mainframe.
 
   -a RESOURCE  connect to the VISA resource RESOURCE directly
-  -n           accept every resource that answers and always let the operator choose
+  -n           accept every resource that answers; the operator always chooses
   -r           reset the mainframe when opening it
   --help       print this help and exit
   --version    print the version and exit
@@ -18,10 +18,10 @@ The switches may also be written /a, /n and /r, in either case, anywhere on the
 command line.
 
 Environment:
-  KSM7720_VISA_LIBRARY    the VISA library to load: a file, or a name for the loader
+  KSM7720_VISA_LIBRARY    the VISA library to load: a file, or a library name
   KSM7720_DRIVER_LIBRARY  the instrument driver library to load, likewise
-  VXIPNPPATH              the VXIplug&play framework folder searched after the loader
-                          (/usr/local/vxipnp is searched too)
+  VXIPNPPATH              the VXIplug&play framework folder, searched after the
+                          loader's path (/usr/local/vxipnp is searched too)
 
 Without a VISA or driver library the panel comes up on the emulated instrument.
 The panel's help: Help > Help Contents. The manual: man ksm7720-sfp.
