@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the simulated bench and then the panel on it.
 # Arguments go to the panel's command line (for example: scripts/run.sh -n). Closing the
-# panel stops the simulator. With SFP_NO_SIM=1 the panel starts alone (emulated).
+# panel stops the simulator. With SFP_NO_SIM=1 the panel starts alone (emulated); with
+# SFP_FACTORY=1 the simulated mainframe starts from its factory settings.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -10,7 +11,9 @@ scripts/build.sh default
 
 if [ "${SFP_NO_SIM:-0}" != "1" ]; then
   . scripts/start-sim.sh
-  start_simulator build ||
+  factory=()
+  [ "${SFP_FACTORY:-0}" = "1" ] && factory=(--factory)
+  start_simulator build ${factory[@]+"${factory[@]}"} ||
     echo "run.sh: the simulator did not start; the panel comes up emulated" >&2
 fi
 build/src/app/ksm7720-sfp "$@"

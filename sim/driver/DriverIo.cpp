@@ -7,17 +7,21 @@ ViStatus CDriverIo::Command(ViSession vi, const std::string& command) {
     ViStatus status = Query(vi, command + ";*OPC?", reply);
     if (status < VI_SUCCESS)
         return status;
-    return reply == "1" ? VI_SUCCESS : VI_ERROR_INV_RESPONSE;
+    return reply == "1" ? VI_SUCCESS : Unreadable(vi);
 }
 
 ViStatus CDriverIo::Query(ViSession vi, const std::string& query, std::string& reply) {
     ViStatus status = Send(vi, query);
-    if (status < VI_SUCCESS)
-        return status;
-    status = ReadLine(vi, reply);
+    if (status >= VI_SUCCESS)
+        status = ReadLine(vi, reply);
     if (status < VI_SUCCESS)
         viClear(vi); // a late or unread reply must not answer the next query
     return status;
+}
+
+ViStatus CDriverIo::Unreadable(ViSession vi) {
+    viClear(vi);
+    return VI_ERROR_INV_RESPONSE;
 }
 
 ViStatus CDriverIo::Send(ViSession vi, const std::string& line) {

@@ -3,6 +3,7 @@
 // buffers.
 
 #include "driver/DriverIo.h"
+#include "driver/Refusals.h"
 #include "driver/ReplyParser.h"
 #include "driver/ksm7720.h"
 
@@ -16,6 +17,8 @@ namespace {
 constexpr int kDefaultTimeoutMs = 5000;
 constexpr size_t kMaxDisplayMessage = 1024;
 const char kIdentityPrefix[] = "KORVALD-SYSTEMS,M772";
+const char kNoBuffer[] = "No place for the result was given.";
+const char kOnlyTimeUnit[] = "The driver knows one attribute: 2, the histogram time unit.";
 
 void CopyMessage(ViChar* dest, const std::string& text) {
     size_t n = std::min(text.size(), size_t{KSM7720_MESSAGE_LEN - 1});
@@ -23,16 +26,16 @@ void CopyMessage(ViChar* dest, const std::string& text) {
     dest[n] = '\0';
 }
 
+// Texts for the driver's own statuses. A refused call has its own reason (CRefusals); these
+// serve a status asked about on another session or after a later refusal.
 const char* DriverStatusText(ViStatus status) {
     switch (status) {
     case VI_ERROR_PARAMETER1:
-        return "Parameter 1 out of range.";
     case VI_ERROR_PARAMETER2:
-        return "Parameter 2 out of range.";
     case VI_ERROR_PARAMETER3:
-        return "Parameter 3 out of range.";
     case VI_ERROR_PARAMETER4:
-        return "Parameter 4 out of range.";
+        return "The driver refused a value it was given: missing, or outside what the "
+               "mainframe takes.";
     case VI_ERROR_FAIL_ID_QUERY:
         return "Instrument identification query failed.";
     case VI_ERROR_INV_RESPONSE:
@@ -82,14 +85,14 @@ std::string Quote(const char* text) {
 // to message (empty on any failure). A null message is the third parameter's error.
 ViStatus QueryNumberAndText(ViSession vi, const char* query, int32_t& code, ViChar message[256]) {
     if (!message)
-        return VI_ERROR_PARAMETER3;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER3, kNoBuffer);
     CopyMessage(message, "");
     std::string reply, text;
     const ViStatus status = CDriverIo::Query(vi, query, reply);
     if (status < VI_SUCCESS)
         return status;
     if (!CReplyParser::NumberAndText(reply, code, text))
-        return VI_ERROR_INV_RESPONSE;
+        return CDriverIo::Unreadable(vi);
     CopyMessage(message, text);
     return VI_SUCCESS;
 }
@@ -100,14 +103,16 @@ extern "C" {
 
 ViStatus ksm7720_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, ViSession* vi) {
     if (!vi)
-        return VI_ERROR_PARAMETER4;
+        return CRefusals::Refuse(VI_NULL, VI_ERROR_PARAMETER4,
+                                 "No place for the session was given.");
     *vi = VI_NULL;
     if (!resourceName)
-        return VI_ERROR_PARAMETER1;
+        return CRefusals::Refuse(VI_NULL, VI_ERROR_PARAMETER1, "No resource name was given.");
     if (idQuery > VI_TRUE)
-        return VI_ERROR_PARAMETER2;
+        return CRefusals::Refuse(VI_NULL, VI_ERROR_PARAMETER2,
+                                 "The identification query switch must be 0 or 1.");
     if (reset > VI_TRUE)
-        return VI_ERROR_PARAMETER3;
+        return CRefusals::Refuse(VI_NULL, VI_ERROR_PARAMETER3, "The reset switch must be 0 or 1.");
     ViSession rm = VI_NULL;
     ViStatus status = viOpenDefaultRM(&rm);
     if (status < VI_SUCCESS)
@@ -124,13 +129,13 @@ ViStatus ksm7720_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, V
 
 ViStatus ksm7720_timeOut(ViSession vi, ViInt32 timeoutMs) {
     if (timeoutMs < 0)
-        return VI_ERROR_PARAMETER2;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, "A time-out cannot be negative.");
     return viSetAttribute(vi, VI_ATTR_TMO_VALUE, static_cast<ViAttrState>(timeoutMs));
 }
 
 ViStatus ksm7720_self_test(ViSession vi, ViInt16* result, ViChar message[256]) {
     if (!result)
-        return VI_ERROR_PARAMETER2;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, kNoBuffer);
     int32_t code = 0;
     const ViStatus status = QueryNumberAndText(vi, "DIAG:TEST?", code, message);
     if (status == VI_SUCCESS)
@@ -144,7 +149,7 @@ ViStatus ksm7720_reset(ViSession vi) {
 
 ViStatus ksm7720_error_query(ViSession vi, ViInt32* errorCode, ViChar message[256]) {
     if (!errorCode)
-        return VI_ERROR_PARAMETER2;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, kNoBuffer);
     int32_t code = 0;
     const ViStatus status = QueryNumberAndText(vi, "SYST:ERR?", code, message);
     if (status == VI_SUCCESS)
@@ -155,6 +160,10 @@ ViStatus ksm7720_error_query(ViSession vi, ViInt32* errorCode, ViChar message[25
 ViStatus ksm7720_error_message(ViSession vi, ViStatus status, ViChar message[256]) {
     if (!message)
         return VI_ERROR_PARAMETER3;
+    if (const char* text = CRefusals::Reason(vi, status)) {
+        CopyMessage(message, text);
+        return VI_SUCCESS;
+    }
     if (const char* text = DriverStatusText(status)) {
         CopyMessage(message, text);
         return VI_SUCCESS;
@@ -168,7 +177,7 @@ ViStatus ksm7720_error_message(ViSession vi, ViStatus status, ViChar message[256
 
 ViStatus ksm7720_getHistogram_Q(ViSession vi, ViInt16 code, ViInt16 part, ViInt32 values[10]) {
     if (!values)
-        return VI_ERROR_PARAMETER4;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER4, kNoBuffer);
     std::string reply;
     ViStatus status = CDriverIo::Query(
         vi, "HIST:DATA? " + std::to_string(code) + "," + std::to_string(part), reply);
@@ -176,7 +185,7 @@ ViStatus ksm7720_getHistogram_Q(ViSession vi, ViInt16 code, ViInt16 part, ViInt3
         return status;
     int32_t parsed[10];
     if (!CReplyParser::Integers(reply, parsed, 10))
-        return VI_ERROR_INV_RESPONSE;
+        return CDriverIo::Unreadable(vi);
     std::copy(parsed, parsed + 10, values);
     return VI_SUCCESS;
 }
@@ -187,29 +196,29 @@ ViStatus ksm7720_resetHistory(ViSession vi, ViInt16 code) {
 
 ViStatus ksm7720_setAttribute(ViSession vi, ViInt32 attribute, ViInt32 value) {
     if (attribute != KSM7720_ATTR_TIME_UNIT)
-        return VI_ERROR_PARAMETER2;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, kOnlyTimeUnit);
     return CDriverIo::Command(vi, "HIST:TUN " + std::to_string(value));
 }
 
 ViStatus ksm7720_getAttribute_Q(ViSession vi, ViInt32 attribute, ViInt32* value) {
     if (attribute != KSM7720_ATTR_TIME_UNIT)
-        return VI_ERROR_PARAMETER2;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, kOnlyTimeUnit);
     if (!value)
-        return VI_ERROR_PARAMETER3;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER3, kNoBuffer);
     std::string reply;
     ViStatus status = CDriverIo::Query(vi, "HIST:TUN?", reply);
     if (status < VI_SUCCESS)
         return status;
     int32_t unit = 0;
     if (!CReplyParser::Integers(reply, &unit, 1))
-        return VI_ERROR_INV_RESPONSE;
+        return CDriverIo::Unreadable(vi);
     *value = unit;
     return VI_SUCCESS;
 }
 
 ViStatus ksm7720_getLevel_Q(ViSession vi, ViInt16 code, ViInt16 which, ViReal64 levels[3]) {
     if (!levels)
-        return VI_ERROR_PARAMETER4;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER4, kNoBuffer);
     std::string reply;
     ViStatus status = CDriverIo::Query(
         vi, "MEAS:LEV? " + std::to_string(code) + "," + std::to_string(which), reply);
@@ -218,28 +227,32 @@ ViStatus ksm7720_getLevel_Q(ViSession vi, ViInt16 code, ViInt16 which, ViReal64 
     double parsed[3] = {0.0, 0.0, 0.0};
     int count = 0;
     if (!CReplyParser::Reals(reply, parsed, 3, count))
-        return VI_ERROR_INV_RESPONSE;
+        return CDriverIo::Unreadable(vi);
     std::copy(parsed, parsed + 3, levels);
     return VI_SUCCESS;
 }
 
 ViStatus ksm7720_setLimit(ViSession vi, ViInt16 code, ViReal64 limit) {
     if (!std::isfinite(limit))
-        return VI_ERROR_PARAMETER3;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER3, "A limit must be a finite number.");
     return CDriverIo::Command(vi, "LIM " + std::to_string(code) + "," +
                                       CReplyParser::FormatReal(limit));
 }
 
 ViStatus ksm7720_NVMem(ViSession vi, ViInt16 operation) {
     if (operation != KSM7720_NVMEM_SAVE)
-        return VI_ERROR_PARAMETER2;
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2,
+                                 "The non-volatile memory knows one operation: 1, save.");
     return CDriverIo::Command(vi, "SYST:NVM:SAVE");
 }
 
 ViStatus ksm7720_setMessage(ViSession vi, ViString message) {
-    if (!message || strnlen(message, kMaxDisplayMessage + 1) > kMaxDisplayMessage ||
-        !Printable(message))
-        return VI_ERROR_PARAMETER2;
+    if (!message)
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, "No display text was given.");
+    if (strnlen(message, kMaxDisplayMessage + 1) > kMaxDisplayMessage || !Printable(message))
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2,
+                                 "The display takes at most 40 printable ASCII characters: no "
+                                 "line breaks, tabs or other control characters.");
     return CDriverIo::Command(vi, "DISP:TEXT " + Quote(message));
 }
 

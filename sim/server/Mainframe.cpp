@@ -173,8 +173,16 @@ void CMainframe::GetLimit(const ScpiCommand& cmd, std::string& reply) {
 }
 
 void CMainframe::SaveSettings(const ScpiCommand& cmd, std::string&) {
-    if (!NoMoreArgs(cmd, 0))
-        return;
+    if (NoMoreArgs(cmd, 0))
+        Save();
+}
+
+void CMainframe::RestoreFactory() {
+    m_settings = CNvSettings::Defaults();
+    Save();
+}
+
+void CMainframe::Save() {
     if (!m_statePath.empty() && !m_settings.Save(m_statePath)) {
         m_errors.Push(-250, "cannot write " + m_statePath);
         return;
@@ -189,19 +197,19 @@ void CMainframe::SetDisplay(const ScpiCommand& cmd, std::string&) {
     }
     if (!NoMoreArgs(cmd, 1))
         return;
+    // The display shows printable ASCII only: a byte beyond it (such as UTF-8) would be shown
+    // as a wrong character, so the text is refused and the entry says why.
     const std::string& text = cmd.args[0];
-    if (text.size() > kDisplayWidth) {
-        m_errors.Push(-223, "the display shows " + std::to_string(kDisplayWidth) + " characters");
-        return;
-    }
-    bool printable = std::all_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
-    });
-    if (!printable) {
-        m_errors.Push(-224);
-        return;
-    }
-    m_display = text;
+    const std::string rule = "the display takes at most " + std::to_string(kDisplayWidth) +
+                             " printable ASCII characters";
+    bool printable =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    if (!printable)
+        m_errors.Push(-151, rule + "; this text holds other characters");
+    else if (text.size() > kDisplayWidth)
+        m_errors.Push(-223, rule + "; this text holds " + std::to_string(text.size()));
+    else
+        m_display = text;
 }
 
 void CMainframe::GetDisplay(const ScpiCommand& cmd, std::string& reply) {

@@ -21,6 +21,8 @@ public:
     // `statePath` empty: the saved settings live only as long as the process.
     CMainframe(CSimClock& clock, const BenchInstrument& config, std::string statePath);
 
+    void RestoreFactory() override;
+
 protected:
     bool ExecuteCommand(const ScpiCommand& cmd, std::string& reply, bool& replied) override;
     std::string Identity() const override;
@@ -49,6 +51,8 @@ private:
     void GetDisplay(const ScpiCommand& cmd, std::string& reply);
     void Diagnose(const ScpiCommand& cmd, std::string& reply);
 
+    // Makes the present settings the saved ones, in the state file when there is one.
+    void Save();
     // Reads an object code parameter; queues -222 for a code that names no object.
     bool ObjectArg(const ScpiCommand& cmd, size_t i, long& code);
     // Brings every history up to the present simulated time.

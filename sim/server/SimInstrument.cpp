@@ -128,6 +128,8 @@ bool CSimInstrument::ExecuteSimulate(const ScpiCommand& cmd, std::string& reply,
     } else if (is("SIMulate:RESume")) {
         m_hangForever = false;
         m_hangUntil = {};
+    } else if (is("SIMulate:FACTory")) {
+        RestoreFactory();
     } else if (is("SIMulate:DROP")) {
         r.dropAll = true;
     } else if (is("SIMulate:ERRor")) {

@@ -28,6 +28,8 @@ public:
     SimResponse Execute(std::string_view line);
     // The connection sent more than a line may hold: the line is lost.
     void ReportOverrun() { m_errors.Push(-363); }
+    // Puts the non-volatile settings, present and saved, back to the factory's.
+    virtual void RestoreFactory() {}
 
 protected:
     // Runs one command the base does not know; false for an undefined header.

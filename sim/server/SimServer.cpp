@@ -47,29 +47,48 @@ void CSimServer::Run(const volatile std::sig_atomic_t& stop) {
     std::vector<pollfd> fds;
     while (!stop) {
         fds.clear();
+        bool busy = false;
         for (const Listener& l : m_listeners)
             fds.push_back({l.fd, POLLIN, 0});
-        for (const auto& c : m_clients)
-            fds.push_back({c->fd, static_cast<short>(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
-        if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR)
+        for (const auto& c : m_clients) {
+            short events =
+                static_cast<short>((WantsInput(*c) ? POLLIN : 0) | (c->out.empty() ? 0 : POLLOUT));
+            fds.push_back({c->fd, events, 0});
+            busy = busy || HasWork(*c);
+        }
+        if (::poll(fds.data(), fds.size(), busy ? 0 : 200) < 0 && errno != EINTR)
             return;
         size_t clients = m_clients.size(); // those accepted below wait for the next round
         for (size_t i = 0; i < m_listeners.size(); ++i) {
             if (fds[i].revents & POLLIN)
                 Accept(m_listeners[i]);
         }
-        for (size_t i = 0; i < clients; ++i) {
+        for (size_t i = 0; i < clients && !m_dropAll; ++i) {
             Client& c = *m_clients[i];
             short ev = fds[m_listeners.size() + i].revents;
-            if (!c.closed && (ev & (POLLIN | POLLHUP | POLLERR)))
+            if (ev & (POLLERR | POLLHUP)) {
+                c.closed = true; // reset by the client: its unanswered lines are forgotten
+                continue;
+            }
+            if (ev & POLLIN)
                 Receive(c);
-            if (!c.closed && (ev & POLLOUT))
-                Flush(c);
+            Serve(c);
+            Flush(c);
         }
         if (m_dropAll)
             CloseAll();
         RemoveClosed();
     }
+}
+
+bool CSimServer::WantsInput(const Client& client) {
+    return !client.ended && client.in.size() - client.start < kInputWindow &&
+           client.out.size() < kMaxPendingOutput;
+}
+
+bool CSimServer::HasWork(const Client& client) {
+    return !client.closed && client.out.size() < kMaxPendingOutput &&
+           client.in.find('\n', client.start) != std::string::npos;
 }
 
 void CSimServer::Accept(const Listener& listener) {
@@ -91,56 +110,62 @@ void CSimServer::Accept(const Listener& listener) {
 }
 
 void CSimServer::Receive(Client& client) {
-    char buffer[65536];
-    ssize_t n = ::recv(client.fd, buffer, sizeof buffer, 0);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-        client.closed = true; // the client went away, perhaps in the middle of a line
+    client.in.erase(0, client.start);
+    client.start = 0;
+    size_t room = kInputWindow - std::min(client.in.size(), kInputWindow);
+    if (room == 0)
         return;
-    }
+    char buffer[kInputWindow];
+    ssize_t n = ::recv(client.fd, buffer, room, 0);
     if (n > 0)
-        Consume(client, buffer, static_cast<size_t>(n));
-    if (!client.closed)
-        Flush(client);
+        client.in.append(buffer, static_cast<size_t>(n));
+    else if (n == 0)
+        client.ended = true;
+    else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        client.closed = true;
 }
 
-void CSimServer::Consume(Client& client, const char* data, size_t size) {
-    while (size > 0 && !client.closed && !m_dropAll) {
-        const char* nl = static_cast<const char*>(std::memchr(data, '\n', size));
-        size_t chunk = nl ? static_cast<size_t>(nl - data) : size;
-        if (client.discarding) {
-            client.discarding = !nl;
-        } else if (client.in.size() + chunk > kMaxLine) {
-            client.in.clear();
-            client.discarding = !nl;
+void CSimServer::Serve(Client& client) {
+    for (int turn = 0; turn < kLinesPerTurn && !client.closed && !m_dropAll &&
+                       client.out.size() < kMaxPendingOutput;
+         ++turn) {
+        size_t nl = client.in.find('\n', client.start);
+        size_t length = (nl == std::string::npos ? client.in.size() : nl) - client.start;
+        if (length > kMaxLine && !client.discarding) {
             client.instrument->ReportOverrun();
-        } else {
-            client.in.append(data, chunk);
-            if (nl)
-                HandleLine(client);
+            client.discarding = true;
         }
-        size_t used = nl ? chunk + 1 : chunk;
-        data += used;
-        size -= used;
+        if (nl == std::string::npos) {
+            if (client.discarding)
+                client.start = client.in.size();
+            break;
+        }
+        std::string_view line(client.in.data() + client.start, length);
+        client.start = nl + 1;
+        if (client.discarding)
+            client.discarding = false;
+        else
+            HandleLine(client, line);
     }
+    // A client that has said all it will say is done once its lines are answered.
+    if (client.ended && !HasWork(client) && client.out.empty())
+        client.closed = true;
 }
 
-void CSimServer::HandleLine(Client& client) {
-    if (!client.in.empty() && client.in.back() == '\r')
-        client.in.pop_back();
-    SimResponse r = client.instrument->Execute(client.in);
-    client.in.clear();
+void CSimServer::HandleLine(Client& client, std::string_view line) {
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    SimResponse r = client.instrument->Execute(line);
     if (r.reply) {
         client.out += *r.reply;
         client.out += '\n';
     }
     if (r.dropAll)
         m_dropAll = true;
-    if (client.out.size() > kMaxPendingOutput)
-        client.closed = true;
 }
 
 void CSimServer::Flush(Client& client) {
-    while (!client.out.empty()) {
+    while (!client.closed && !client.out.empty()) {
         ssize_t n =
             ::send(client.fd, client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {

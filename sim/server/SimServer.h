@@ -6,18 +6,24 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Serves simulated instruments over TCP on the loopback interface, one listening port per
 // instrument, from one thread with poll(). Each connection sends newline-terminated lines
 // (LF or CR LF) and receives newline-terminated replies. Lines are bounded: a longer one is
-// dropped with an "Input buffer overrun" entry; a client that does not read its replies is
-// disconnected before its backlog grows without bound.
+// dropped with an "Input buffer overrun" entry. Connections are served in turn, a few lines
+// each, and what one connection may hold is bounded: a client that does not read its replies
+// is not read either until it does, so it can never starve the others. A connection reset by
+// its client is a device clear: the lines it sent and that were not yet carried out are
+// forgotten, so they are never answered.
 class CSimServer {
 public:
     static constexpr size_t kMaxLine = 8192;
     static constexpr size_t kMaxClients = 512;
-    static constexpr size_t kMaxPendingOutput = 1 << 20;
+    static constexpr size_t kInputWindow = 2 * kMaxLine;
+    static constexpr size_t kMaxPendingOutput = 64 * 1024;
+    static constexpr int kLinesPerTurn = 4;
 
     CSimServer() = default;
     CSimServer(const CSimServer&) = delete;
@@ -38,16 +44,22 @@ private:
     struct Client {
         int fd = -1;
         CSimInstrument* instrument = nullptr;
-        std::string in;
+        std::string in; // received and not yet carried out, from `start` on
+        size_t start = 0;
         std::string out;
         bool discarding = false; // inside an over-long line, waiting for its end
+        bool ended = false;      // the client sent its last byte
         bool closed = false;
     };
 
+    // Whether the connection may receive more, and whether a whole line waits in it.
+    static bool WantsInput(const Client& client);
+    static bool HasWork(const Client& client);
     void Accept(const Listener& listener);
     void Receive(Client& client);
-    void Consume(Client& client, const char* data, size_t size);
-    void HandleLine(Client& client);
+    // Carries out up to kLinesPerTurn of the client's lines.
+    void Serve(Client& client);
+    void HandleLine(Client& client, std::string_view line);
     void Flush(Client& client);
     void CloseAll();
     void RemoveClosed();

@@ -1,7 +1,8 @@
 // ksm7720-sim: serves the instruments of a bench file on the loopback interface.
 //
-//   ksm7720-sim --bench FILE [--resolved FILE] [--state-dir DIR] [--speed FACTOR]
+//   ksm7720-sim --bench FILE [--resolved FILE] [--state-dir DIR] [--speed FACTOR] [--factory]
 //
+// --factory starts every mainframe from its factory settings, replacing what was saved.
 // Once every port is bound it writes the resolved bench (the bench with the ports it got)
 // and prints one line that starts with "ksm7720-sim: listening".
 
@@ -31,18 +32,25 @@ struct Options {
     std::string resolved;
     std::string stateDir;
     double speed = 1.0;
+    bool factory = false;
 };
 
 int Usage() {
     std::fprintf(stderr, "usage: ksm7720-sim --bench FILE [--resolved FILE] [--state-dir DIR] "
-                         "[--speed FACTOR]\n");
+                         "[--speed FACTOR] [--factory]\n");
     return 2;
 }
 
 bool ParseOptions(int argc, char** argv, Options& o) {
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         std::string key = argv[i];
-        std::string value = argv[i + 1];
+        if (key == "--factory") {
+            o.factory = true;
+            continue;
+        }
+        if (i + 1 == argc)
+            return false;
+        std::string value = argv[++i];
         if (key == "--bench")
             o.bench = value;
         else if (key == "--resolved")
@@ -56,7 +64,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     }
     if (o.resolved.empty())
         o.resolved = "/tmp/ksm7720-sim-" + std::to_string(::getpid()) + ".bench";
-    return argc % 2 == 1 && !o.bench.empty() && o.speed >= 0 && o.speed <= 1e7;
+    return !o.bench.empty() && o.speed >= 0 && o.speed <= 1e7;
 }
 
 std::unique_ptr<CSimInstrument> MakeInstrument(CSimClock& clock, const BenchInstrument& config,
@@ -94,7 +102,10 @@ int main(int argc, char** argv) {
     CSimServer server;
     std::string ports;
     for (BenchInstrument& inst : bench->instruments) {
-        inst.port = server.Listen(MakeInstrument(clock, inst, o), inst.port, error);
+        std::unique_ptr<CSimInstrument> instrument = MakeInstrument(clock, inst, o);
+        if (o.factory)
+            instrument->RestoreFactory();
+        inst.port = server.Listen(std::move(instrument), inst.port, error);
         if (inst.port == 0) {
             std::fprintf(stderr, "ksm7720-sim: %s: %s\n", inst.name.c_str(), error.c_str());
             return 1;

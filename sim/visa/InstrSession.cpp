@@ -199,12 +199,17 @@ ViStatus CInstrSession::Read(ViBuf buf, ViUInt32 count, ViUInt32* read) {
     }
 }
 
+// A device clear must reach the instrument: whatever it was sent and has not answered yet
+// must never be read as the answer to a later question. The link is reset rather than closed
+// in order, which the simulator takes as that clear (it forgets the lines it has not carried
+// out), and the next write connects afresh, so no reply sent before the clear can follow it.
 ViStatus CInstrSession::Clear() {
     std::lock_guard lock(m_mutex);
-    m_input.clear();
-    char chunk[4096];
-    while (m_fd >= 0 && ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT) > 0) {
+    if (m_fd >= 0) {
+        linger reset{1, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     }
+    Disconnect();
     return VI_SUCCESS;
 }
 

@@ -13,7 +13,8 @@
 // a newline to mark the end of the message; a read ends at a newline (or the enabled
 // termination character), when the buffer is full, or at the time-out. A link that was
 // lost fails the call that finds it with VI_ERROR_CONN_LOST; the next write connects again,
-// reading the bench file afresh so a restarted simulator is found on its new port.
+// reading the bench file afresh so a restarted simulator is found on its new port. A device
+// clear resets the link the same way.
 class CInstrSession {
 public:
     static constexpr ViUInt32 kDefaultTimeout = 2000;
@@ -28,7 +29,7 @@ public:
 
     ViStatus Write(ViConstBuf buf, ViUInt32 count, ViUInt32* written);
     ViStatus Read(ViBuf buf, ViUInt32 count, ViUInt32* read);
-    // Discards every byte received and not yet read.
+    // The device clear: resets the link, so nothing asked before it is answered after it.
     ViStatus Clear();
     ViStatus GetAttribute(ViAttr attr, void* value);
     ViStatus SetAttribute(ViAttr attr, ViAttrState value);

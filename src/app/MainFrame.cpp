@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -41,6 +42,25 @@ CMainFrame::CMainFrame()
 }
 
 CMainFrame::~CMainFrame() {
+    TearDown();
+}
+
+// Closing the window (System > Exit or the close box) ends the program at once: nothing
+// may read or report once the window has gone. Only the empty window object itself waits
+// for the event loop, which is still inside the menu that ran Exit.
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    TearDown();
+    QMainWindow::closeEvent(event);
+}
+
+// In this order: the timer, the help window, the form, the panels head to tail, then the
+// instrument, which releases the driver library.
+void CMainFrame::TearDown() {
+    if (m_bTornDown) {
+        return;
+    }
+    m_bTornDown = true;
+    m_autoUpdateTimer.stop();
     delete m_helpWindow.data();
     delete takeCentralWidget();
     CSfpApp* app = GetSfpApp();
@@ -50,6 +70,12 @@ CMainFrame::~CMainFrame() {
     app->m_pCurrentPanel = nullptr;
     app->m_pInstrument.reset();
     app->m_pMainWnd = nullptr;
+}
+
+void CMainFrame::StopAutoUpdateAfterFailure() {
+    if (m_bInTimer != 0 && GetSfpApp()->m_bAutoUpdate) {
+        OnAutoUpdate();
+    }
 }
 
 void CMainFrame::BuildMenu() {

@@ -44,10 +44,18 @@ public:
 
     // The auto-update pass, run on every timer tick.
     void OnTimer();
+    // A reading failed. When the auto-update pass took it, auto update goes off (its check
+    // mark too) before the failure is shown, so the operator answers one report and decides
+    // what comes next instead of facing a new box after every tick.
+    void StopAutoUpdateAfterFailure();
 
     int m_bInTimer = 0; // drops ticks that arrive while a pass is running
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void TearDown();
     void BuildMenu();
     void OnCommand(int id);
     void CheckMenuItem(int id, bool checked);
@@ -62,4 +70,5 @@ private:
     platform::TickSource m_tickSource = platform::GetTickCount;
     std::map<int, QAction*> m_actions;
     QPointer<QWidget> m_helpWindow;
+    bool m_bTornDown = false;
 };

@@ -35,6 +35,7 @@ void ReportInstrumentError(int status) {
     CMainFrame* frame = app->m_pMainWnd;
     if (frame != nullptr) {
         frame->KillTimer(IDT_AUTOUPDATE);
+        frame->StopAutoUpdateAfterFailure();
     }
     CInstrument& instrument = *app->m_pInstrument;
     if (status == INSTRUMENT_ERROR_DETECTED) {

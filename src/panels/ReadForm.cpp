@@ -159,8 +159,7 @@ void CReadForm::ConnectControls() {
         connect(platform::DlgItemAs<QRadioButton>(this, type), &QRadioButton::clicked, this,
                 [this, type] { OnTypeChange(type); });
     }
-    connect(m_pObjectList, &QComboBox::activated, this,
-            [this](int index) { m_pPanel->m_nObject = index; });
+    connect(m_pObjectList, &QComboBox::activated, this, &CReadForm::OnObjectChosen);
     const auto button = [this](int id) { return platform::DlgItemAs<QPushButton>(this, id); };
     connect(button(IDC_TAKE_READING), &QPushButton::clicked, this, &CReadForm::TakeReading);
     connect(button(IDC_SET_LIMIT), &QPushButton::clicked, this, &CReadForm::OnSetLimit);
@@ -208,7 +207,18 @@ void CReadForm::FillObjectList() {
     m_pObjectList->setCurrentIndex(m_pPanel->m_nObject);
 }
 
+// A value stays on the display only under the name it was read for.
+void CReadForm::OnObjectChosen(int index) {
+    if (index != m_pPanel->m_nObject) {
+        m_display.SetText(QString());
+    }
+    m_pPanel->m_nObject = index;
+}
+
 void CReadForm::OnTypeChange(int type) {
+    if (type != m_pPanel->m_nType || m_pPanel->m_nObject != 0) {
+        m_display.SetText(QString());
+    }
     m_pSetLimit->setEnabled(type == IDC_TEMP);
     m_pPanel->m_nType = type;
     m_pPanel->m_nObject = 0;

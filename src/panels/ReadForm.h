@@ -54,6 +54,7 @@ private:
     void OnInitDialog();
     void ConnectControls();
     void OnTypeChange(int type);
+    void OnObjectChosen(int index);
     void OnSetLimit();
     void OnNvSave();
     void OnSend();

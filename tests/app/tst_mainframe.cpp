@@ -42,6 +42,7 @@ private slots:
     void tickWrapDoesNotStopAutoUpdate();
     void reentrantTickIsDropped();
     void autoUpdateToggleAndReset();
+    void failedAutoReadingReportsOnceAndStopsAutoUpdate();
     void selfTestShowsTheMessage();
     void failingCommandsAreReported();
     void aboutBox();
@@ -168,8 +169,10 @@ void TestMainFrame::shutdownOrder() {
         note(fx.app.m_pCurrentPanel->m_pForm, QStringLiteral("readings form"));
         note(fx.app.FindPanel(LoadStr(IDS_MAIN_PANEL)), QStringLiteral("histogram panel"));
         note(fx.app.FindPanel(LoadStr(IDS_READINGS_PANEL)), QStringLiteral("readings panel"));
-        fx.Command(ID_SYSTEM_EXIT);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CMainFrame* frame = fx.Frame();
+        fx.Command(ID_SYSTEM_EXIT); // gone at once, not when the event loop next runs
+        QVERIFY(!frame->IsTimerRunning());
+        QVERIFY(!frame->isVisible());
         QCOMPARE(fx.app.m_pMainWnd, nullptr);
         QVERIFY(fx.app.m_panels.empty());
         QVERIFY(fx.app.m_pInstrument == nullptr);
@@ -296,6 +299,38 @@ void TestMainFrame::autoUpdateToggleAndReset() {
     QVERIFY(!fx.app.m_bAutoUpdate);
     QVERIFY(!autoUpdate->isChecked());
     QCOMPARE(fx.boxes.Boxes().back(), QStringLiteral("Time Out !"));
+}
+
+// Without this, a failing instrument put a new box up after every tick and locked the
+// operator out of the menu.
+void TestMainFrame::failedAutoReadingReportsOnceAndStopsAutoUpdate() {
+    AppFixture fx;
+    TickDriver clock(fx);
+    QAction* autoUpdate = fx.Frame()->MenuAction(ID_SYSTEM_AUTOUPDATE);
+    bool offWhenShown = false;
+    platform::MessageBoxRecorder boxes(
+        [&](const QString&) { offWhenShown = !fx.app.m_bAutoUpdate && !autoUpdate->isChecked(); });
+    fx.Command(ID_SYSTEM_AUTOUPDATE);
+    const int before = clock.Readings();
+    for (std::uint32_t t = 300; t <= 1200; t += 300) {
+        fx.Instrument()->failStatus = VI_ERROR_TMO; // lost for good
+        clock.TickAt(t);
+    }
+    QCOMPARE(boxes.Boxes(), std::vector<QString>{QStringLiteral("Time Out !")});
+    QVERIFY(offWhenShown);
+    QCOMPARE(clock.Readings() - before, 1);
+
+    fx.Instrument()->failStatus = 0; // back
+    fx.Command(ID_SYSTEM_AUTOUPDATE);
+    clock.TickAt(1500);
+    clock.TickAt(1800);
+    QCOMPARE(clock.Readings() - before, 3);
+    QVERIFY(fx.app.m_bAutoUpdate && autoUpdate->isChecked());
+
+    fx.Instrument()->failStatus = VI_ERROR_TMO; // a command by hand leaves auto update alone
+    fx.Command(ID_SYSTEM_SELFTEST);
+    QVERIFY(fx.app.m_bAutoUpdate);
+    QCOMPARE(boxes.Boxes().size(), 2u);
 }
 
 void TestMainFrame::selfTestShowsTheMessage() {

@@ -18,6 +18,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
@@ -119,6 +121,7 @@ private slots:
     void identification_data();
     void identification();
     void automaticChoice();
+    void switchesInQtsOwnOptionsCount();
 
 private:
     // Starts a simulator on bench for one test (the default bench when empty).
@@ -399,6 +402,23 @@ void TestLive::automaticChoice() {
     QCOMPARE(AutomaticChoice(List{"GPIB0::9::INSTR", "VXI0::24::INSTR"}, true), -1);
     QCOMPARE(AutomaticChoice(List{"VXI0::24::INSTR", "GPIB-VXI0::8::INSTR"}, false), -1);
     QCOMPARE(AutomaticChoice(List{"GPIB0::9::INSTR", "vxi0::24::instr"}, false), -1);
+}
+
+// The program itself, started with an option that Qt takes out of its arguments: "-reverse"
+// holds "-r", and the switches are searched in the command line as typed, so the mainframe
+// is reset on opening.
+void TestLive::switchesInQtsOwnOptionsCount() {
+    Raw("DISP:TEXT \"kept\"");
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LD_LIBRARY_PATH", QFileInfo(QStringLiteral(VISA_LIBRARY)).absolutePath());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(SFP_EXE), {QStringLiteral("-reverse")});
+    QVERIFY(program.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(Raw("DISP:TEXT?"), std::string("\"\""), 5000);
+    program.kill();
+    program.waitForFinished();
 }
 
 QTEST_MAIN(TestLive)

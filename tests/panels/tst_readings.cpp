@@ -121,6 +121,7 @@ private slots:
     void limitTextReadAsAtof();
     void sendAndNvSave();
     void failuresLeaveTheFormAsItWas();
+    void valueNeverShownUnderAnotherName();
     void reopenedFormKeepsTypeAndObject();
     void enterAndEscCloseNothing();
 };
@@ -331,6 +332,26 @@ void TestReadings::failuresLeaveTheFormAsItWas() {
     QCOMPARE(DlgItemAs<QLineEdit>(f.Form(), IDC_LIMIT)->text(), QStringLiteral("5"));
     QCOMPARE(DlgItemAs<QLineEdit>(f.Form(), IDC_MESSAGE)->text(), QStringLiteral("text"));
     QVERIFY(f.app.Frame()->IsTimerRunning());
+}
+
+void TestReadings::valueNeverShownUnderAnotherName() {
+    Fixture f;
+    f.Instrument()->levels = {-1470, 0, 0};
+    f.Click(IDC_CURRENT);
+    f.Pick(2);
+    f.Click(IDC_TAKE_READING);
+    QCOMPARE(f.Display(), QStringLiteral("-1470"));
+    emit f.Form()->m_pObjectList->activated(2); // the same object again
+    QCOMPARE(f.Display(), QStringLiteral("-1470"));
+    f.Click(IDC_TEMP);
+    QCOMPARE(f.Display(), QString());
+
+    f.Click(IDC_TAKE_READING);
+    f.Pick(3);
+    QCOMPARE(f.Display(), QString());
+    f.Instrument()->failStatus = VI_ERROR_TMO;
+    f.Click(IDC_TAKE_READING);
+    QCOMPARE(f.Display(), QString());
 }
 
 void TestReadings::reopenedFormKeepsTypeAndObject() {

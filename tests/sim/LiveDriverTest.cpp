@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <numeric>
 
 namespace {
@@ -176,11 +177,32 @@ TEST_F(LiveDriver, SelfTestDisplayAndNonVolatileMemory) {
     EXPECT_EQ(Raw("DISP:TEXT?"), "\"He said \"\"hi\"\"; ok\"");
     std::string tooLong(41, 'x');
     EXPECT_EQ(lib.setMessage(vi, tooLong.data()), VI_SUCCESS);
-    EXPECT_EQ(NextError(), "-223 Too much data; the display shows 40 characters");
+    EXPECT_EQ(NextError(), "-223 Too much data; the display takes at most 40 printable ASCII "
+                           "characters; this text holds 41");
     EXPECT_EQ(lib.setMessage(vi, const_cast<ViString>("two\nlines")), VI_ERROR_PARAMETER2);
     EXPECT_EQ(lib.setMessage(vi, nullptr), VI_ERROR_PARAMETER2);
     EXPECT_EQ(lib.NVMem(vi, 2), VI_ERROR_PARAMETER2);
     EXPECT_EQ(lib.NVMem(vi, 1), VI_SUCCESS);
+}
+
+// A refused call's status text says what was wrong, not which parameter it was.
+TEST_F(LiveDriver, RefusalsAreExplainedInWords) {
+    const std::pair<std::function<ViStatus()>, const char*> refusals[] = {
+        {[&] { return lib.setMessage(vi, const_cast<ViString>("tab\there")); },
+         "at most 40 printable ASCII characters"},
+        {[&] { return lib.NVMem(vi, 2); }, "1, save"},
+        {[&] { return lib.setAttribute(vi, 3, 17); }, "histogram time unit"},
+        {[&] { return lib.timeOut(vi, -1); }, "negative"},
+        {[&] { return lib.setLimit(vi, 3, NAN); }, "finite number"},
+        {[&] { return lib.getLevel_Q(vi, 3, 0, nullptr); }, "No place for the result"},
+    };
+    char text[256];
+    for (const auto& [call, words] : refusals) {
+        ViStatus status = call();
+        ASSERT_LT(status, VI_SUCCESS) << words;
+        ASSERT_EQ(lib.error_message(vi, status, text), VI_SUCCESS);
+        EXPECT_NE(std::strstr(text, words), nullptr) << text;
+    }
 }
 
 TEST_F(LiveDriver, SettingsSurviveARestartAndResetRestoresThem) {
@@ -223,6 +245,36 @@ TEST_F(LiveDriver, TimeOutThenRecovery) {
     EXPECT_EQ(lib.reset(vi), VI_ERROR_TMO);
     ::usleep(150 * 1000);
     EXPECT_EQ(lib.reset(vi), VI_SUCCESS);
+}
+
+// The mainframe frozen past the time-out once, twice and three times, then resumed: its late
+// replies must never answer a later query. Time stands still, so every histogram part and
+// reading read afterwards through the driver must equal what the simulator itself holds.
+TEST_F(LiveDriver, LateRepliesNeverAnswerLaterQueries) {
+    ASSERT_EQ(lib.timeOut(vi, 150), VI_SUCCESS);
+    ViInt32 values[10];
+    ViReal64 levels[3];
+    for (int stalls = 1; stalls <= 3; ++stalls) {
+        sim->Signal(SIGSTOP);
+        for (ViInt16 i = 0; i < stalls; ++i)
+            EXPECT_EQ(lib.getHistogram_Q(vi, static_cast<ViInt16>(42 + i), i, values),
+                      VI_ERROR_TMO);
+        sim->Signal(SIGCONT);
+        for (ViInt16 code : {42, 50, 3, 36}) {
+            for (ViInt16 part = 0; part < 3; ++part) {
+                ASSERT_EQ(lib.getHistogram_Q(vi, code, part, values), VI_SUCCESS);
+                std::string joined;
+                for (ViInt32 v : values)
+                    joined += (joined.empty() ? "" : ",") + std::to_string(v);
+                EXPECT_EQ(joined,
+                          Raw("HIST:DATA? " + std::to_string(code) + "," + std::to_string(part)))
+                    << stalls << " stalls, code " << code << " part " << part;
+            }
+            ASSERT_EQ(lib.getLevel_Q(vi, code, 0, levels), VI_SUCCESS);
+            EXPECT_EQ(levels[0], std::stod(Raw("MEAS:LEV? " + std::to_string(code))))
+                << stalls << " stalls, code " << code;
+        }
+    }
 }
 
 TEST_F(LiveDriver, LostLinksAndFailedCommands) {

@@ -128,9 +128,15 @@ TEST_F(Mainframe, DisplayTakesFortyPrintableCharacters) {
     EXPECT_EQ(Reply(mf, "DISP:TEXT?"), "\"" + std::string(40, 'x') + "\"");
     Reply(mf, "DISP:TEXT \"" + std::string(41, 'y') + "\"");
     Reply(mf, std::string("DISP:TEXT \"a\x01") + "\"");
+    Reply(mf, "DISP:TEXT \"Gr\xC3\xBC\xC3\x9F"
+              "e \xE2\x82\xAC\""); // UTF-8, 11 bytes
     EXPECT_EQ(Reply(mf, "DISP:TEXT?"), "\"" + std::string(40, 'x') + "\"");
-    EXPECT_EQ(Reply(mf, "SYST:ERR?"), "-223,\"Too much data; the display shows 40 characters\"");
-    EXPECT_EQ(Reply(mf, "SYST:ERR?"), "-224,\"Illegal parameter value\"");
+    const std::string rule = "the display takes at most 40 printable ASCII characters; ";
+    EXPECT_EQ(Reply(mf, "SYST:ERR?"), "-223,\"Too much data; " + rule + "this text holds 41\"");
+    const std::string other =
+        "-151,\"Invalid string data; " + rule + "this text holds other characters\"";
+    EXPECT_EQ(Reply(mf, "SYST:ERR?"), other);
+    EXPECT_EQ(Reply(mf, "SYST:ERR?"), other);
 }
 
 TEST_F(Mainframe, SavedSettingsOutliveTheProcessAndSurviveReset) {
@@ -145,6 +151,10 @@ TEST_F(Mainframe, SavedSettingsOutliveTheProcessAndSurviveReset) {
     }
     CMainframe second{clock, Config(), path};
     EXPECT_EQ(Reply(second, "LIM? 7;HIST:TUN?"), "612.25;18");
+    Reply(second, "LIM 8,1;SIM:FACT"); // back to the factory's, saved ones too
+    EXPECT_EQ(Reply(second, "LIM? 7;LIM? 8;HIST:TUN?"), "550;550;17");
+    CMainframe restarted{clock, Config(), path};
+    EXPECT_EQ(Reply(restarted, "LIM? 7;HIST:TUN?"), "550;17");
 
     std::ofstream(path) << "timeunit 18\nlimit 34 5\n"; // a code that names nothing
     CMainframe third{clock, Config(), path};

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -60,6 +63,31 @@ TEST_F(Robustness, ClientsVanishingMidCommand) {
     }
     CRawClient client(Port());
     EXPECT_EQ(client.Query("*OPC?"), "1");
+}
+
+// Fifty clients that send queries and never read the replies, reconnecting when dropped:
+// an ordinary client's *IDN? still answers within the usual two seconds.
+TEST_F(Robustness, ClientsThatNeverReadStarveNoOne) {
+    std::string burst;
+    for (int i = 0; i < 2000; ++i)
+        burst += "HIST:DATA? 42,0;HIST:DATA? 43,1\n";
+    std::vector<std::unique_ptr<CRawClient>> flooders(50);
+    std::atomic<bool> stop = false;
+    std::thread flood([&] {
+        while (!stop) {
+            for (auto& f : flooders) {
+                if (!f || !f->SendSome(burst))
+                    f = std::make_unique<CRawClient>(Port());
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    CRawClient client(Port());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(client.Query("*IDN?"), "KORVALD-SYSTEMS,M7720,SIM0001,A.01.00") << i;
+    stop = true;
+    flood.join();
 }
 
 TEST_F(Robustness, AHundredClientsAtOnce) {

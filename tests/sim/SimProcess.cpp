@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -116,6 +117,11 @@ bool CRawClient::Send(const std::string& bytes) {
         sent += static_cast<size_t>(n);
     }
     return true;
+}
+
+bool CRawClient::SendSome(const std::string& bytes) {
+    ssize_t n = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK;
 }
 
 std::string CRawClient::ReadLine(int timeoutMs) {

@@ -46,6 +46,8 @@ public:
     ~CRawClient();
     bool Connected() const { return m_fd >= 0; }
     bool Send(const std::string& bytes);
+    // Sends what the link takes at once, without waiting; false when the link is gone.
+    bool SendSome(const std::string& bytes);
     // One reply line without its newline; empty when none came within `timeoutMs`.
     std::string ReadLine(int timeoutMs = 2000);
     std::string Query(const std::string& line) {
