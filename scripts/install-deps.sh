@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the demo need.
+# Installs the Debian 12 packages the build, the tests, the demo and the package need.
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
@@ -9,6 +9,7 @@ packages=(
   libbenchmark-dev libgtest-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth
+  dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -9,24 +9,11 @@ cd "$root"
 scripts/install-deps.sh
 scripts/build.sh default
 
-sim_pid=""
 if [ "${SFP_NO_SIM:-0}" != "1" ]; then
-  env_file=$(mktemp -u /tmp/ksm7720-sim-env.XXXXXX)
+  . scripts/start-sim.sh
   factory=()
-  [ "${SFP_FACTORY:-0}" = "1" ] && factory=(-- --factory)
-  scripts/sim.sh --build-dir build --env-file "$env_file" ${factory[@]+"${factory[@]}"} &
-  sim_pid=$!
-  trap 'kill "$sim_pid" 2>/dev/null || true; rm -f "$env_file"' EXIT
-  for _ in $(seq 100); do
-    [ -f "$env_file" ] && break
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -f "$env_file" ]; then
-    # shellcheck disable=SC1090
-    . "$env_file"
-  else
+  [ "${SFP_FACTORY:-0}" = "1" ] && factory=(--factory)
+  start_simulator build ${factory[@]+"${factory[@]}"} ||
     echo "run.sh: the simulator did not start; the panel comes up emulated" >&2
-  fi
 fi
 build/src/app/ksm7720-sfp "$@"

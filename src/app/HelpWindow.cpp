@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -37,6 +38,11 @@ CHelpWindow::CHelpWindow(QWidget* parent)
     connect(m_contents, &QPushButton::clicked, this,
             [this] { m_browser->setSource(kHelpContentsUrl); });
     m_browser->setSource(kHelpContentsUrl);
+
+    // Esc and the desktop's close shortcut put the help away, as in any help viewer.
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this,
+            &QWidget::close);
 }
 
 void CHelpWindow::ShowContents() {

@@ -3,6 +3,7 @@
 #include "app/MainFrame.h"
 #include "core/Instrument.h"
 #include "panels/Panel.h"
+#include "resources/Bitmaps.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -43,6 +44,8 @@ bool CSfpApp::Initialize() {
     palette.setColor(QPalette::Dark, QColor(128, 128, 128));
     palette.setColor(QPalette::Shadow, QColor(0, 0, 0));
     QApplication::setPalette(palette);
+    // The program's icon on the frame, every dialog and every message box.
+    QApplication::setWindowIcon(AppIcon());
 
     m_pMainWnd = new CMainFrame;
     m_pMainWnd->StartUp();

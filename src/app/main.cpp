@@ -1,3 +1,4 @@
+#include "app/InfoOptions.h"
 #include "app/MainFrame.h"
 #include "app/SfpApp.h"
 
@@ -5,8 +6,14 @@
 #include <QStringList>
 
 #include <clocale>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
+    // --help and --version answer before anything touches the display or an instrument.
+    if (const auto text = InfoOptionText(argc, argv)) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
     // The switches are searched in the whole command line as typed, so it is read before
     // QApplication takes out the options it knows (-reverse, -name, ...).
     QStringList typed;

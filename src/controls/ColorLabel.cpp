@@ -1,5 +1,6 @@
 #include "controls/ColorLabel.h"
 
+#include "platform/Accessibility.h"
 #include "platform/QtDrawContext.h"
 
 #include <QPainter>
@@ -15,10 +16,13 @@ CColorLabel::CColorLabel(ColorRef bkColor, ColorRef textColor, ColorRef borderCo
                          QWidget* fontWnd, QWidget* parent)
     : QWidget(parent), m_bkColor(bkColor), m_textColor(textColor), m_borderColor1(borderColor1),
       m_borderColor2(borderColor2), m_font(std::move(font)), m_bBorder(bBorder),
-      m_pFontWnd(fontWnd) {}
+      m_pFontWnd(fontWnd) {
+    platform::SetAccessibleRole(this, QAccessible::StaticText);
+}
 
 void CColorLabel::SetText(const QString& text) {
     m_strText = text;
+    setAccessibleName(text); // what a screen reader says for it
     // Qt paints only inside a paint event, so SetText's picture is drawn by a
     // synchronous repaint; a hidden label paints nothing and keeps no pending picture.
     m_bSetTextPaint = true;

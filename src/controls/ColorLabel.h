@@ -21,7 +21,8 @@ public:
                 std::optional<QFont> font = std::nullopt, QWidget* fontWnd = nullptr,
                 QWidget* parent = nullptr);
 
-    // Stores the text and paints it before returning.
+    // Stores the text, which is also the label's accessible name, and paints it before
+    // returning.
     void SetText(const QString& text);
     const QString& Text() const { return m_strText; }
 

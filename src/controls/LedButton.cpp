@@ -1,6 +1,7 @@
 #include "controls/LedButton.h"
 
 #include "controls/SfpColor.h"
+#include "platform/Accessibility.h"
 #include "platform/QtDrawContext.h"
 
 #include <QPainter>
@@ -33,6 +34,7 @@ CLedButton::CLedButton(platform::ColorRef indicatorColor, platform::ColorRef bkC
                        QWidget* parent)
     : QAbstractButton(parent), m_indicatorColor(indicatorColor), m_bkColor(bkColor) {
     setFocusPolicy(Qt::NoFocus);
+    platform::SetAccessibleRole(this, QAccessible::Indicator); // its owner names its state
 }
 
 void CLedButton::DrawItem(platform::DrawContext& dc, const Rect& item) const {

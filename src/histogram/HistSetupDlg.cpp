@@ -40,6 +40,10 @@ int UnitPosition(int code) {
 
 } // namespace
 
+const char* TimeUnitName(int code) {
+    return kUnitItems[UnitPosition(code)];
+}
+
 CHistSetupDlg::CHistSetupDlg(QWidget* owner) : QDialog(owner) {
     platform::BuildDialog(this, kHistSetupTemplate);
     m_period = platform::DlgItemAs<QLineEdit>(this, IDC_PERIOD);

@@ -11,6 +11,9 @@ class QLineEdit;
 // Time-unit codes: the list position plus kFirstTimeUnit.
 constexpr int kFirstTimeUnit = 17; // hours; 18 minutes, 19 seconds
 
+// The time unit's name as the dialog's list shows it; hours for a code it does not hold.
+const char* TimeUnitName(int code);
+
 class CHistSetupDlg : public QDialog {
     Q_OBJECT
 public:

@@ -8,10 +8,13 @@
 #include "controls/SfpColor.h"
 #include "histogram/HistResetDlg.h"
 #include "histogram/HistSetupDlg.h"
+#include "histogram/HistoExport.h"
 #include "histogram/HistoFill.h"
 #include "histogram/Pan1Obj.h"
 #include "instrument/CallInstrument.h"
+#include "platform/Accessibility.h"
 #include "platform/DialogBuilder.h"
+#include "platform/ExportMenu.h"
 #include "platform/QtDrawContext.h"
 #include "platform/WaitCursor.h"
 #include "resources/ResourceIds.h"
@@ -59,6 +62,7 @@ const platform::DialogTemplate kPan1FormTemplate{
     IDD_PANEL1, platform::DialogKind::ChildForm, nullptr, 0, 0, 251, 246, false, kControls};
 
 constexpr ColorRef kBarColor = platform::Rgb(128, 0, 0);
+constexpr ColorRef kLiveLampColor = platform::Rgb(0, 255, 0);
 constexpr ColorRef kOutlineColor = platform::Rgb(0, 0, 0);
 constexpr int kBins = 10;
 
@@ -123,7 +127,8 @@ std::uint32_t PeriodTextToMilliseconds(const QString& text) {
 CPan1Form::CPan1Form(CPan1Obj* panel, QMainWindow* frame)
     : CPanelForm(frame, kPan1FormTemplate), m_pPanel(panel),
       m_kindList(platform::DlgItemAs<QComboBox>(this, IDC_KINDLIST)),
-      m_objectList(platform::DlgItemAs<QComboBox>(this, IDC_OBJECTLIST)) {
+      m_objectList(platform::DlgItemAs<QComboBox>(this, IDC_OBJECTLIST)),
+      m_chartView(new QWidget(this)) {
     platform::ReplaceDlgItem(this, IDC_TOPBAR, NewLabel(SFPCOLOR_TEAL, this));
     platform::ReplaceDlgItem(this, IDC_PANELBAR, NewLabel(SFPCOLOR_LIGHTGRAY, nullptr));
     platform::ReplaceDlgItem(this, IDC_SPARELABEL, NewLabel(SFPCOLOR_LIGHTGRAY, nullptr));
@@ -138,6 +143,13 @@ CPan1Form::CPan1Form(CPan1Obj* panel, QMainWindow* frame)
     onClick(IDC_HISTRESET, &CPan1Form::OnHistReset);
     onClick(IDC_SETUP, &CPan1Form::OnSetup);
 
+    m_chartView->setGeometry(ControlRect(this, IDC_CHARTAREA).ToQRect());
+    platform::SetAccessibleRole(m_chartView, QAccessible::Chart);
+    new platform::ExportMenu(
+        m_chartView, this, QStringLiteral("histogram"),
+        [this] { return m_pHisto && !m_pHisto->m_pBins.empty(); }, [this] { return ChartTable(); },
+        [this] { return ChartImage(); });
+
     OnInitDialog();
 }
 
@@ -148,8 +160,10 @@ void CPan1Form::OnInitDialog() {
     ResizeFrameToForm();
 
     const CSfpApp* app = GetSfpApp();
-    platform::ReplaceDlgItem(this, IDC_LAMP,
-                             new CLedButton(app->m_statusColor, GetSfpColor(SFPCOLOR_LIGHTGRAY)));
+    auto* lamp = new CLedButton(app->m_statusColor, GetSfpColor(SFPCOLOR_LIGHTGRAY));
+    lamp->setAccessibleName(app->m_statusColor == kLiveLampColor ? QStringLiteral("Live")
+                                                                 : QStringLiteral("Emulated"));
+    platform::ReplaceDlgItem(this, IDC_LAMP, lamp);
     auto* topBar = platform::DlgItemAs<CColorLabel>(this, IDC_TOPBAR);
     topBar->SetBorderColors(topBar->BorderColor2(), topBar->BorderColor1()); // raised
     platform::ReplaceDlgItem(this, IDC_LOGO, new CBitmapStatic(IDB_LOGO));
@@ -193,6 +207,7 @@ void CPan1Form::RebuildHistogram() {
     m_strTitle = QString::fromLatin1(info.title);
     UpdateData(false);
     m_kindList->setCurrentIndex(kind);
+    DescribeChart();
     repaint();
 }
 
@@ -206,6 +221,7 @@ void CPan1Form::TakeReading() {
     if (!FillFromInstrument(info.codeBase + position, QString::fromLatin1(info.unit))) {
         return;
     }
+    DescribeChart();
     // The chart at once, with the title painted again over the part of it that it covers.
     QRegion region(m_pHisto->m_rect.ToQRect());
     region += ControlRect(this, IDC_TITLE).ToQRect();
@@ -226,8 +242,33 @@ bool CPan1Form::FillFromInstrument(int code, const QString& unit) {
         kShowWaitCursor);
     if (answered) {
         FillHisto(*m_pHisto, parts[0], parts[1], parts[2], unit);
+        const int kind = m_pPanel->m_nType;
+        const int position = code - KindInfo(kind).codeBase - (kind == BLOWER ? 1 : 0);
+        m_strChartQuantity = QStringLiteral("%1 %2").arg(QLatin1String(KindInfo(kind).listKeyword),
+                                                         ObjectEntries(kind).value(position));
     }
     return answered;
+}
+
+void CPan1Form::DescribeChart() {
+    m_chartView->setAccessibleName(m_strTitle.trimmed());
+    m_chartView->setAccessibleDescription(ChartDescription(*m_pHisto, m_strTitle));
+}
+
+std::optional<platform::ExportTable> CPan1Form::ChartTable() const {
+    QString timeUnit;
+    const bool answered = CallInstrument([&](CInstrument& instrument) {
+        timeUnit = QString::fromLatin1(TimeUnitName(instrument.GetTimeUnits()));
+    });
+    if (!answered) {
+        return std::nullopt;
+    }
+    return HistogramTable(*m_pHisto, m_strChartQuantity, timeUnit);
+}
+
+// The chart as it is on screen, the title over its foot included.
+QImage CPan1Form::ChartImage() {
+    return grab(m_chartView->geometry()).toImage();
 }
 
 void CPan1Form::FillObjectList() {

@@ -6,10 +6,16 @@
 #include "panels/PanelForm.h"
 #include "platform/DrawContext.h"
 
+#include <QImage>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+
+namespace platform {
+struct ExportTable;
+}
 
 class CPan1Obj;
 class QComboBox;
@@ -72,7 +78,15 @@ private:
     bool FillFromInstrument(int code, const QString& unit);
     void FillObjectList();
     int StoredObjectPosition() const;
+    // The chart's title and values for assistive technologies.
+    void DescribeChart();
+    // The chart's values, with the time unit read from the instrument; nothing on failure.
+    std::optional<platform::ExportTable> ChartTable() const;
+    QImage ChartImage();
 
     QComboBox* m_kindList;
     QComboBox* m_objectList;
+    // Lies over the chart: its context menu, and the chart's face to assistive technologies.
+    QWidget* m_chartView;
+    QString m_strChartQuantity; // the quantity the chart shows, as "KIND OBJECT"
 };

@@ -5,6 +5,7 @@
 #include "core/QuantityCatalogue.h"
 #include "panels/ReadObj.h"
 #include "platform/DialogBuilder.h"
+#include "platform/ExportMenu.h"
 #include "platform/QtDrawContext.h"
 #include "platform/WaitCursor.h"
 #include "resources/ResourceIds.h"
@@ -64,12 +65,19 @@ QString FormatG(double value) {
     return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
 }
 
-QString ReadingText(int type, const QString& name, const double* values) {
+// Front, middle and rear for a slot sensor, one value otherwise.
+QStringList ShownValues(int type, const QString& name, const double* values) {
     if (type == IDC_TEMP && name != QLatin1String(kAmbient)) {
-        return QStringLiteral("Front: %1 middle: %2 rear: %3")
-            .arg(FormatG(values[0]), FormatG(values[1]), FormatG(values[2]));
+        return {FormatG(values[0]), FormatG(values[1]), FormatG(values[2])};
     }
-    return FormatG(values[0]);
+    return {FormatG(values[0])};
+}
+
+QString ReadingText(const QStringList& shown) {
+    if (shown.size() == 3) {
+        return QStringLiteral("Front: %1 middle: %2 rear: %3").arg(shown[0], shown[1], shown[2]);
+    }
+    return shown.value(0);
 }
 
 bool IsDigit(char c) {
@@ -137,6 +145,11 @@ CReadForm::CReadForm(CReadObj* panel, QMainWindow* frame)
     QPalette palette = caption->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     caption->setPalette(palette);
+    // The display's values can be copied and saved while it shows the last reading.
+    new platform::ExportMenu(
+        &m_display, this, QStringLiteral("reading"),
+        [this] { return !m_display.Text().isEmpty() && m_display.Text() == m_shownReading.text; },
+        [this] { return std::optional(ReadingTable(m_shownReading)); });
     ConnectControls();
     OnInitDialog();
 }
@@ -222,7 +235,11 @@ void CReadForm::TakeReading() {
     const int code = SelectedObjectCode();
     const double* values = nullptr;
     if (CallInstrument([&](CInstrument& instrument) { values = instrument.GetLevel(code, 0); })) {
-        m_display.SetText(ReadingText(m_pPanel->m_nType, m_pObjectList->currentText(), values));
+        const QString object = m_pObjectList->currentText();
+        const QStringList shown = ShownValues(m_pPanel->m_nType, object, values);
+        const QString type = platform::DlgItemAs<QRadioButton>(this, m_pPanel->m_nType)->text();
+        m_shownReading = {type + u' ' + object, shown, ReadingText(shown)};
+        m_display.SetText(m_shownReading.text);
     }
 }
 

@@ -4,6 +4,7 @@
 // send a text to the mainframe's display.
 #include "controls/ColorLabel.h"
 #include "panels/PanelForm.h"
+#include "panels/ReadingExport.h"
 #include "platform/DrawContext.h"
 
 #include <QString>
@@ -44,6 +45,7 @@ public:
     QString m_strObject;
     QString m_strLimit;
     QString m_strMessage;
+    ShownReading m_shownReading; // the last reading put in the display
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -137,6 +138,72 @@ void PlaceOverOwner(QWidget* dialog, const DialogTemplate& tmpl, const DialogUni
     dialog->move(ClientOrigin(owner->window()) + QPoint(units.X(tmpl.x), units.Y(tmpl.y)));
 }
 
+bool IsField(ControlKind kind) {
+    return kind == ControlKind::Edit || kind == ControlKind::DropList ||
+           kind == ControlKind::DropDown;
+}
+
+bool IsStaticText(ControlKind kind) {
+    return kind == ControlKind::LText || kind == ControlKind::CText || kind == ControlKind::RText;
+}
+
+// The height of a field's closed box, in dialog units: a combo box's template height
+// includes its open list.
+constexpr int kFieldRowHeight = 14;
+
+// The static text that names a field: the nearest one to its left on its row.
+const ControlTemplate* TextBeside(std::span<const ControlTemplate> controls,
+                                  const ControlTemplate& field) {
+    const ControlTemplate* best = nullptr;
+    for (const ControlTemplate& c : controls) {
+        const int middle = c.y + c.cy / 2;
+        const bool onRow = middle >= field.y && middle < field.y + kFieldRowHeight;
+        if (IsStaticText(c.kind) && onRow && c.x + c.cx <= field.x &&
+            (best == nullptr || c.x + c.cx > best->x + best->cx)) {
+            best = &c;
+        }
+    }
+    return best;
+}
+
+// The captioned group box around a field's top-left corner, the innermost one.
+const ControlTemplate* GroupAround(std::span<const ControlTemplate> controls,
+                                   const ControlTemplate& field) {
+    const ControlTemplate* best = nullptr;
+    for (const ControlTemplate& c : controls) {
+        const bool around =
+            field.x >= c.x && field.x < c.x + c.cx && field.y >= c.y && field.y < c.y + c.cy;
+        if (c.kind == ControlKind::GroupBox && c.caption != nullptr && *c.caption != '\0' &&
+            around && (best == nullptr || c.cx * c.cy < best->cx * best->cy)) {
+            best = &c;
+        }
+    }
+    return best;
+}
+
+// Every field is labelled for assistive technologies by the static text beside it, or
+// else by the caption of its group box (through a hidden label, since Qt relates a
+// field to its label only through a label's buddy).
+void LabelFields(QWidget* dialog, std::span<const ControlTemplate> controls,
+                 const std::vector<QWidget*>& widgets) {
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        if (!IsField(controls[i].kind)) {
+            continue;
+        }
+        QLabel* label = nullptr;
+        if (const ControlTemplate* text = TextBeside(controls, controls[i])) {
+            label =
+                qobject_cast<QLabel*>(widgets[static_cast<std::size_t>(text - controls.data())]);
+        } else if (const ControlTemplate* group = GroupAround(controls, controls[i])) {
+            label = new QLabel(QString::fromLatin1(group->caption), dialog);
+            label->hide();
+        }
+        if (label != nullptr) {
+            label->setBuddy(widgets[i]);
+        }
+    }
+}
+
 void ApplyDialogFrame(QWidget* dialog, const DialogTemplate& tmpl, const DialogUnits& units) {
     const QSize size(units.X(tmpl.cx), units.Y(tmpl.cy));
     if (tmpl.kind == DialogKind::ChildForm) {
@@ -194,8 +261,10 @@ void BuildDialog(QWidget* dialog, const DialogTemplate& tmpl) {
     dialog->setFont(DialogFont());
     const DialogUnits units = DialogUnitsOf(dialog->font());
     ApplyDialogFrame(dialog, tmpl, units);
+    std::vector<QWidget*> widgets;
     for (const ControlTemplate& c : tmpl.controls) {
         QWidget* w = MakeControl(c, dialog);
+        widgets.push_back(w);
         w->setProperty(kIdProperty, c.id);
         w->setGeometry(ControlRect(c, w, units));
         if (auto* combo = qobject_cast<QComboBox*>(w)) {
@@ -211,6 +280,7 @@ void BuildDialog(QWidget* dialog, const DialogTemplate& tmpl) {
     // Lowered last first, so overlapping group boxes keep their template order.
     const QList<QGroupBox*> boxes = dialog->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
     std::for_each(boxes.rbegin(), boxes.rend(), [](QGroupBox* box) { box->lower(); });
+    LabelFields(dialog, tmpl.controls, widgets);
 }
 
 int DlgCtrlId(const QWidget* control) {

@@ -131,9 +131,12 @@ QPixmap Badge() {
     });
 }
 
-// A mainframe seen from the front: a grey chassis, a row of cards, a green lamp.
-QPixmap RackIcon(int size) {
-    const int s = size / 16; // 1 for 16 x 16, 2 for 32 x 32
+} // namespace
+
+// A mainframe seen from the front: a grey chassis, a row of cards, a green lamp, drawn on a
+// grid of 16 x 16 cells.
+QPixmap AppIconPixmap(int size) {
+    const int s = size / 16; // the cell: 1 for 16 x 16, 2 for 32 x 32
     return Picture(size, size, Qt::transparent, [s](QPainter& p) {
         OutlinedBox(p, s, s, 14 * s, 13 * s, kBlack, kSilver);
         p.fillRect(2 * s, 2 * s, 12 * s, 2 * s, kGray); // the top panel
@@ -148,8 +151,6 @@ QPixmap RackIcon(int size) {
     });
 }
 
-} // namespace
-
 QPixmap LoadBitmap(int id) {
     switch (id) {
     case IDB_LOGO:
@@ -163,7 +164,7 @@ QPixmap LoadBitmap(int id) {
 
 QIcon AppIcon() {
     QIcon icon;
-    icon.addPixmap(RackIcon(32));
-    icon.addPixmap(RackIcon(16));
+    icon.addPixmap(AppIconPixmap(32));
+    icon.addPixmap(AppIconPixmap(16));
     return icon;
 }

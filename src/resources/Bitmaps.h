@@ -8,3 +8,6 @@ QPixmap LoadBitmap(int id);
 
 // The program's icon (IDI_APPICON) in 32 x 32 and 16 x 16 pixels.
 QIcon AppIcon();
+// The program's icon at size x size pixels, size a multiple of 16 (the desktop's icon theme
+// gets it at every size it asks for).
+QPixmap AppIconPixmap(int size);

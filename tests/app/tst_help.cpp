@@ -3,6 +3,7 @@
 #include "AppFixture.h"
 #include "app/CommandIds.h"
 #include "app/HelpWindow.h"
+#include "app/InfoOptions.h"
 #include "resources/StringTable.h"
 
 #include <QApplication>
@@ -51,6 +52,8 @@ private slots:
     void messagesPageQuotesEveryMessage();
     void switchesAreExplained();
     void closingTheFrameClosesHelp();
+    void escapeAndCloseKeysCloseHelp();
+    void infoOptionOnlyAsAWholeArgument();
 };
 
 void TestHelp::helpContentsOpensTheContents() {
@@ -148,6 +151,41 @@ void TestHelp::closingTheFrameClosesHelp() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(help.isNull());
     QVERIFY(FindHelpWindow() == nullptr);
+}
+
+void TestHelp::escapeAndCloseKeysCloseHelp() {
+    AppFixture fx;
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+        fx.Command(ID_HELP_CONTENTS);
+        CHelpWindow* help = FindHelpWindow();
+        QVERIFY(QTest::qWaitForWindowActive(help));
+        QTest::keySequence(help->Browser(), keys);
+        QVERIFY2(!help->isVisible(), qPrintable(keys.toString()));
+    }
+}
+
+// --help and --version are whole arguments; the panel's switches keep the rest.
+void TestHelp::infoOptionOnlyAsAWholeArgument() {
+    struct Case {
+        std::vector<const char*> args;
+        const char* expectedStart; // nullptr: the panel starts
+    };
+    const Case cases[] = {
+        {{"ksm7720-sfp", "--help"}, "Usage: ksm7720-sfp"},
+        {{"ksm7720-sfp", "-a", "VXI0::2::INSTR", "--version"}, "ksm7720-sfp 1."},
+        {{"ksm7720-sfp", "--version", "--help"}, "ksm7720-sfp 1."},
+        {{"ksm7720-sfp", "-n", "--helpful"}, nullptr},
+        {{"ksm7720-sfp", "-help", "/version"}, nullptr},
+        {{"ksm7720-sfp"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto text = InfoOptionText(static_cast<int>(c.args.size()), c.args.data());
+        QCOMPARE(text.has_value(), c.expectedStart != nullptr);
+        if (text) {
+            QVERIFY2(text->starts_with(c.expectedStart), text->c_str());
+        }
+    }
 }
 
 QTEST_MAIN(TestHelp)

@@ -6,6 +6,7 @@
 #include "panels/PanelForm.h"
 #include "panels/ReadObj.h"
 #include "platform/DialogBuilder.h"
+#include "resources/Bitmaps.h"
 #include "resources/StringTable.h"
 
 #include <QAction>
@@ -14,6 +15,15 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QtTest>
+
+namespace {
+
+// The window shows the program's own icon (not Qt's default) in its title bar.
+bool WearsProgramIcon(const QWidget* window) {
+    return window->windowIcon().pixmap(32).toImage() == AppIcon().pixmap(32).toImage();
+}
+
+} // namespace
 
 class TestMainFrame : public QObject {
     Q_OBJECT
@@ -53,6 +63,7 @@ void TestMainFrame::windowIsFixedAndTitled() {
     QCOMPARE(frame->minimumSize(), frame->maximumSize());
     QVERIFY(!(frame->windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(frame->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(WearsProgramIcon(frame));
 }
 
 void TestMainFrame::menuItemsInOrder() {
@@ -347,10 +358,12 @@ void TestMainFrame::aboutBox() {
     QString title;
     QStringList texts;
     QPoint offset;
+    bool icon = false;
     QTimer::singleShot(0, [&] {
         QWidget* about = QApplication::activeModalWidget();
         QVERIFY(about != nullptr);
         title = about->windowTitle();
+        icon = WearsProgramIcon(about);
         for (const QLabel* label : about->findChildren<QLabel*>()) {
             texts << label->text();
         }
@@ -361,6 +374,7 @@ void TestMainFrame::aboutBox() {
     });
     fx.Command(ID_HELP_ABOUT);
     QCOMPARE(title, QStringLiteral("About ksm7720 Soft front panel"));
+    QVERIFY(icon);
     QVERIFY(texts.contains(QStringLiteral("ksm7720  soft front panel")));
     QVERIFY(texts.contains(QStringLiteral("VERSION: A.01.00")));
     QVERIFY(

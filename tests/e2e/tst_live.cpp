@@ -14,7 +14,9 @@
 #include "platform/MessageBox.h"
 #include "resources/StringTable.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QProcess>
@@ -167,6 +169,19 @@ void TestLive::defaultBenchConnectsWithoutDialog() {
         total += chart.m_pBins[k].nCount;
     }
     QVERIFY(total > 0);
+
+    // An accessibility client hears the lamp's state; a copy holds the chart with the
+    // mainframe's time unit.
+    CPan1Form* form = run.HistogramForm();
+    QWidget* lamp = platform::DlgItem(form, CPan1Form::IDC_LAMP);
+    QCOMPARE(QAccessible::queryAccessibleInterface(lamp)->text(QAccessible::Name),
+             QStringLiteral("Live"));
+    QVERIFY(QTest::qWaitForWindowActive(run.app.m_pMainWnd));
+    QTest::keySequence(run.app.m_pMainWnd, QKeySequence::Copy);
+    const QStringList copied = QApplication::clipboard()->text().split(u'\n');
+    QCOMPARE(copied.value(1),
+             QStringLiteral("%1\t%2\t%3\tBLOWER BLOWER1\tRPM\tSEC")
+                 .arg(lows[0], QString::number(chart.m_pBins[0].dHigh), counts[0]));
 }
 
 void TestLive::resetOnlyWhenAsked() {

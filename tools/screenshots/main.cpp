@@ -2,6 +2,10 @@
 // an operator would and saves a picture of every panel and dialog as PNG files in the
 // directory (default docs/images). Message boxes are recorded, not shown, so nothing
 // waits for a click; run it with QT_QPA_PLATFORM=offscreen.
+//
+// ksm7720-shots --live [directory]: starts the program as it starts for the operator,
+// finding its libraries as it always does (on the simulated bench: the environment that
+// scripts/sim.sh prints), and saves the live histogram panel as main-live.png.
 #include "app/CommandIds.h"
 #include "app/HelpWindow.h"
 #include "app/MainFrame.h"
@@ -95,15 +99,40 @@ QWidget* HelpWindow() {
 
 } // namespace
 
+// The live histogram panel; false when the program did not come up live.
+bool SaveLive(CShooter& shots) {
+    CSfpApp app;
+    app.Initialize();
+    const bool live = app.m_statusColor == platform::Rgb(0, 255, 0); // the green lamp
+    if (live) {
+        shots.Save(app.m_pMainWnd, "main-live.png");
+    } else {
+        std::fprintf(stderr, "ksm7720-shots: the program came up emulated\n");
+    }
+    Command(app.m_pMainWnd, ID_SYSTEM_EXIT);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return live && !shots.Failed();
+}
+
 int main(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
-    const QString directory = argc > 1 ? QString::fromLocal8Bit(argv[1]) : "docs/images";
+    QStringList args = QApplication::arguments().mid(1);
+    const bool live = args.removeAll(QStringLiteral("--live")) > 0;
+    const QString directory = args.value(0, QStringLiteral("docs/images"));
     if (!QDir().mkpath(directory)) {
         std::fprintf(stderr, "ksm7720-shots: cannot create %s\n", qPrintable(directory));
         return 1;
     }
 
     platform::MessageBoxRecorder boxes;
+    if (live) {
+        CShooter shots(directory);
+        const bool saved = SaveLive(shots);
+        for (const QString& box : boxes.Boxes()) {
+            std::printf("message box: %s\n", qPrintable(box));
+        }
+        return saved ? 0 : 1;
+    }
     CSfpApp app;
     // Libraries that cannot exist: the program comes up on the emulated instrument even
     // where the simulated bench's stand-ins are on the library path.
