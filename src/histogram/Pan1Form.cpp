@@ -147,7 +147,7 @@ CPan1Form::CPan1Form(CPan1Obj* panel, QMainWindow* frame)
     platform::SetAccessibleRole(m_chartView, QAccessible::Chart);
     new platform::ExportMenu(
         m_chartView, this, QStringLiteral("histogram"),
-        [this] { return m_pHisto && !m_pHisto->m_pBins.empty(); }, [this] { return ChartTable(); },
+        [this] { return !m_strChartQuantity.isEmpty(); }, [this] { return ChartTable(); },
         [this] { return ChartImage(); });
 
     OnInitDialog();
@@ -191,12 +191,7 @@ void CPan1Form::UpdateData(bool saveAndValidate) {
 void CPan1Form::RebuildHistogram() {
     const int kind = m_pPanel->m_nType;
     const QuantityKindInfo& info = KindInfo(kind);
-    m_pHisto = std::make_unique<Chisto>(kBins, ControlRect(this, IDC_CHARTAREA), kBarColor,
-                                        GetSfpColor(SFPCOLOR_LIGHTGRAY), kOutlineColor, nullptr,
-                                        std::int16_t{1});
-    // Drawn in the form's font and without a frame, so it blends into the panel.
-    m_pHisto->m_pFontWnd = this;
-    m_pHisto->m_nFrameStyle = 2;
+    NewChart();
     const int position = StoredObjectPosition();
     const int code = info.codeBase + (kind == BLOWER ? m_pPanel->m_nBlower : position);
     FillFromInstrument(code, QString::fromLatin1(info.unit));
@@ -226,6 +221,16 @@ void CPan1Form::TakeReading() {
     QRegion region(m_pHisto->m_rect.ToQRect());
     region += ControlRect(this, IDC_TITLE).ToQRect();
     repaint(region);
+}
+
+void CPan1Form::NewChart() {
+    m_pHisto = std::make_unique<Chisto>(kBins, ControlRect(this, IDC_CHARTAREA), kBarColor,
+                                        GetSfpColor(SFPCOLOR_LIGHTGRAY), kOutlineColor, nullptr,
+                                        std::int16_t{1});
+    // Drawn in the form's font and without a frame, so it blends into the panel.
+    m_pHisto->m_pFontWnd = this;
+    m_pHisto->m_nFrameStyle = 2;
+    m_strChartQuantity.clear();
 }
 
 bool CPan1Form::FillFromInstrument(int code, const QString& unit) {
@@ -295,6 +300,7 @@ void CPan1Form::OnKindChosen(int position) {
 }
 
 void CPan1Form::OnObjectChosen(int position) {
+    const int before = StoredObjectPosition();
     switch (m_pPanel->m_nType) {
     case BLOWER:
         m_pPanel->m_nBlower = position + 1;
@@ -305,6 +311,13 @@ void CPan1Form::OnObjectChosen(int position) {
     default:
         m_pPanel->m_nSupply = position;
         break;
+    }
+    // A chart stays on screen only under the object it was read for: should the reading of
+    // the new object fail, the form shows an empty chart, as after a change of kind.
+    if (StoredObjectPosition() != before) {
+        NewChart();
+        DescribeChart();
+        update();
     }
     TakeReading();
 }

@@ -74,6 +74,8 @@ private:
     void OnObjectChosen(int position);
     void OnHistReset();
     void OnSetup();
+    // An empty chart in the chart area, not yet read.
+    void NewChart();
     // The three histogram parts into the chart; false (reported) when a call failed.
     bool FillFromInstrument(int code, const QString& unit);
     void FillObjectList();
@@ -88,5 +90,6 @@ private:
     QComboBox* m_objectList;
     // Lies over the chart: its context menu, and the chart's face to assistive technologies.
     QWidget* m_chartView;
-    QString m_strChartQuantity; // the quantity the chart shows, as "KIND OBJECT"
+    QString m_strChartQuantity; // the quantity the chart shows, as "KIND OBJECT"; empty
+                                // while the chart holds no reading
 };

@@ -75,7 +75,7 @@ class TestHistPanel : public QObject {
 private slots:
     void firstStart();
     void kindsListsAndCodes();
-    void failedReadingKeepsChart();
+    void failedReadingKeepsChartOnlyForItsOwnObject();
     void failedRebuildStillSetsUpKind();
     void choicesOutliveTheForm();
     void readingDrawsAtOnce();
@@ -140,7 +140,7 @@ void TestHistPanel::kindsListsAndCodes() {
     QCOMPARE(f.Instrument()->calls, Reads(13));
 }
 
-void TestHistPanel::failedReadingKeepsChart() {
+void TestHistPanel::failedReadingKeepsChartOnlyForItsOwnObject() {
     AppFixture f;
     CPan1Form* form = Form(f);
     CTestInstrument* instrument = f.Instrument();
@@ -159,6 +159,13 @@ void TestHistPanel::failedReadingKeepsChart() {
     QCOMPARE(form->m_pHisto->m_pBins[5].nCount, 10);
     QCOMPARE(paints.count, 0);
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+
+    // Another object whose reading fails: BLOWER1's chart must not stand under BLOWER2.
+    instrument->failStatus = kStatusWithText;
+    Choose(form, F::IDC_OBJECTLIST, 1);
+    QCOMPARE(f.boxes.Boxes().size(), std::size_t(2));
+    QCOMPARE(form->m_pHisto->XMax(), 0.0);
+    QCOMPARE(form->m_pHisto->m_pBins[5].nCount, 0);
 }
 
 void TestHistPanel::failedRebuildStillSetsUpKind() {
