@@ -7,12 +7,42 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Qt stops the whole program with an abort when it has no display to open. Where there is
+// plainly none (no X or Wayland display named, no other platform chosen), the panel says so
+// and fails with status 1 instead.
+bool DisplayNamed(int argc, char* argv[]) {
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // --help and --version answer before anything touches the display or an instrument.
     if (const auto text = InfoOptionText(argc, argv)) {
         std::fputs(text->c_str(), stdout);
         return 0;
+    }
+    if (!DisplayNamed(argc, argv)) {
+        std::fputs("ksm7720-sfp: no display to show the panel on: neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set (ksm7720 reaches the mainframe without one)\n",
+                   stderr);
+        return 1;
     }
     // The switches are searched in the whole command line as typed, so it is read before
     // QApplication takes out the options it knows (-reverse, -name, ...).
