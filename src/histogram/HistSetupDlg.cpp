@@ -73,7 +73,8 @@ void CHistSetupDlg::OnInitDialog() {
     UpdateData(false);
     // After a failed read the list keeps no selection.
     CallInstrument([this](CInstrument& instrument) {
-        m_units->setCurrentIndex(UnitPosition(instrument.GetTimeUnits()));
+        m_nUnitsRead = UnitPosition(instrument.GetTimeUnits());
+        m_units->setCurrentIndex(m_nUnitsRead);
     });
 }
 

@@ -231,6 +231,7 @@ void CPan1Form::NewChart() {
     m_pHisto->m_pFontWnd = this;
     m_pHisto->m_nFrameStyle = 2;
     m_strChartQuantity.clear();
+    m_strChartTimeUnit.clear();
 }
 
 bool CPan1Form::FillFromInstrument(int code, const QString& unit) {
@@ -247,6 +248,7 @@ bool CPan1Form::FillFromInstrument(int code, const QString& unit) {
         kShowWaitCursor);
     if (answered) {
         FillHisto(*m_pHisto, parts[0], parts[1], parts[2], unit);
+        m_strChartTimeUnit.clear();
         const int kind = m_pPanel->m_nType;
         const int position = code - KindInfo(kind).codeBase - (kind == BLOWER ? 1 : 0);
         m_strChartQuantity = QStringLiteral("%1 %2").arg(QLatin1String(KindInfo(kind).listKeyword),
@@ -260,15 +262,16 @@ void CPan1Form::DescribeChart() {
     m_chartView->setAccessibleDescription(ChartDescription(*m_pHisto, m_strTitle));
 }
 
-std::optional<platform::ExportTable> CPan1Form::ChartTable() const {
-    QString timeUnit;
-    const bool answered = CallInstrument([&](CInstrument& instrument) {
-        timeUnit = QString::fromLatin1(TimeUnitName(instrument.GetTimeUnits()));
-    });
-    if (!answered) {
-        return std::nullopt;
+std::optional<platform::ExportTable> CPan1Form::ChartTable() {
+    if (m_strChartTimeUnit.isEmpty()) {
+        const bool answered = CallInstrument([this](CInstrument& instrument) {
+            m_strChartTimeUnit = QString::fromLatin1(TimeUnitName(instrument.GetTimeUnits()));
+        });
+        if (!answered) {
+            return std::nullopt;
+        }
     }
-    return HistogramTable(*m_pHisto, m_strChartQuantity, timeUnit);
+    return HistogramTable(*m_pHisto, m_strChartQuantity, m_strChartTimeUnit);
 }
 
 // The chart as it is on screen, the title over its foot included.
@@ -331,7 +334,13 @@ void CPan1Form::OnSetup() {
     CSfpApp* app = GetSfpApp();
     CHistSetupDlg dlg(app->m_pMainWnd);
     dlg.m_strPeriod = QString::number(app->m_updateInterval / 1000u);
-    if (dlg.exec() == QDialog::Accepted) {
+    const int outcome = dlg.exec();
+    // The unit the dialog read is the one the chart on screen was taken in, whatever unit the
+    // operator has just chosen for the readings to come.
+    if (m_strChartTimeUnit.isEmpty() && dlg.m_nUnitsRead >= 0 && !m_strChartQuantity.isEmpty()) {
+        m_strChartTimeUnit = QString::fromLatin1(TimeUnitName(dlg.m_nUnitsRead + kFirstTimeUnit));
+    }
+    if (outcome == QDialog::Accepted) {
         app->m_updateInterval = PeriodTextToMilliseconds(dlg.m_strPeriod);
     }
 }

@@ -82,14 +82,17 @@ private:
     int StoredObjectPosition() const;
     // The chart's title and values for assistive technologies.
     void DescribeChart();
-    // The chart's values, with the time unit read from the instrument; nothing on failure.
-    std::optional<platform::ExportTable> ChartTable() const;
+    // The chart's values with the time unit they were taken in: the one the Setup dialog
+    // read after the reading, or else read from the instrument now; nothing on failure.
+    std::optional<platform::ExportTable> ChartTable();
     QImage ChartImage();
 
     QComboBox* m_kindList;
     QComboBox* m_objectList;
     // Lies over the chart: its context menu, and the chart's face to assistive technologies.
     QWidget* m_chartView;
+    // The time unit the chart's counts were taken in, once known; empty until then.
+    QString m_strChartTimeUnit;
     QString m_strChartQuantity; // the quantity the chart shows, as "KIND OBJECT"; empty
                                 // while the chart holds no reading
 };

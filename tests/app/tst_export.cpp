@@ -3,6 +3,7 @@
 #include "AppFixture.h"
 #include "app/CommandIds.h"
 #include "histogram/Histo.h"
+#include "histogram/HistSetupDlg.h"
 #include "histogram/HistoExport.h"
 #include "histogram/Pan1Form.h"
 #include "histogram/Pan1Obj.h"
@@ -17,10 +18,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 using platform::ExportTable;
@@ -70,6 +73,7 @@ private slots:
     void textFormsKeepColumnsAndQuoteCells();
     void tablesHoldWhatIsShownNotRounded();
     void chartCopiedAndSavedAsShown();
+    void chartKeepsTheTimeUnitItWasTakenIn();
     void readingCopiedOnlyWhileShown();
     void failedWriteSaysWhyAndKeepsTheDisplay();
 };
@@ -165,6 +169,31 @@ void TestExport::chartCopiedAndSavedAsShown() {
     QCOMPARE(png.convertToFormat(QImage::Format_RGB32),
              form->grab(view->geometry()).toImage().convertToFormat(QImage::Format_RGB32));
     QVERIFY(fx.boxes.Boxes().empty());
+}
+
+// Counts taken in minutes must not be labelled seconds because Setup has just chosen seconds.
+void TestExport::chartKeepsTheTimeUnitItWasTakenIn() {
+    AppFixture fx;
+    fx.Instrument()->timeUnits = 18;
+    auto* form = qobject_cast<CPan1Form*>(Form(fx));
+    form->TakeReading();
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        platform::DlgItemAs<QComboBox>(dialog, CHistSetupDlg::IDC_UNITS)->setCurrentIndex(2);
+        platform::DlgItemAs<QAbstractButton>(dialog, 1)->click(); // OK: seconds from now on
+    });
+    platform::DlgItemAs<QAbstractButton>(form, CPan1Form::IDC_SETUP)->click();
+    QCOMPARE(fx.Instrument()->timeUnits, 19);
+    const auto unitOfCopy = [&] {
+        QApplication::clipboard()->clear();
+        Trigger(ChartView(form), QStringLiteral("Copy"));
+        return QApplication::clipboard()->text().split(u'\n').value(1).section(u'\t', 5);
+    };
+    fx.Instrument()->calls.clear();
+    QCOMPARE(unitOfCopy(), QStringLiteral("MIN"));
+    QCOMPARE(fx.Instrument()->calls, QStringList()); // known from Setup, not asked again
+    form->TakeReading();
+    QCOMPARE(unitOfCopy(), QStringLiteral("SEC"));
 }
 
 void TestExport::readingCopiedOnlyWhileShown() {
