@@ -36,7 +36,7 @@ int main(int argc, char* argv[]) {
     // --help and --version answer before anything touches the display or an instrument.
     if (const auto text = InfoOptionText(argc, argv)) {
         std::fputs(text->c_str(), stdout);
-        return 0;
+        return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
     }
     if (!DisplayNamed(argc, argv)) {
         std::fputs("ksm7720-sfp: no display to show the panel on: neither DISPLAY nor "
@@ -51,6 +51,8 @@ int main(int argc, char* argv[]) {
         typed << QString::fromLocal8Bit(argv[i]);
     }
     QApplication qtApp(argc, argv);
+    // Lets the desktop match the window to its menu entry (and its icon, under Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ksm7720.sfp"));
     // Numbers are read and shown as the C library does in its own locale, whatever the
     // desktop's language: "7.5", never "7,5".
     std::setlocale(LC_NUMERIC, "C");

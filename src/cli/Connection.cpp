@@ -45,6 +45,18 @@ std::string ChooseResource(const CDiscovery& discovery, const Invocation& invoca
     return (*candidates)[choice];
 }
 
+// The message, then the loader's reason for every library that is there but did not load
+// (a wrong architecture, a damaged file, a missing dependency); absent ones say nothing.
+CCommandFailure LibraryFailure(const std::string& message, const CDiscovery& discovery) {
+    CCommandFailure failure{{message}};
+    for (const std::string& reason : discovery.LoadErrors()) {
+        if (reason.find("No such file or directory") == std::string::npos) {
+            failure.lines.push_back("  " + reason);
+        }
+    }
+    return failure;
+}
+
 } // namespace
 
 void OpenDiscovery(CDiscovery& discovery, const std::vector<std::string>& visaNames,
@@ -55,9 +67,10 @@ void OpenDiscovery(CDiscovery& discovery, const std::vector<std::string>& visaNa
     }
     switch (*failure) {
     case DiscoveryFailure::NoVisaLibrary:
-        throw CCommandFailure{{"no usable VISA library; tried: " + Joined(visaNames)}};
+        throw LibraryFailure("no usable VISA library; tried: " + Joined(visaNames), discovery);
     case DiscoveryFailure::NoDriverLibrary:
-        throw CCommandFailure{{"no instrument driver library; tried: " + Joined(driverNames)}};
+        throw LibraryFailure("no instrument driver library; tried: " + Joined(driverNames),
+                             discovery);
     default:
         throw CCommandFailure{{"the VISA default resource manager did not open"}};
     }

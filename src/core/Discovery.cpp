@@ -84,12 +84,14 @@ void FreeLibrary(platform::LibraryHandle& library) {
     library = nullptr;
 }
 
-// The first of names that loads, or nullptr.
-platform::LibraryHandle LoadFirst(const std::vector<std::string>& names) {
+// The first of names that loads, or nullptr; the loader's reason for each that does not.
+platform::LibraryHandle LoadFirst(const std::vector<std::string>& names,
+                                  std::vector<std::string>& reasons) {
     for (const std::string& name : names) {
         if (platform::LibraryHandle library = platform::LoadLibrary(name.c_str())) {
             return library;
         }
+        reasons.emplace_back(platform::LoadLibraryError());
     }
     return nullptr;
 }
@@ -178,11 +180,11 @@ CDiscovery::~CDiscovery() {
 }
 
 std::optional<DiscoveryFailure> CDiscovery::Open() {
-    m_visaLibrary = LoadFirst(m_visaNames);
+    m_visaLibrary = LoadFirst(m_visaNames, m_loadErrors);
     if (m_visaLibrary == nullptr) {
         return DiscoveryFailure::NoVisaLibrary;
     }
-    m_driverLibrary = LoadFirst(m_driverNames);
+    m_driverLibrary = LoadFirst(m_driverNames, m_loadErrors);
     if (m_driverLibrary == nullptr && !m_driverNames.empty()) {
         return DiscoveryFailure::NoDriverLibrary;
     }

@@ -63,6 +63,8 @@ public:
     // Loads the VISA library, then the driver library, and opens the resource manager.
     std::optional<DiscoveryFailure> Open();
     const visa::VisaEntryPoints& Visa() const { return m_vi; }
+    // The loader's reasons for the candidates that did not load, in the order tried.
+    const std::vector<std::string>& LoadErrors() const { return m_loadErrors; }
     visa::ViSession ResourceManager() const { return m_rm; }
 
     struct Connection {
@@ -78,6 +80,7 @@ public:
 private:
     std::vector<std::string> m_visaNames;
     std::vector<std::string> m_driverNames;
+    std::vector<std::string> m_loadErrors;
     platform::LibraryHandle m_visaLibrary = nullptr;
     platform::LibraryHandle m_driverLibrary = nullptr;
     visa::VisaEntryPoints m_vi;

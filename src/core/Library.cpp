@@ -8,6 +8,11 @@ LibraryHandle LoadLibrary(const char* fileName) {
     return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
 }
 
+const char* LoadLibraryError() {
+    const char* reason = dlerror();
+    return reason != nullptr ? reason : "unknown reason";
+}
+
 void* GetProcAddress(LibraryHandle library, const char* name) {
     return library != nullptr ? dlsym(library, name) : nullptr;
 }

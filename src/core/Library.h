@@ -7,6 +7,8 @@ using LibraryHandle = void*;
 // nullptr when the library cannot be loaded. A bare file name is looked for on the
 // ordinary library search path (LD_LIBRARY_PATH, the cache, the system directories).
 LibraryHandle LoadLibrary(const char* fileName);
+// The loader's reason why the last LoadLibrary failed.
+const char* LoadLibraryError();
 // nullptr when the library has no such symbol.
 void* GetProcAddress(LibraryHandle library, const char* name);
 void FreeLibrary(LibraryHandle library);

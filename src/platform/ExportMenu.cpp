@@ -70,7 +70,7 @@ QMenu* ExportMenu::BuildMenu(QWidget* parent) {
     QAction* copy = menu->addAction(tr("&Copy"), this, &ExportMenu::Copy);
     copy->setShortcuts(QKeySequence::Copy);
     copy->setEnabled(hasValues);
-    menu->addAction(tr("Save as &CSV..."), this, &ExportMenu::SaveCsv)->setEnabled(hasValues);
+    menu->addAction(tr("Save as CS&V..."), this, &ExportMenu::SaveCsv)->setEnabled(hasValues);
     if (m_image) {
         menu->addAction(tr("Save as &PNG..."), this, &ExportMenu::SavePng);
     }

@@ -312,7 +312,10 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         int status;
         std::string says;
     };
+    const std::string damaged = sim->Dir() + "/libksm7720_32.so";
+    std::ofstream(damaged) << "not a shared object";
     const std::vector<Case> cases{
+        {{"read", "TEMP", "OUT3"}, {{"KSM7720_DRIVER_LIBRARY", damaged}}, "", 1, "  " + damaged},
         {{"read", "TEMP", "OUT3"},
          {{"KSM7720_VISA_LIBRARY", "/nonexistent/libvisa.so"}},
          "",
