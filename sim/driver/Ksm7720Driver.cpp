@@ -249,7 +249,11 @@ ViStatus ksm7720_NVMem(ViSession vi, ViInt16 operation) {
 ViStatus ksm7720_setMessage(ViSession vi, ViString message) {
     if (!message)
         return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, "No display text was given.");
-    if (strnlen(message, kMaxDisplayMessage + 1) > kMaxDisplayMessage || !Printable(message))
+    if (strnlen(message, kMaxDisplayMessage + 1) > kMaxDisplayMessage)
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2,
+                                 "The display takes at most 40 printable ASCII characters; this "
+                                 "text is over 1024 characters long.");
+    if (!Printable(message))
         return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2,
                                  "The display takes at most 40 printable ASCII characters: no "
                                  "line breaks, tabs or other control characters.");

@@ -82,7 +82,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
         } else if (onlyArguments || !TakeOption(args, i, invocation)) {
             if (onlyArguments || !beforeCommand || arg.empty() || arg[0] != '-') {
                 AddPositional(invocation, arg);
-            } else if (arg == "-a" && i + 1 < args.size()) {
+            } else if (arg == "-a" && i + 1 < args.size() && !args[i + 1].empty()) {
                 invocation.resource = args[++i];
             } else if (arg == "-n") {
                 invocation.noIdentification = true;

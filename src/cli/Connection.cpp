@@ -94,8 +94,10 @@ Mainframe ConnectMainframe(CDiscovery& discovery, const Invocation& invocation) 
         if (connection.failure == DiscoveryFailure::BadDriver) {
             throw CCommandFailure{{"the instrument driver library lacks an entry point"}};
         }
-        throw CCommandFailure{
-            {"could not open " + resource + " (status " + StatusHex(connection.status) + ")"}};
+        const std::string why =
+            connection.statusText.empty() ? std::string() : ": " + connection.statusText;
+        throw CCommandFailure{{"could not open " + resource + why + " (status " +
+                               StatusHex(connection.status) + ")"}};
     }
     return {std::move(connection.instrument), InstrumentName(resource)};
 }

@@ -65,17 +65,19 @@ int main(int argc, char* argv[]) {
     try {
         const Invocation invocation =
             ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        int status = 0;
         if (invocation.help) {
             std::cout << UsageText() << '\n' << HelpText();
-            return 0;
-        }
-        if (invocation.version) {
+        } else if (invocation.version) {
             std::cout << "ksm7720 " << KSM7720_VERSION << '\n';
-            return 0;
+        } else {
+            status = Run(invocation);
         }
-        const int status = Run(invocation);
-        std::cout.flush();
-        return std::cout ? status : kExitFailure;
+        // Output a script cannot read is a failure, said as one.
+        if (!std::cout.flush()) {
+            return Fail({"could not write the output"});
+        }
+        return status;
     } catch (const CUsageError& error) {
         std::cerr << "ksm7720: " << error.message << '\n' << UsageText();
         return kExitUsage;

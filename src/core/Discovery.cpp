@@ -96,6 +96,19 @@ platform::LibraryHandle LoadFirst(const std::vector<std::string>& names,
     return nullptr;
 }
 
+// The driver's words for a failed opening, asked without a session as drivers of the
+// framework allow; empty when it has none.
+std::string OpenFailureText(platform::LibraryHandle driver, visa::ViStatus status) {
+    const auto describe =
+        platform::GetProc<ksm7720::ErrorMessageFn>(driver, "ksm7720_error_message");
+    std::array<char, ksm7720::kMessageLen> text{};
+    if (describe == nullptr || describe(0, status, text.data()) < 0) {
+        return {};
+    }
+    text.back() = '\0';
+    return text.data();
+}
+
 } // namespace
 
 bool IdentificationMatches(const unsigned char* reply, std::size_t received,
@@ -215,6 +228,7 @@ CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName, bool
         init(name.data(), visa::VI_FALSE, reset ? visa::VI_TRUE : visa::VI_FALSE, &handle);
     if (connection.status < 0) {
         connection.failure = DiscoveryFailure::InitFailed;
+        connection.statusText = OpenFailureText(m_driverLibrary, connection.status);
         return connection;
     }
     timeOut(handle, timeOutMs);

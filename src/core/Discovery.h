@@ -71,6 +71,7 @@ public:
         std::unique_ptr<CDriverInstrument> instrument; // set on success
         DiscoveryFailure failure = DiscoveryFailure::InitFailed;
         visa::ViStatus status = 0; // the driver's answer to its opening call
+        std::string statusText;    // the driver's words for a failed opening; may be empty
     };
     // Opens the resource with the driver, sets its time-out and builds the instrument,
     // which owns the driver library from then on. Only once, after a successful Open.

@@ -335,6 +335,7 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         {{"histogram", "TEMP", "OUT13"}, {}, "", 2, "no TEMPERATURE object named 'OUT13'"},
         {{"limit", "TEMP", "OUT3", "5,5"}, {}, "", 2, "VALUE must be a number"},
         {{"-r", "reset"}, {}, "", 2, "unknown option '-r'"},
+        {{"-a", "", "save"}, {}, "", 2, "-a needs a resource name"},
         {{"metrics", "--format", "json"}, {}, "", 2, "Prometheus"},
         {{}, {}, "", 2, "Usage: ksm7720"},
     };

@@ -189,7 +189,8 @@ TEST_F(LiveDriver, SelfTestDisplayAndNonVolatileMemory) {
 TEST_F(LiveDriver, RefusalsAreExplainedInWords) {
     const std::pair<std::function<ViStatus()>, const char*> refusals[] = {
         {[&] { return lib.setMessage(vi, const_cast<ViString>("tab\there")); },
-         "at most 40 printable ASCII characters"},
+         "no line breaks, tabs"},
+        {[&] { return lib.setMessage(vi, std::string(1100, 'x').data()); }, "over 1024"},
         {[&] { return lib.NVMem(vi, 2); }, "1, save"},
         {[&] { return lib.setAttribute(vi, 3, 17); }, "histogram time unit"},
         {[&] { return lib.timeOut(vi, -1); }, "negative"},
