@@ -24,15 +24,29 @@ std::string InterfaceName(const std::optional<visa::ViUInt16>& type) {
     return *type < kNames.size() && *type > 0 ? kNames[*type] : std::to_string(*type);
 }
 
+// No mainframe: and the resources that would not even open, where a mainframe that is off
+// or out of reach would be.
+CCommandFailure NoMainframe(const std::vector<ResourceProbe>& probes) {
+    CCommandFailure failure{{"no KS M7720 mainframe found"}};
+    for (const ResourceProbe& probe : probes) {
+        if (!probe.interfaceType) {
+            failure.lines.push_back("  " + probe.descriptor + " did not open");
+        }
+    }
+    return failure;
+}
+
 std::string ChooseResource(const CDiscovery& discovery, const Invocation& invocation) {
     if (!invocation.resource.empty()) {
         // As the panel takes it after -a: in upper case.
         return AsciiUpper(invocation.resource);
     }
-    const auto candidates =
-        FindCandidates(discovery.Visa(), discovery.ResourceManager(), invocation.noIdentification);
+    const bool acceptAny = invocation.noIdentification;
+    const auto probes = ProbeResources(discovery.Visa(), discovery.ResourceManager(), !acceptAny);
+    const auto candidates = probes ? std::optional(AcceptedCandidates(*probes, acceptAny))
+                                   : std::nullopt;
     if (!candidates || candidates->empty()) {
-        throw CCommandFailure{{"no KS M7720 mainframe found"}};
+        throw NoMainframe(probes.value_or(std::vector<ResourceProbe>{}));
     }
     const int choice = AutomaticChoice(*candidates, invocation.noIdentification);
     if (choice < 0) {

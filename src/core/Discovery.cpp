@@ -172,8 +172,13 @@ std::optional<std::vector<std::string>> FindCandidates(const visa::VisaEntryPoin
     if (!probes) {
         return std::nullopt;
     }
+    return AcceptedCandidates(*probes, acceptAny);
+}
+
+std::vector<std::string> AcceptedCandidates(const std::vector<ResourceProbe>& probes,
+                                            bool acceptAny) {
     std::vector<std::string> candidates;
-    for (const ResourceProbe& probe : *probes) {
+    for (const ResourceProbe& probe : probes) {
         if (acceptAny ? probe.interfaceType.has_value() : probe.mainframe) {
             candidates.push_back(probe.descriptor);
         }

@@ -40,6 +40,9 @@ std::optional<std::vector<ResourceProbe>> ProbeResources(const visa::VisaEntryPo
 // search itself failed.
 std::optional<std::vector<std::string>> FindCandidates(const visa::VisaEntryPoints& vi,
                                                        visa::ViSession rm, bool acceptAny);
+// The descriptors of the probed resources that FindCandidates accepts.
+std::vector<std::string> AcceptedCandidates(const std::vector<ResourceProbe>& probes,
+                                            bool acceptAny);
 
 enum class DiscoveryFailure {
     NoVisaLibrary,   // none loads, or the one that does lacks a function discovery calls

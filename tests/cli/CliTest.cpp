@@ -312,6 +312,9 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         int status;
         std::string says;
     };
+    const std::string dead = sim->Dir() + "/dead.bench"; // a mainframe where nothing listens
+    std::ofstream(dead) << "instrument mainframe mainframe port=1\n"
+                           "resource VXI0::24::INSTR mainframe intf=VXI manf=3372 model=2861\n";
     const std::string damaged = sim->Dir() + "/libksm7720_32.so";
     std::ofstream(damaged) << "not a shared object";
     const std::vector<Case> cases{
@@ -327,6 +330,7 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
          1,
          "no instrument driver library"},
         {{"metrics"}, {{"KSM7720_BENCH", noMainframe}}, "", 1, "no KS M7720 mainframe found"},
+        {{"metrics"}, {{"KSM7720_BENCH", dead}}, "", 1, "  VXI0::24::INSTR did not open"},
         {{"-n", "read", "TEMP", "OUT3"}, {}, "", 1, "  VXI0::24::INSTR\n"},
         {{"-a", "GPIB0::5::INSTR", "save"}, {}, "", 1, "could not open GPIB0::5::INSTR"},
         {{"--timeout", "200", "read", "TEMP", "OUT3"}, {}, "SIM:HANG 0", 1, "(status 0xBFFF0015)"},
