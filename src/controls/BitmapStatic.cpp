@@ -5,7 +5,9 @@
 #include <QPainter>
 
 CBitmapStatic::CBitmapStatic(int bitmapId, QWidget* parent)
-    : QWidget(parent), m_nBitmapId(bitmapId) {}
+    : QWidget(parent), m_nBitmapId(bitmapId) {
+    setAccessibleName(BitmapText(bitmapId));
+}
 
 // The bitmap is loaded at each paint and copied unscaled to the top-left corner; the
 // painter clips whatever lies outside the control.

@@ -162,6 +162,17 @@ QPixmap LoadBitmap(int id) {
     }
 }
 
+QString BitmapText(int id) {
+    switch (id) {
+    case IDB_LOGO:
+        return QStringLiteral("KS Korvald Systems");
+    case IDB_BADGE:
+        return QStringLiteral("Plug & Play Ready");
+    default:
+        return {};
+    }
+}
+
 QIcon AppIcon() {
     QIcon icon;
     icon.addPixmap(AppIconPixmap(32));

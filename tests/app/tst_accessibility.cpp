@@ -71,6 +71,8 @@ void TestAccessibility::displaysAreNamedNotFiller() {
     QCOMPARE(Face(platform::DlgItem(histogram, CPan1Form::IDC_TOPBAR))->role(),
              QAccessible::StaticText);
     QCOMPARE(Name(platform::DlgItem(histogram, CPan1Form::IDC_LAMP)), QStringLiteral("Emulated"));
+    QCOMPARE(Name(platform::DlgItem(histogram, CPan1Form::IDC_BADGE)),
+             QStringLiteral("Plug & Play Ready"));
 
     QAccessibleInterface* chart = ChartFace(histogram);
     QVERIFY(chart != nullptr);
