@@ -68,7 +68,9 @@ void TakeObject(const Invocation& invocation, Request& request) {
 
 double LimitValue(const std::string& text) {
     double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    // from_chars takes no plus sign; a script's "+5" is still the number 5.
+    const char* first = text.data() + (text.size() > 1 && text[0] == '+' && text[1] != '-');
+    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
         throw CUsageError{"VALUE must be a number, not '" + text + "'"};
     }

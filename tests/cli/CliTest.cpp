@@ -232,7 +232,7 @@ TEST_F(Cli, ChangingCommandsReachTheMainframe) {
         std::string expected;
     };
     const std::vector<Case> cases{
-        {{"limit", "TEMP", "OUT3", "600.5"}, "LIM? 3", "600.5"},
+        {{"limit", "TEMP", "OUT3", "+600.5"}, "LIM? 3", "600.5"},
         {{"limit", "VOLT", "N12", "--", "-12500"}, "LIM? 44", "-12500"},
         {{"units", "minutes"}, "HIST:TUN?", "18"},
         {{"message", "hello", "world"}, "DISP:TEXT?", "\"hello world\""},
