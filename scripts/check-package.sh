@@ -21,7 +21,7 @@ if dpkg-query -W "$package" >/dev/null 2>&1; then
   echo "check-package.sh: $package is already installed here, install not tried"
   exit 0
 fi
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 for f in /usr/bin/ksm7720-sfp /usr/share/man/man1/ksm7720-sfp.1.gz \
          /usr/share/applications/org.ksm7720.sfp.desktop \
          /usr/share/icons/hicolor/48x48/apps/ksm7720-sfp.png; do
