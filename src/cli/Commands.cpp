@@ -10,7 +10,6 @@ namespace {
 
 // More than the mainframe's queue holds: a queue that never empties cannot keep us.
 constexpr std::size_t kMaxErrorEntries = 100;
-constexpr std::array<const char*, 3> kPositions{"front", "middle", "rear"};
 constexpr int kHistogramBins = 10;
 
 Table Reading(const Request& request, CInstrument& instrument) {
@@ -21,7 +20,7 @@ Table Reading(const Request& request, CInstrument& instrument) {
     Table table{{"kind", "object", "position", "value", "unit"}, {}};
     for (int i = 0; i < count; ++i) {
         table.rows.push_back({TextCell(info.listKeyword), TextCell(object),
-                              TextCell(count > 1 ? kPositions[i] : ""), NumberCell(levels[i]),
+                              TextCell(count > 1 ? kReadingPositions[i] : ""), NumberCell(levels[i]),
                               TextCell(info.unit)});
     }
     return table;

@@ -19,7 +19,6 @@ constexpr std::array<Family, kQuantityKindCount> kFamilies{{
     {"ksm7720_temperature_celsius", "Present slot sensor temperature in degrees Celsius.", 10.0},
     {"ksm7720_supply_voltage_volts", "Present supply voltage in volts.", 1000.0},
 }};
-constexpr std::array<const char*, 3> kPositions{"front", "middle", "rear"};
 
 std::string LabelValue(const std::string& text) {
     std::string escaped;
@@ -81,9 +80,9 @@ void WriteExposition(const LevelScrape& scrape, const std::string& rack, std::os
         for (int i = 0; i < sample.count; ++i) {
             out << family.name << '{' << labels;
             if (sample.count > 1) {
-                out << ",position=" << LabelValue(kPositions[i]);
+                out << ",position=" << LabelValue(kReadingPositions[i]);
             }
-            out << "} " << FormatNumber(sample.values[i] / family.divisor) << '\n';
+            out << "} " << ExactNumber(sample.values[i] / family.divisor) << '\n';
         }
     }
     const char* errors = "ksm7720_error_queue_entries";

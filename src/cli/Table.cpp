@@ -1,9 +1,9 @@
 #include "cli/Table.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -35,27 +35,14 @@ void WriteText(const Table& table, std::ostream& out) {
     }
 }
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return quoted + '"';
-}
-
 void WriteCsv(const Table& table, std::ostream& out) {
-    const auto writeLine = [&](auto cellText, std::size_t count) {
-        for (std::size_t c = 0; c < count; ++c) {
-            out << (c > 0 ? "," : "") << CsvField(cellText(c));
-        }
-        out << '\n';
-    };
-    writeLine([&](std::size_t c) { return table.columns[c]; }, table.columns.size());
+    out << CsvLine(table.columns) << '\n';
     for (const auto& row : table.rows) {
-        writeLine([&](std::size_t c) { return row[c].text; }, row.size());
+        std::vector<std::string> fields;
+        for (const Cell& cell : row) {
+            fields.push_back(cell.text);
+        }
+        out << CsvLine(fields) << '\n';
     }
 }
 
@@ -105,19 +92,7 @@ Cell TextCell(std::string text) {
 }
 
 Cell NumberCell(double value) {
-    return Cell{FormatNumber(value), true};
-}
-
-std::string FormatNumber(double value) {
-    if (std::isnan(value)) {
-        return "NaN";
-    }
-    if (std::isinf(value)) {
-        return value > 0 ? "+Inf" : "-Inf";
-    }
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return std::string(buffer.data(), result.ptr);
+    return Cell{ExactNumber(value), true};
 }
 
 void WriteTable(const Table& table, OutputFormat format, std::ostream& out) {

@@ -21,7 +21,4 @@ struct Table {
 Cell TextCell(std::string text);
 Cell NumberCell(double value);
 
-// The shortest text that reads back as value; "NaN", "+Inf" and "-Inf" for the others.
-std::string FormatNumber(double value);
-
 void WriteTable(const Table& table, OutputFormat format, std::ostream& out);

@@ -1,5 +1,7 @@
 #include "core/Discovery.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -13,10 +15,6 @@ constexpr visa::ViUInt32 kIdnReplyMax = 100;
 constexpr visa::ViUInt16 kManufacturerId = 3372;
 constexpr visa::ViUInt16 kModelCode = 2861;
 constexpr std::size_t kInstrSuffixLimit = 99; // "::INSTR" is cut only at positions 1..99
-
-char ToUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // A 16-bit attribute, read through a buffer wide enough for any attribute; nothing when
 // the call does not answer with exactly 0.
@@ -135,8 +133,7 @@ int AutomaticChoice(const std::vector<std::string>& candidates, bool noIdentific
 }
 
 std::string InstrumentName(std::string_view resourceName) {
-    std::string name(resourceName);
-    std::transform(name.begin(), name.end(), name.begin(), ToUpper);
+    std::string name = AsciiUpper(resourceName);
     const std::size_t at = name.find("::INSTR");
     if (at >= 1 && at <= kInstrSuffixLimit) {
         name.resize(at);

@@ -42,6 +42,8 @@ constexpr std::array<const char*, 27> kSensorNames{
     "OUT9",  "OUT10", "OUT11", "OUT12", "DELT0", "DELT1",  "DELT2",  "DELT3",  "DELT4",
     "DELT5", "DELT6", "DELT7", "DELT8", "DELT9", "DELT10", "DELT11", "DELT12", "AMBIENT"};
 constexpr int kAmbientSensor = 26;
+// The three values of a slot sensor's reading, in order.
+constexpr std::array<const char*, 3> kReadingPositions{"front", "middle", "rear"};
 
 // How many objects a kind has, and the code of (kind, position). Positions are the supply
 // or sensor index, or for BLOWER the 1-based blower number. Out of range: no code.

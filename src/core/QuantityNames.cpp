@@ -1,12 +1,6 @@
 #include "core/QuantityNames.h"
 
-#include <algorithm>
-
 namespace {
-
-bool SameLetters(std::string_view a, std::string_view b) {
-    return AsciiUpper(a) == AsciiUpper(b);
-}
 
 // The blower number after one of the blower prefixes, 1 to the blower count.
 std::optional<int> BlowerNumber(std::string_view name) {
@@ -34,13 +28,6 @@ std::optional<int> IndexByName(const std::array<const char*, N>& names, std::str
 }
 
 } // namespace
-
-std::string AsciiUpper(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
-    return upper;
-}
 
 std::optional<QuantityKind> KindByName(std::string_view name) {
     for (int kind = 0; kind < kQuantityKindCount; ++kind) {

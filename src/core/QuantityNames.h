@@ -3,13 +3,11 @@
 // A blower is "BLOWER1" as the histogram panel lists it or "BLOW1" as a history reset
 // names it.
 #include "core/QuantityCatalogue.h"
+#include "core/Text.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
-
-// text with its ASCII letters in upper case.
-std::string AsciiUpper(std::string_view text);
 
 // The kind whose list or reset keyword is name ("TEMPERATURE" or "TEMP").
 std::optional<QuantityKind> KindByName(std::string_view name);

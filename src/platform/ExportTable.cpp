@@ -1,62 +1,54 @@
 #include "platform/ExportTable.h"
 
-#include <array>
-#include <charconv>
+#include "core/Text.h"
 
 namespace platform {
 
 namespace {
 
-QString JoinLines(const ExportTable& table, const QString& separator, const QString& newline,
-                  QString (*cell)(const QString&)) {
-    QString text;
-    const auto appendRow = [&](const QStringList& row) {
-        for (qsizetype i = 0; i < row.size(); ++i) {
-            text += (i > 0 ? separator : QString()) + cell(row[i]);
-        }
-        text += newline;
-    };
-    appendRow(table.header);
+// The header and every row, each made a line by line().
+QString JoinLines(const ExportTable& table, QString (*line)(const QStringList&)) {
+    QString text = line(table.header);
     for (const QStringList& row : table.rows) {
-        appendRow(row);
+        text += line(row);
     }
     return text;
 }
 
-QString TabCell(const QString& cell) {
-    QString flat = cell;
-    for (QChar& c : flat) {
-        if (c == u'\t' || c == u'\n' || c == u'\r') {
-            c = u' ';
+QString TabLine(const QStringList& row) {
+    QString text;
+    for (qsizetype i = 0; i < row.size(); ++i) {
+        QString flat = row[i];
+        for (QChar& c : flat) {
+            if (c == u'\t' || c == u'\n' || c == u'\r') {
+                c = u' ';
+            }
         }
+        text += (i > 0 ? QStringLiteral("\t") : QString()) + flat;
     }
-    return flat;
+    return text + u'\n';
 }
 
-QString CsvCell(const QString& cell) {
-    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
-        !cell.contains(u'\r')) {
-        return cell;
+QString CsvRow(const QStringList& row) {
+    std::vector<std::string> fields;
+    for (const QString& cell : row) {
+        fields.push_back(cell.toStdString());
     }
-    QString quoted = cell;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
+    return QString::fromStdString(CsvLine(fields)) + QStringLiteral("\r\n");
 }
 
 } // namespace
 
 QString ToTabSeparated(const ExportTable& table) {
-    return JoinLines(table, QStringLiteral("\t"), QStringLiteral("\n"), TabCell);
+    return JoinLines(table, TabLine);
 }
 
 QString ToCsv(const ExportTable& table) {
-    return JoinLines(table, QStringLiteral(","), QStringLiteral("\r\n"), CsvCell);
+    return JoinLines(table, CsvRow);
 }
 
 QString ExactNumber(double value) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
+    return QString::fromStdString(::ExactNumber(value));
 }
 
 } // namespace platform

@@ -1,0 +1,20 @@
+#pragma once
+// Text rules both programs share: ASCII case that no locale changes, numbers written in
+// the C locale with the fewest digits that read back to the same value, and CSV fields.
+#include <string>
+#include <string_view>
+#include <vector>
+
+// text with its ASCII letters in upper (lower) case; every other byte as it was.
+std::string AsciiUpper(std::string_view text);
+std::string AsciiLower(std::string_view text);
+// The same letters, ASCII case aside.
+bool SameLetters(std::string_view a, std::string_view b);
+
+// The shortest text that reads back as value ("200", "0.1", "1e+30"); "NaN", "+Inf" and
+// "-Inf" for the others, as Prometheus and most readers of numbers take them.
+std::string ExactNumber(double value);
+
+// One CSV line without its line end: a field with a comma, a quote or a line break is
+// quoted, its quotes doubled.
+std::string CsvLine(const std::vector<std::string>& fields);
