@@ -214,7 +214,7 @@ std::optional<DiscoveryFailure> CDiscovery::Open() {
 }
 
 CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName, bool reset,
-                                           visa::ViInt32 timeOutMs) {
+                                           visa::ViInt32 timeOutMs, bool identify) {
     Connection connection;
     const auto init = platform::GetProc<ksm7720::InitFn>(m_driverLibrary, "ksm7720_init");
     const auto timeOut = platform::GetProc<ksm7720::TimeOutFn>(m_driverLibrary, "ksm7720_timeOut");
@@ -227,7 +227,7 @@ CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName, bool
     std::string name = resourceName; // the driver takes a writable text
     ksm7720::ViSession handle = 0;
     connection.status =
-        init(name.data(), visa::VI_FALSE, reset ? visa::VI_TRUE : visa::VI_FALSE, &handle);
+        init(name.data(), identify ? visa::VI_TRUE : visa::VI_FALSE, reset ? visa::VI_TRUE : visa::VI_FALSE, &handle);
     if (connection.status < 0) {
         connection.failure = DiscoveryFailure::InitFailed;
         connection.statusText = OpenFailureText(m_driverLibrary, connection.status);

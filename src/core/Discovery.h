@@ -77,9 +77,11 @@ public:
         std::string statusText;    // the driver's words for a failed opening; may be empty
     };
     // Opens the resource with the driver, sets its time-out and builds the instrument,
-    // which owns the driver library from then on. Only once, after a successful Open.
+    // which owns the driver library from then on. With identify the driver checks that the
+    // resource is a mainframe before it sends anything else. Only once, after a successful
+    // Open.
     Connection Connect(const std::string& resourceName, bool reset,
-                       visa::ViInt32 timeOutMs = ksm7720::kDriverTimeOut);
+                       visa::ViInt32 timeOutMs = ksm7720::kDriverTimeOut, bool identify = false);
 
 private:
     std::vector<std::string> m_visaNames;

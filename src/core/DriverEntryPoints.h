@@ -34,6 +34,7 @@ using GetLevelFn = ViStatus (*)(ViSession vi, ViInt16 code, ViInt16 which, ViRea
 using SetLimitFn = ViStatus (*)(ViSession vi, ViInt16 code, ViReal64 limit);
 using NVMemFn = ViStatus (*)(ViSession vi, ViInt16 operation);
 using SetMessageFn = ViStatus (*)(ViSession vi, char* message);
+using CloseFn = ViStatus (*)(ViSession vi);
 
 // The entry points the instrument's operations call, in their lookup order.
 struct DriverEntryPoints {

@@ -11,6 +11,15 @@ CDriverInstrument::~CDriverInstrument() {
     platform::FreeLibrary(m_library);
 }
 
+bool CDriverInstrument::Close() {
+    const auto close = platform::GetProc<ksm7720::CloseFn>(m_library, "ksm7720_close");
+    if (close == nullptr || m_closed) {
+        return false;
+    }
+    m_closed = true;
+    return close(m_handle) >= 0;
+}
+
 void CDriverInstrument::Check(ksm7720::ViStatus status) {
     m_status = status;
     if (status < 0) {

@@ -29,6 +29,11 @@ public:
     void SaveSettings() override;
     void SetMessage(const char* text) override;
 
+    // Ends the driver's session with the driver's own close function, when the library has
+    // one (the panel never calls this: it releases the library as it is); false when it has
+    // none or the session is closed already. No operation may follow a close.
+    bool Close();
+
     // The values of the last GetLevel, also when it threw because the error queue held an
     // entry after the reading itself succeeded.
     const double* LastLevels() const { return m_levels.data(); }
@@ -44,6 +49,7 @@ private:
     const char* TakeText(TextBuffer& buffer);
 
     std::uint32_t m_handle;
+    bool m_closed = false;
     platform::LibraryHandle m_library;
     ksm7720::DriverEntryPoints m_driver;
 };
