@@ -26,6 +26,13 @@ int TimeOutByText(const std::string& text) {
     return value;
 }
 
+int BlowersByText(const std::string& text) {
+    if (text.size() != 1 || text[0] < '1' || text[0] > '3') {
+        throw CUsageError{"--blowers takes 1, 2 or 3, not '" + text + "'"};
+    }
+    return text[0] - '0';
+}
+
 // The value of a long option given as "--name=value" or "--name value".
 std::string OptionValue(const std::vector<std::string>& args, std::size_t& i,
                         const std::string& name) {
@@ -55,6 +62,8 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
         invocation.format = FormatByName(OptionValue(args, i, "--format"));
     } else if (IsLongOption(arg, "--timeout")) {
         invocation.timeOutMs = TimeOutByText(OptionValue(args, i, "--timeout"));
+    } else if (IsLongOption(arg, "--blowers")) {
+        invocation.blowers = BlowersByText(OptionValue(args, i, "--blowers"));
     } else {
         return false;
     }
@@ -131,6 +140,7 @@ const char* HelpText() {
            "  -n              accept every resource that answers (then the choice is never clear)\n"
            "  --timeout MS    the driver's I/O time-out (default 12000)\n"
            "  --format F      text (default), csv or json\n"
+           "  --blowers N     metrics: the rack has blowers 1..N fitted (ksm7720_blower_fitted)\n"
            "  --help, --version\n"
            "\n"
            "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"

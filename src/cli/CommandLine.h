@@ -3,6 +3,7 @@
 // touches an instrument; a mistake is a CUsageError.
 #include "core/DriverEntryPoints.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct Invocation {
     bool noIdentification = false;
     OutputFormat format = OutputFormat::Text;
     int timeOutMs = ksm7720::kDriverTimeOut; // as the panel sets it
+    std::optional<int> blowers;              // metrics: how many blowers the rack has
     std::string command;
     std::vector<std::string> arguments;
 };
@@ -24,8 +26,8 @@ struct CUsageError {
     std::string message;
 };
 
-// Reads argv[1..]. Switches stand before the command; --format, --timeout, --help and
-// --version anywhere; after "--" everything is an argument, and after the command so is
+// Reads argv[1..]. Switches stand before the command; --format, --timeout, --blowers,
+// --help and --version anywhere; after "--" everything is an argument, and after the command so is
 // anything that is not one of those, such as a negative number.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 

@@ -113,5 +113,5 @@ Mainframe ConnectMainframe(CDiscovery& discovery, const Invocation& invocation) 
         throw CCommandFailure{{"could not open " + resource + why + " (status " +
                                StatusHex(connection.status) + ")"}};
     }
-    return {std::move(connection.instrument), InstrumentName(resource)};
+    return {std::move(connection.instrument), resource, InstrumentName(resource)};
 }

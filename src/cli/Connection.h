@@ -19,7 +19,8 @@ Table ListResources(const CDiscovery& discovery);
 
 struct Mainframe {
     std::unique_ptr<CDriverInstrument> instrument;
-    std::string rack; // the name the panel shows for it
+    std::string resource; // the VISA resource it was opened as
+    std::string rack;     // the name the panel shows for it
 };
 // The resource after -a, or the one discovery chooses; opened through the driver.
 Mainframe ConnectMainframe(CDiscovery& discovery, const Invocation& invocation);

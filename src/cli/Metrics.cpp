@@ -1,91 +1,44 @@
 #include "cli/Metrics.h"
 
-#include "cli/Table.h"
-#include "core/QuantityNames.h"
+#include "cli/Connection.h"
+#include "core/Text.h"
+#include "metrics/RackExposition.h"
+#include "metrics/RackReader.h"
 
-namespace {
+#include <chrono>
 
-struct Family {
-    const char* name;
-    const char* help;
-    double divisor; // from the catalogue's unit to the base unit
-};
-
-// In catalogue kind order.
-constexpr std::array<Family, kQuantityKindCount> kFamilies{{
-    {"ksm7720_blower_speed_rpm", "Present blower speed in revolutions per minute.", 1.0},
-    {"ksm7720_supply_current_amperes", "Present supply current in amperes.", 1000.0},
-    {"ksm7720_supply_power_watts", "Present supply power in watts.", 1000.0},
-    {"ksm7720_temperature_celsius", "Present slot sensor temperature in degrees Celsius.", 10.0},
-    {"ksm7720_supply_voltage_volts", "Present supply voltage in volts.", 1000.0},
-}};
-
-std::string LabelValue(const std::string& text) {
-    std::string escaped;
-    for (char c : text) {
-        if (c == '\\' || c == '"') {
-            escaped += '\\';
-            escaped += c;
-        } else if (c == '\n') {
-            escaped += "\\n";
-        } else {
-            escaped += c;
+int RunMetrics(const Invocation& invocation, const std::vector<std::string>& visaNames,
+               const std::vector<std::string>& driverNames, std::ostream& out,
+               std::ostream& err) {
+    const auto start = std::chrono::steady_clock::now();
+    RackLabels labels;
+    labels.blowers = invocation.blowers;
+    // The rack named after -a even when it cannot be reached; empty when discovery found none.
+    labels.resource = AsciiUpper(invocation.resource);
+    labels.rack = invocation.resource.empty() ? "" : InstrumentName(invocation.resource);
+    ScrapeResult scrape;
+    std::vector<std::string> failure;
+    try {
+        CDiscovery discovery(visaNames, driverNames);
+        OpenDiscovery(discovery, visaNames, driverNames);
+        Mainframe mainframe = ConnectMainframe(discovery, invocation);
+        labels.resource = mainframe.resource;
+        labels.rack = mainframe.rack;
+        scrape = CRackReader(ErrorQueueUse::Drain).Read(*mainframe.instrument);
+        if (!scrape.up) {
+            failure = FailureLines(*mainframe.instrument);
         }
+    } catch (const CCommandFailure& reason) {
+        failure = reason.lines;
     }
-    return '"' + escaped + '"';
-}
-
-void WriteHeader(std::ostream& out, const char* name, const char* help) {
-    out << "# HELP " << name << ' ' << help << '\n' << "# TYPE " << name << " gauge\n";
-}
-
-} // namespace
-
-LevelScrape ReadAllLevels(CDriverInstrument& instrument) {
-    LevelScrape scrape;
-    for (int k = 0; k < kQuantityKindCount; ++k) {
-        const auto kind = static_cast<QuantityKind>(k);
-        const int first = kind == BLOWER ? 1 : 0;
-        for (int position = first; position < first + ObjectCount(kind); ++position) {
-            const ObjectCode code = *ObjectCodeOf(kind, position);
-            const double* levels = nullptr;
-            try {
-                levels = instrument.GetLevel(code, 0);
-            } catch (const CInstrumentException&) {
-                if (instrument.GetLastStatus() != INSTRUMENT_ERROR_DETECTED) {
-                    throw;
-                }
-                levels = instrument.LastLevels();
-                scrape.errors.emplace_back(instrument.GetErrorText());
-            }
-            scrape.samples.push_back(
-                {kind, position, ReadingValueCount(code), {levels[0], levels[1], levels[2]}});
-        }
+    scrape.durationSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    WriteRackExposition(scrape, labels, out);
+    for (const std::string& entry : scrape.entryTexts) {
+        err << "ksm7720: instrument reports error: " << entry << '\n';
     }
-    return scrape;
-}
-
-void WriteExposition(const LevelScrape& scrape, const std::string& rack, std::ostream& out) {
-    const std::string rackLabel = "rack=" + LabelValue(rack);
-    int lastKind = -1;
-    for (const LevelSample& sample : scrape.samples) {
-        const Family& family = kFamilies[sample.kind];
-        if (sample.kind != lastKind) {
-            WriteHeader(out, family.name, family.help);
-            lastKind = sample.kind;
-        }
-        const std::string labels =
-            rackLabel + ",kind=" + LabelValue(KindInfo(sample.kind).listKeyword) +
-            ",object=" + LabelValue(ObjectName(sample.kind, sample.position));
-        for (int i = 0; i < sample.count; ++i) {
-            out << family.name << '{' << labels;
-            if (sample.count > 1) {
-                out << ",position=" << LabelValue(kReadingPositions[i]);
-            }
-            out << "} " << ExactNumber(sample.values[i] / family.divisor) << '\n';
-        }
+    for (const std::string& line : failure) {
+        err << "ksm7720: " << line << '\n';
     }
-    const char* errors = "ksm7720_error_queue_entries";
-    WriteHeader(out, errors, "Error-queue entries the mainframe reported while it was read.");
-    out << errors << '{' << rackLabel << "} " << scrape.errors.size() << '\n';
+    return failure.empty() ? 0 : 1;
 }

@@ -139,6 +139,9 @@ Request CheckRequest(const Invocation& invocation) {
     if (request.command == Command::Metrics && invocation.format != OutputFormat::Text) {
         throw CUsageError{"metrics writes only the Prometheus text format"};
     }
+    if (request.command != Command::Metrics && invocation.blowers) {
+        throw CUsageError{"--blowers belongs to metrics"};
+    }
     return request;
 }
 

@@ -26,14 +26,6 @@ int RunOnMainframe(const Request& request, const Invocation& invocation, CDiscov
     Mainframe mainframe = ConnectMainframe(discovery, invocation);
     CDriverInstrument& instrument = *mainframe.instrument;
     try {
-        if (request.command == Command::Metrics) {
-            const LevelScrape scrape = ReadAllLevels(instrument);
-            WriteExposition(scrape, mainframe.rack, std::cout);
-            for (const std::string& entry : scrape.errors) {
-                std::cerr << "ksm7720: instrument reports error: " << entry << '\n';
-            }
-            return 0;
-        }
         const CommandResult result = RunCommand(request, instrument);
         if (result.table) {
             WriteTable(*result.table, invocation.format, std::cout);
@@ -50,6 +42,9 @@ int Run(const Invocation& invocation) {
     const bool list = request.command == Command::List; // needs no driver
     const auto driverNames =
         list ? std::vector<std::string>{} : core::DriverLibraryCandidates(core::ProcessEnvironment);
+    if (request.command == Command::Metrics) {
+        return RunMetrics(invocation, visaNames, driverNames, std::cout, std::cerr);
+    }
     CDiscovery discovery(visaNames, driverNames);
     OpenDiscovery(discovery, visaNames, driverNames);
     if (list) {

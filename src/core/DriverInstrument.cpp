@@ -99,6 +99,15 @@ const double* CDriverInstrument::GetLevel(int code, int which) {
     return m_levels.data();
 }
 
+const double* CDriverInstrument::MeasureLevel(int code, int which) {
+    m_status = m_driver.getLevel_Q(m_handle, static_cast<ksm7720::ViInt16>(code),
+                                   static_cast<ksm7720::ViInt16>(which), m_levels.data());
+    if (m_status < 0) {
+        throw CInstrumentException();
+    }
+    return m_levels.data();
+}
+
 void CDriverInstrument::SetLimit(int code, double limit) {
     Check(m_driver.setLimit(m_handle, static_cast<ksm7720::ViInt16>(code), limit));
 }

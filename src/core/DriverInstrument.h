@@ -25,6 +25,7 @@ public:
     int GetTimeUnits() override;
     void ResetHistory(const char* keyword, const char* name) override;
     const double* GetLevel(int code, int which) override;
+    const double* MeasureLevel(int code, int which) override;
     void SetLimit(int code, double limit) override;
     void SaveSettings() override;
     void SetMessage(const char* text) override;

@@ -40,6 +40,9 @@ public:
     virtual void ResetHistory(const char* keyword, const char* name);
     // The present reading: front, middle and rear.
     virtual const double* GetLevel(int code, int which);
+    // The same reading without the look at the error queue that follows it, for a caller
+    // that reads the queue itself (or leaves it to someone else).
+    virtual const double* MeasureLevel(int code, int which) { return GetLevel(code, which); }
     virtual void SetLimit(int, double) {}
     virtual void SaveSettings() {}
     virtual void SetMessage(const char*) {}

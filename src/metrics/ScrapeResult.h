@@ -1,0 +1,39 @@
+#pragma once
+// What one scrape of a rack found, and what the lab says about the rack: everything the
+// exposition is written from.
+#include "core/QuantityCatalogue.h"
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Whether a scrape drains the mainframe's error queue (and so judges each reading by the
+// entries after it) or leaves every entry for another program, such as an operator's panel.
+enum class ErrorQueueUse { Drain, Leave };
+
+struct LevelReading {
+    QuantityKind kind;
+    int position; // as ObjectCodeOf takes it
+    int count;    // values in use: 3 for the slot sensors, 1 otherwise
+    std::array<double, 3> values;
+    bool overLimit; // every entry after it was a limit excursion (only when drained)
+};
+
+struct ScrapeResult {
+    bool up = false; // the mainframe was read; otherwise nothing below but the duration
+    double durationSeconds = 0.0;
+    bool queueDrained = false;
+    std::vector<LevelReading> readings;
+    int dropped = 0;                      // readings left out for an entry after them
+    std::map<int, int> entries;           // error number -> entries drained
+    std::vector<std::string> entryTexts;  // their texts, oldest first, for a log
+};
+
+struct RackLabels {
+    std::optional<std::string> rack; // a label on every series (the textfile path)
+    std::string resource;            // the VISA resource; empty when none was chosen
+    std::string name;                // the lab's friendly name; may be empty
+    std::optional<int> blowers;      // how many blowers are fitted, when the lab said
+};

@@ -1,0 +1,29 @@
+#pragma once
+// The Prometheus text exposition format (0.0.4): HELP and TYPE once before a family's
+// samples, label values quoted with their three escapes, numbers in the C locale. Labels
+// every series carries (the textfile's rack) are given once and written first.
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+using MetricLabels = std::vector<std::pair<std::string_view, std::string>>;
+
+class CTextFormat {
+public:
+    CTextFormat(std::ostream& out, MetricLabels common = {});
+
+    // Starts a family; the samples that follow belong to it.
+    void Family(std::string_view name, std::string_view help, std::string_view type = "gauge");
+    void Sample(const MetricLabels& labels, double value);
+    void Sample(double value) { Sample({}, value); }
+
+    // value as a label value: quoted, with backslash, quote and line feed escaped.
+    static std::string Quoted(std::string_view value);
+
+private:
+    std::ostream& m_out;
+    std::string m_common; // rendered, without braces
+    std::string m_family;
+};
