@@ -1,0 +1,106 @@
+#include "exporter/ExporterFlags.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+double NonNegativeNumber(const std::string& name, const std::string& text) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
+        value < 0) {
+        throw CFlagError{name + " takes a number of seconds, not '" + text + "'"};
+    }
+    return value;
+}
+
+int PositiveCount(const std::string& name, const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value <= 0 || value > 10000) {
+        throw CFlagError{name + " takes a count from 1 to 10000, not '" + text + "'"};
+    }
+    return value;
+}
+
+LogLevel LevelByName(const std::string& text) {
+    if (text == "debug") {
+        return LogLevel::Debug;
+    }
+    if (text == "info") {
+        return LogLevel::Info;
+    }
+    if (text == "warn") {
+        return LogLevel::Warn;
+    }
+    if (text == "error") {
+        return LogLevel::Error;
+    }
+    throw CFlagError{"--log.level takes debug, info, warn or error, not '" + text + "'"};
+}
+
+} // namespace
+
+ExporterFlags ParseExporterFlags(const std::vector<std::string>& args) {
+    ExporterFlags flags;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            flags.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            flags.version = true;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        std::string value;
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size() && arg.rfind("--", 0) == 0) {
+            value = args[++i];
+        } else {
+            throw CFlagError{arg.rfind("--", 0) == 0 ? name + " needs a value"
+                                                     : "unknown argument '" + arg + "'"};
+        }
+        if (name == "--web.listen-address") {
+            flags.listenAddress = value;
+        } else if (name == "--web.config.file") {
+            flags.webConfigFile = value;
+        } else if (name == "--config.file") {
+            flags.configFile = value;
+        } else if (name == "--timeout-offset") {
+            flags.timeOffsetSeconds = NonNegativeNumber(name, value);
+        } else if (name == "--web.max-requests") {
+            flags.maxRequests = PositiveCount(name, value);
+        } else if (name == "--log.level") {
+            flags.logLevel = LevelByName(value);
+        } else {
+            throw CFlagError{"unknown flag '" + name + "'"};
+        }
+    }
+    return flags;
+}
+
+const char* ExporterUsage() {
+    return "Usage: prometheus-ksm7720-exporter [--web.listen-address=HOST:PORT]\n"
+           "         [--web.config.file=FILE] [--config.file=FILE] [--timeout-offset=SECONDS]\n"
+           "         [--web.max-requests=N] [--log.level=debug|info|warn|error]\n"
+           "       prometheus-ksm7720-exporter --help | --version\n"
+           "\n"
+           "Serves GET /probe?target=RESOURCE (one KS M7720 mainframe's readings), GET /metrics\n"
+           "(the exporter's own figures) and GET /.\n"
+           "\n"
+           "  --web.listen-address  where to listen (default 127.0.0.1:9772, loopback only)\n"
+           "  --web.config.file     TLS and basic authentication, as Prometheus's exporters take it\n"
+           "  --config.file         the racks that may be probed; default: what the VISA search lists\n"
+           "  --timeout-offset      seconds kept back from Prometheus's scrape time-out (0.5)\n"
+           "  --web.max-requests    requests in flight at once; beyond them 503 (40)\n"
+           "  --log.level           debug, info (default), warn or error\n"
+           "\n"
+           "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"
+           "Exit status: 0 after SIGTERM or SIGINT, 1 when it cannot start, 2 on a usage error.\n"
+           "See prometheus-ksm7720-exporter(1).\n";
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The exporter's command line. A mistake is a CFlagError.
+#include "exporter/Log.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ExporterFlags {
+    bool help = false;
+    bool version = false;
+    std::string listenAddress = "127.0.0.1:9772"; // loopback only unless told otherwise
+    std::string webConfigFile;                    // empty: plain HTTP, no users
+    std::string configFile;                       // empty: what the VISA search lists
+    double timeOffsetSeconds = 0.5;               // taken off Prometheus's scrape time-out
+    int maxRequests = 40;                         // in flight at once; 503 beyond
+    LogLevel logLevel = LogLevel::Info;
+};
+
+struct CFlagError {
+    std::string message;
+};
+
+ExporterFlags ParseExporterFlags(const std::vector<std::string>& args);
+const char* ExporterUsage();

@@ -1,0 +1,104 @@
+#include "exporter/ExporterMetrics.h"
+
+#include "metrics/TextFormat.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+struct ProcessFigures {
+    double cpuSeconds = 0.0;
+    double residentBytes = 0.0;
+    double startTime = 0.0; // seconds since the epoch
+    double openFds = 0.0;
+    double maxFds = 0.0;
+};
+
+// The fields of /proc/self/stat after the command name, which may hold spaces.
+std::vector<std::string> StatFields() {
+    std::ifstream in("/proc/self/stat");
+    const std::string stat{std::istreambuf_iterator<char>(in), {}};
+    std::istringstream rest(stat.substr(stat.rfind(')') + 1));
+    std::vector<std::string> fields;
+    for (std::string field; rest >> field;) {
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+double BootTime() {
+    std::ifstream in("/proc/stat");
+    for (std::string key; in >> key;) {
+        if (key == "btime") {
+            double seconds = 0.0;
+            in >> seconds;
+            return seconds;
+        }
+    }
+    return 0.0;
+}
+
+ProcessFigures ReadProcessFigures() {
+    ProcessFigures figures;
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    const std::vector<std::string> fields = StatFields(); // field 3 (state) is at 0
+    if (fields.size() > 21) {
+        figures.cpuSeconds = (std::stod(fields[11]) + std::stod(fields[12])) / ticks;
+        figures.startTime = BootTime() + std::stod(fields[19]) / ticks;
+        figures.residentBytes = std::stod(fields[21]) * static_cast<double>(sysconf(_SC_PAGESIZE));
+    }
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        ++figures.openFds;
+    }
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+        figures.maxFds = static_cast<double>(limit.rlim_cur);
+    }
+    return figures;
+}
+
+} // namespace
+
+void CExporterMetrics::CountProbe(const std::string& target, bool up) {
+    const std::lock_guard lock(m_mutex);
+    Counts& counts = m_targets[target];
+    ++counts.probes;
+    counts.failures += up ? 0 : 1;
+}
+
+void CExporterMetrics::Write(std::ostream& out) {
+    CTextFormat text(out);
+    text.Family("ksm7720_exporter_build_info", "The exporter's version.");
+    text.Sample({{"version", m_version}}, 1);
+    {
+        const std::lock_guard lock(m_mutex);
+        text.Family("ksm7720_exporter_probes_total", "Probes of each target.", "counter");
+        for (const auto& [target, counts] : m_targets) {
+            text.Sample({{"target", target}}, static_cast<double>(counts.probes));
+        }
+        text.Family("ksm7720_exporter_probe_failures_total",
+                    "Probes of each target that did not read the rack.", "counter");
+        for (const auto& [target, counts] : m_targets) {
+            text.Sample({{"target", target}}, static_cast<double>(counts.failures));
+        }
+    }
+    const ProcessFigures figures = ReadProcessFigures();
+    text.Family("process_cpu_seconds_total", "User and system CPU time in seconds.", "counter");
+    text.Sample(figures.cpuSeconds);
+    text.Family("process_resident_memory_bytes", "Resident memory in bytes.");
+    text.Sample(figures.residentBytes);
+    text.Family("process_open_fds", "Open file descriptors.");
+    text.Sample(figures.openFds);
+    text.Family("process_max_fds", "The most file descriptors the process may open.");
+    text.Sample(figures.maxFds);
+    text.Family("process_start_time_seconds", "Start time since the epoch in seconds.");
+    text.Sample(figures.startTime);
+}

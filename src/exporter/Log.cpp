@@ -1,0 +1,46 @@
+#include "exporter/Log.h"
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr std::array<const char*, 4> kLevelNames{"debug", "info", "warn", "error"};
+
+std::string Now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::array<char, 32> text{};
+    std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text.data();
+}
+
+} // namespace
+
+void CLog::Write(LogLevel level, std::string_view message, std::string_view fields) {
+    if (!Enabled(level)) {
+        return;
+    }
+    const std::string line = "ts=" + Now() + " level=" + kLevelNames[static_cast<int>(level)] +
+                             " msg=" + Value(message) + (fields.empty() ? "" : " ") +
+                             std::string(fields) + '\n';
+    const std::lock_guard lock(m_mutex);
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+std::string CLog::Value(std::string_view value) {
+    if (!value.empty() && value.find_first_of(" \"=\\\n") == std::string_view::npos) {
+        return std::string(value);
+    }
+    std::string quoted = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c == '\n' ? ' ' : c;
+    }
+    return quoted + '"';
+}

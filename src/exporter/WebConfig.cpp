@@ -1,0 +1,92 @@
+#include "exporter/WebConfig.h"
+
+#include "exporter/YamlFile.h"
+
+#include <array>
+#include <filesystem>
+#include <utility>
+
+namespace {
+
+constexpr std::array<std::pair<const char*, ClientAuth>, 5> kClientAuthTypes{{
+    {"NoClientCert", ClientAuth::None},
+    {"RequestClientCert", ClientAuth::Request},
+    {"RequireAnyClientCert", ClientAuth::RequireAny},
+    {"VerifyClientCertIfGiven", ClientAuth::VerifyIfGiven},
+    {"RequireAndVerifyClientCert", ClientAuth::RequireAndVerify},
+}};
+
+// The lowest version allowed and every one above it.
+constexpr std::array<std::pair<const char*, const char*>, 4> kMinVersions{{
+    {"TLS10", "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:+VERS-TLS1.1:+VERS-TLS1.0"},
+    {"TLS11", "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:+VERS-TLS1.1"},
+    {"TLS12", "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2"},
+    {"TLS13", "NORMAL:-VERS-ALL:+VERS-TLS1.3"},
+}};
+
+template <typename Table>
+auto ByName(const Table& table, const std::string& name, const std::string& what) {
+    for (const auto& [key, value] : table) {
+        if (name == key) {
+            return value;
+        }
+    }
+    throw CConfigError{what + ": '" + name + "' is not one of its values"};
+}
+
+std::string FileBeside(const std::string& config, const std::string& file) {
+    const std::filesystem::path path(file);
+    return path.is_absolute() ? file : (std::filesystem::path(config).parent_path() / path).string();
+}
+
+TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
+    const std::string where = path + ": tls_server_config";
+    CheckKeys(node, {"cert_file", "key_file", "client_auth_type", "client_ca_file", "min_version"},
+              where);
+    const std::string cert = ScalarOr(node, "cert_file", "", where);
+    const std::string key = ScalarOr(node, "key_file", "", where);
+    if (cert.empty() || key.empty()) {
+        throw CConfigError{where + ": cert_file and key_file are both needed"};
+    }
+    TlsConfig tls;
+    tls.certPem = ReadSmallFile(FileBeside(path, cert));
+    tls.keyPem = ReadSmallFile(FileBeside(path, key));
+    tls.clientAuth = ByName(kClientAuthTypes, ScalarOr(node, "client_auth_type", "NoClientCert",
+                                                       where), where + ": client_auth_type");
+    const std::string ca = ScalarOr(node, "client_ca_file", "", where);
+    if (!ca.empty()) {
+        tls.clientCaPem = ReadSmallFile(FileBeside(path, ca));
+    }
+    // The server asks for a client certificate only when it has authorities to check it by.
+    if (tls.clientAuth != ClientAuth::None && tls.clientCaPem.empty()) {
+        throw CConfigError{where + ": asking for client certificates needs client_ca_file"};
+    }
+    tls.priorities =
+        ByName(kMinVersions, ScalarOr(node, "min_version", "TLS12", where), where + ": min_version");
+    return tls;
+}
+
+} // namespace
+
+WebConfig LoadWebConfig(const std::string& path) {
+    const YAML::Node root = LoadYamlFile(path);
+    CheckKeys(root, {"tls_server_config", "basic_auth_users"}, path);
+    WebConfig config;
+    if (const YAML::Node tls = root["tls_server_config"]; tls && !tls.IsNull()) {
+        config.tls = TlsFrom(tls, path);
+    }
+    const YAML::Node users = root["basic_auth_users"];
+    if (!users || users.IsNull()) {
+        return config;
+    }
+    if (!users.IsMap()) {
+        throw CConfigError{path + ": basic_auth_users must map users to hashes"};
+    }
+    for (const auto& entry : users) {
+        if (!entry.first.IsScalar() || !entry.second.IsScalar()) {
+            throw CConfigError{path + ": basic_auth_users: each user maps to one hash"};
+        }
+        config.users[entry.first.Scalar()] = entry.second.Scalar();
+    }
+    return config;
+}

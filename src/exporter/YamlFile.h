@@ -1,0 +1,23 @@
+#pragma once
+// The exporter's two YAML files read strictly: a key the file may not hold, or a value of
+// the wrong shape, is a CConfigError naming the file and the place.
+#include <yaml-cpp/yaml.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+struct CConfigError {
+    std::string message;
+};
+
+// The file's document; an empty file is an empty map.
+YAML::Node LoadYamlFile(const std::string& path);
+// Fails unless node is a map (or absent) whose keys are all among allowed.
+void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> allowed,
+               const std::string& where);
+// The scalar at node[key], or fallback when it is absent.
+std::string ScalarOr(const YAML::Node& node, const char* key, const std::string& fallback,
+                     const std::string& where);
+// The whole text of a file, bounded, or a CConfigError.
+std::string ReadSmallFile(const std::string& path);
