@@ -1,5 +1,6 @@
 // ksm7720 as a script runs it: the real program, the real stand-in libraries named by the
 // environment, and a simulator whose own answers over its socket are the expected values.
+#include "Promtool.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
@@ -266,31 +267,39 @@ TEST_F(Cli, ErrorsDrainsTheQueueOldestFirst) {
 }
 
 // Output a Prometheus server or node_exporter would reject, a reading missing or under
-// the wrong labels, or a unit scaled the wrong way.
+// the wrong labels, a unit scaled the wrong way, or a series without its rack.
 TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
-    const Outcome run = Run({"metrics"});
+    const Outcome run = Run({"metrics", "--blowers", "2"});
     ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(PromtoolComplaint(run.out), "");
     const std::vector<Sample> samples = ParseExposition(run.out);
-    EXPECT_EQ(samples.size(), 3u + 7 + 7 + (26 * 3 + 1) + 7 + 1);
-    const auto find = [&](const std::string& name, const std::string& object,
-                          const std::string& position) {
+    const auto find = [&](const std::string& name, const std::map<std::string, std::string>& labels) {
         for (const Sample& s : samples) {
-            if (s.name == name && s.labels.at("object") == object &&
-                (position.empty() || s.labels.at("position") == position)) {
-                EXPECT_EQ(s.labels.at("rack"), "VXI0::24");
+            auto wanted = labels;
+            wanted["rack"] = "VXI0::24";
+            if (s.name == name && s.labels == wanted) {
                 return s.value;
             }
         }
-        ADD_FAILURE() << "no " << name << ' ' << object;
+        ADD_FAILURE() << "no " << name;
         return std::nan("");
     };
+    for (const Sample& s : samples) {
+        EXPECT_EQ(s.labels.at("rack"), "VXI0::24") << s.name;
+    }
+    EXPECT_EQ(find("ksm7720_up", {}), 1);
     const auto out3 = Numbers(Raw("MEAS:LEV? 3"));
-    EXPECT_EQ(find("ksm7720_temperature_celsius", "OUT3", "rear"), out3[2] / 10);
-    EXPECT_EQ(find("ksm7720_supply_current_amperes", "P5", ""),
+    EXPECT_EQ(find("ksm7720_slot_air_temperature_celsius", {{"slot", "3"}, {"position", "rear"}}),
+              out3[2] / 10);
+    EXPECT_EQ(find("ksm7720_slot_temperature_rise_celsius", {{"slot", "12"}, {"position", "front"}}),
+              Numbers(Raw("MEAS:LEV? 25"))[0] / 10);
+    EXPECT_EQ(find("ksm7720_supply_current_amperes", {{"supply", "P5"}}),
               Numbers(Raw("MEAS:LEV? 35"))[0] / 1000);
-    EXPECT_EQ(find("ksm7720_supply_voltage_volts", "N2", ""),
+    EXPECT_EQ(find("ksm7720_supply_voltage_volts", {{"supply", "N2"}}),
               Numbers(Raw("MEAS:LEV? 48"))[0] / 1000);
-    EXPECT_EQ(find("ksm7720_blower_speed_rpm", "BLOWER2", ""), Numbers(Raw("MEAS:LEV? 51"))[0]);
+    EXPECT_EQ(find("ksm7720_blower_speed_rpm", {{"blower", "2"}}), Numbers(Raw("MEAS:LEV? 51"))[0]);
+    EXPECT_EQ(find("ksm7720_blower_fitted", {{"blower", "3"}}), 0);
+    EXPECT_EQ(find("ksm7720_over_limit", {{"quantity", "supply_voltage"}, {"object", "N2"}}), 0);
 }
 
 // A failure reported as success, a usage error taken for an instrument failure or the
@@ -334,6 +343,8 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         {{"-n", "read", "TEMP", "OUT3"}, {}, "", 1, "  VXI0::24::INSTR\n"},
         {{"-a", "GPIB0::5::INSTR", "save"}, {}, "", 1, "could not open GPIB0::5::INSTR"},
         {{"--timeout", "200", "read", "TEMP", "OUT3"}, {}, "SIM:HANG 0", 1, "(status 0xBFFF0015)"},
+        {{"-a", "vxi0::24::instr", "--timeout", "200", "metrics"}, {}, "SIM:HANG 0", 1,
+         "(status 0xBFFF0015)"},
         {{"save"}, {}, "SIM:ERR 1", 1, "instrument reports error: Device-specific error"},
         {{"read", "FAN", "P5"}, {}, "", 2, "unknown KIND 'FAN'"},
         {{"histogram", "TEMP", "OUT13"}, {}, "", 2, "no TEMPERATURE object named 'OUT13'"},
@@ -341,6 +352,7 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         {{"-r", "reset"}, {}, "", 2, "unknown option '-r'"},
         {{"-a", "", "save"}, {}, "", 2, "-a needs a resource name"},
         {{"metrics", "--format", "json"}, {}, "", 2, "Prometheus"},
+        {{"metrics", "--blowers", "4"}, {}, "", 2, "--blowers takes 1, 2 or 3"},
         {{}, {}, "", 2, "Usage: ksm7720"},
     };
     for (const Case& c : cases) {
@@ -352,6 +364,12 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         EXPECT_EQ(run.status, c.status) << c.says << '\n' << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find("Usage:") != std::string::npos, c.status == 2) << run.err;
+        // A failed scrape still reaches Prometheus, as a rack that is down.
+        if (!c.args.empty() && c.args.back() == "metrics" && c.status == 1) {
+            EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(\nksm7720_up\{rack="[^"]*"\} 0\n)")))
+                << run.out;
+            EXPECT_EQ(PromtoolComplaint(run.out), "");
+        }
     }
 }
 
