@@ -3,8 +3,9 @@
 // instrument round trips: 51 readings, each with its error-queue look). The readings'
 // share of the whole is the ratio of the first and the last.
 #include "SimProcess.h"
-#include "cli/Metrics.h"
 #include "core/Discovery.h"
+#include "metrics/RackExposition.h"
+#include "metrics/RackReader.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,7 +55,7 @@ void BM_MetricsReadingsOnly(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ReadAllLevels(*connection.instrument));
+        benchmark::DoNotOptimize(CRackReader(ErrorQueueUse::Drain).Read(*connection.instrument));
     }
 }
 BENCHMARK(BM_MetricsReadingsOnly)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -70,7 +71,8 @@ void BM_MetricsInProcess(benchmark::State& state) {
             break;
         }
         std::ostringstream out;
-        WriteExposition(ReadAllLevels(*connection.instrument), "VXI0::24", out);
+        WriteRackExposition(CRackReader(ErrorQueueUse::Drain).Read(*connection.instrument),
+                            {"VXI0::24", "VXI0::24::INSTR", "", std::nullopt}, out);
         benchmark::DoNotOptimize(out.str());
     }
 }
