@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libbenchmark-dev libgtest-dev
+  pkg-config libmicrohttpd-dev libgnutls28-dev libyaml-cpp-dev libcrypt-dev
+  prometheus curl openssl
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream

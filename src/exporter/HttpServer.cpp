@@ -147,13 +147,13 @@ std::string CHttpServer::Start() {
     }
     const unsigned inFlight = static_cast<unsigned>(m_options.maxRequests);
     std::vector<MHD_OptionItem> items{
+        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LogFromServer), &m_log},
         {MHD_OPTION_SOCK_ADDR, 0, &m_address},
         {MHD_OPTION_CONNECTION_LIMIT, inFlight + kExtraConnections, nullptr},
         {MHD_OPTION_PER_IP_CONNECTION_LIMIT, inFlight + kExtraConnections - kExtraPerClient, nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeOutSeconds, nullptr},
         {MHD_OPTION_CONNECTION_MEMORY_LIMIT, kRequestMemory, nullptr},
         {MHD_OPTION_THREAD_STACK_SIZE, kThreadStack, nullptr},
-        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LogFromServer), &m_log},
     };
     if (const auto& tls = m_options.tls) {
         if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {

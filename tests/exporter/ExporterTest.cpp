@@ -1,0 +1,274 @@
+// prometheus-ksm7720-exporter as Prometheus meets it: the real program on 127.0.0.1, the
+// stand-in libraries, a simulator with two mainframes and a foreign instrument, and curl
+// as the client. Every exposition it answers is checked by promtool.
+#include "Promtool.h"
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <crypt.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <regex>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct Answer {
+    int status = 0;
+    std::string body;
+    double seconds = 0.0;
+};
+
+// The exporter as a process: started with flags, its address taken from its log.
+class CExporter {
+public:
+    CExporter(const std::string& dir, const std::vector<std::string>& flags) : m_log(dir + "/exporter.log") {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            ::dup2(::open(m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+            std::vector<std::string> args{EXPORTER_EXE, "--web.listen-address=127.0.0.1:0"};
+            args.insert(args.end(), flags.begin(), flags.end());
+            std::vector<char*> argv;
+            for (std::string& arg : args) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(EXPORTER_EXE, argv.data());
+            ::_exit(127);
+        }
+        const std::regex listening(R"(msg=listening address=127\.0\.0\.1:(\d+))");
+        for (int i = 0; i < 100 && m_port.empty(); ++i) {
+            std::smatch m;
+            const std::string log = ReadFile(m_log);
+            if (std::regex_search(log, m, listening)) {
+                m_port = m[1];
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+    }
+    ~CExporter() {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    bool Listening() const { return !m_port.empty(); }
+    std::string Log() const { return ReadFile(m_log); }
+
+    // One request with curl; path after the host, then curl's own options.
+    Answer Get(const std::string& path, const std::vector<std::string>& options = {},
+               const std::string& scheme = "http") const {
+        const std::string body = m_log + ".body." + std::to_string(m_requests++);
+        std::string command = "curl -s -o '" + body + "' -w '%{http_code}' --max-time 20";
+        for (const std::string& option : options) {
+            command += " '" + option + "'";
+        }
+        command += " '" + scheme + "://127.0.0.1:" + m_port + path + "'";
+        const auto start = Clock::now();
+        FILE* pipe = ::popen(command.c_str(), "r");
+        char code[8] = {};
+        const std::size_t read = pipe != nullptr ? std::fread(code, 1, sizeof code - 1, pipe) : 0;
+        if (pipe != nullptr) {
+            ::pclose(pipe);
+        }
+        return {read > 0 ? std::atoi(code) : -1, ReadFile(body),
+                std::chrono::duration<double>(Clock::now() - start).count()};
+    }
+
+private:
+    std::string m_log;
+    std::string m_port;
+    pid_t m_pid = -1;
+    mutable int m_requests = 0;
+};
+
+bool HasLine(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+} // namespace
+
+class Exporter : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sim = new CSimProcess(CSimProcess::DefaultBench() +
+                              "instrument second mainframe seed=2\n"
+                              "resource VXI0::32::INSTR second intf=VXI manf=3372 model=2861\n");
+        ASSERT_TRUE(sim->Start()) << sim->ListeningLine();
+        ::setenv("KSM7720_BENCH", sim->ResolvedBench().c_str(), 1);
+        ::setenv("KSM7720_VISA_LIBRARY", VISA_LIBRARY, 1);
+        ::setenv("KSM7720_DRIVER_LIBRARY", DRIVER_LIBRARY, 1);
+    }
+    static void TearDownTestSuite() {
+        delete sim;
+        sim = nullptr;
+    }
+    void TearDown() override { Raw("mainframe", "SIM:RES;*CLS"); }
+
+    // A simulator command on one instrument, carried out when this returns.
+    static std::string Raw(const std::string& instrument, const std::string& line) {
+        CRawClient client(sim->Port(instrument));
+        return client.Query(line.find('?') != std::string::npos ? line : line + ";*OPC?");
+    }
+    static std::string File(const std::string& name, const std::string& text) {
+        const std::string path = sim->Dir() + "/" + name;
+        std::ofstream(path) << text;
+        return path;
+    }
+    static CSimProcess* sim;
+};
+
+CSimProcess* Exporter::sim = nullptr;
+
+// A bad request taken for a probe, a resource nobody listed opened, a method or path
+// answered as if it were known, or own metrics Prometheus cannot read.
+TEST_F(Exporter, RequestsItCannotServeAreRefusedWithTheirStatus) {
+    const CExporter exporter(sim->Dir(), {});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    const struct {
+        std::string path;
+        std::vector<std::string> options;
+        int status;
+    } cases[]{
+        {"/probe", {}, 400},
+        {"/probe?target=", {}, 400},
+        {"/probe?target=VXI0::24::INSTR%20x", {}, 400},
+        {"/probe?target=VXI0::24::INSTR", {"-H", "X-Prometheus-Scrape-Timeout-Seconds: soon"}, 400},
+        {"/probe?target=GPIB0::10::INSTR", {}, 403},
+        {"/nothing", {}, 404},
+        {"/metrics", {"-X", "POST"}, 405},
+        {"/", {}, 200},
+        {"/probe?target=vxi0::24::instr", {}, 200},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(exporter.Get(c.path, c.options).status, c.status) << c.path;
+    }
+    const Answer own = exporter.Get("/metrics");
+    EXPECT_EQ(own.status, 200);
+    EXPECT_EQ(PromtoolComplaint(own.body), "");
+    EXPECT_TRUE(HasLine(own.body, R"(ksm7720_exporter_probes_total{target="VXI0::24::INSTR"} 1)"))
+        << own.body;
+    EXPECT_EQ(own.body.find("GPIB0::10"), std::string::npos) << "a refused target counted";
+}
+
+// A foreign instrument sent anything but the identification query, or reported as read.
+TEST_F(Exporter, ForeignResourceIsDownAndOnlyAskedWhoItIs) {
+    const CExporter exporter(sim->Dir(), {});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    const Answer probe = exporter.Get("/probe?target=GPIB0::9::INSTR");
+    EXPECT_EQ(probe.status, 200);
+    EXPECT_TRUE(HasLine(probe.body, "ksm7720_up 0")) << probe.body;
+    EXPECT_EQ(probe.body.find("ksm7720_supply"), std::string::npos);
+    EXPECT_EQ(PromtoolComplaint(probe.body), "");
+    // Any command it does not know would have left an entry in its error queue.
+    EXPECT_EQ(Raw("dmm", "SYST:ERR?"), "0,\"No error\"");
+}
+
+// A stalled rack that holds up its own probes past the time-out, or anyone else's; a
+// stalled call that makes later probes queue behind it.
+TEST_F(Exporter, StalledRackIsDownWithinTheTimeOutWhileAnotherIsServed) {
+    const CExporter exporter(sim->Dir(), {"--timeout-offset=0.5"});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    ASSERT_EQ(exporter.Get("/probe?target=VXI0::24::INSTR").status, 200); // session open
+    Raw("mainframe", "SIM:HANG 0");
+    const std::vector<std::string> timeOut{"-H", "X-Prometheus-Scrape-Timeout-Seconds: 2"};
+    auto stalled = std::async(std::launch::async, [&] {
+        return exporter.Get("/probe?target=VXI0::24::INSTR", timeOut);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const Answer other = exporter.Get("/probe?target=VXI0::32::INSTR", timeOut);
+    EXPECT_TRUE(HasLine(other.body, "ksm7720_up 1")) << other.body;
+    EXPECT_LT(other.seconds, 1.0);
+    const Answer down = stalled.get();
+    EXPECT_TRUE(HasLine(down.body, "ksm7720_up 0")) << down.body;
+    EXPECT_GT(down.seconds, 1.3);
+    EXPECT_LT(down.seconds, 2.0);
+    EXPECT_EQ(PromtoolComplaint(down.body), "");
+    const Answer again = exporter.Get("/probe?target=VXI0::24::INSTR", timeOut);
+    EXPECT_TRUE(HasLine(again.body, "ksm7720_up 0")) << again.body;
+    EXPECT_LT(again.seconds, 0.5) << "queued behind the stalled call";
+    Raw("mainframe", "SIM:RES"); // the stalled call ends before the exporter stops
+}
+
+// Beyond the requests allowed in flight, a request waits or is served instead of 503.
+TEST_F(Exporter, RequestsBeyondTheInFlightLimitAreRefused) {
+    const CExporter exporter(sim->Dir(), {"--web.max-requests=1"});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    Raw("mainframe", "SIM:HANG 0");
+    auto held = std::async(std::launch::async, [&] {
+        return exporter.Get("/probe?target=VXI0::24::INSTR",
+                            {"-H", "X-Prometheus-Scrape-Timeout-Seconds: 2"});
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(exporter.Get("/metrics").status, 503);
+    EXPECT_EQ(held.get().status, 200);
+    Raw("mainframe", "SIM:RES");
+    EXPECT_EQ(exporter.Get("/metrics").status, 200);
+}
+
+// A rack outside the list probed, the lab's name, blowers or queue rule ignored, or an
+// entry taken from the queue the lab said to leave to the panel.
+TEST_F(Exporter, RackListDecidesTargetsLabelsAndTheErrorQueue) {
+    const std::string config = File("racks.yml", "racks:\n"
+                                                 "  - resource: vxi0::24::instr\n"
+                                                 "    name: rack-a\n"
+                                                 "    blowers: 2\n"
+                                                 "    error_queue: leave\n");
+    const CExporter exporter(sim->Dir(), {"--config.file=" + config});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 403);
+    Raw("mainframe", "SIM:ERR 1");
+    const Answer probe = exporter.Get("/probe?target=VXI0::24::INSTR");
+    EXPECT_EQ(PromtoolComplaint(probe.body), "");
+    EXPECT_TRUE(HasLine(probe.body, R"(ksm7720_info{resource="VXI0::24::INSTR",name="rack-a"} 1)"));
+    EXPECT_TRUE(HasLine(probe.body, R"(ksm7720_blower_fitted{blower="3"} 0)"));
+    EXPECT_EQ(probe.body.find("ksm7720_over_limit"), std::string::npos);
+    EXPECT_EQ(Raw("mainframe", "SYST:ERR:COUN?"), "1");
+}
+
+// A wrong password or unknown user let in, the right one refused, or TLS not served.
+TEST_F(Exporter, BasicAuthAndTlsFromTheWebConfig) {
+    const std::string dir = sim->Dir();
+    const std::string openssl = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
+                                " -addext subjectAltName=IP:127.0.0.1 -keyout '" + dir +
+                                "/key.pem' -out '" + dir + "/cert.pem' 2>/dev/null";
+    ASSERT_EQ(std::system(openssl.c_str()), 0);
+    crypt_data data{};
+    const char* salt = crypt_gensalt_rn("$2b$", 5, nullptr, 0, data.setting, sizeof data.setting);
+    ASSERT_NE(salt, nullptr);
+    const std::string hash = crypt_rn("secret", salt, &data, sizeof data);
+    const std::string web = File("web.yml", "tls_server_config:\n"
+                                            "  cert_file: cert.pem\n"
+                                            "  key_file: key.pem\n"
+                                            "basic_auth_users:\n"
+                                            "  alice: '" + hash + "'\n");
+    const CExporter exporter(dir, {"--web.config.file=" + web});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    const struct {
+        std::string user;
+        int status;
+    } cases[]{{"alice:secret", 200}, {"alice:wrong", 401}, {"mallory:secret", 401}, {"", 401}};
+    for (const auto& c : cases) {
+        std::vector<std::string> options{"--cacert", dir + "/cert.pem"};
+        if (!c.user.empty()) {
+            options.insert(options.end(), {"-u", c.user});
+        }
+        EXPECT_EQ(exporter.Get("/metrics", options, "https").status, c.status) << c.user;
+    }
+    EXPECT_NE(exporter.Get("/metrics", {"-u", "alice:secret"}).status, 200) << "plain HTTP";
+}
