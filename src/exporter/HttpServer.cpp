@@ -181,8 +181,21 @@ std::string CHttpServer::Start() {
 
 MHD_Result CHttpServer::OnRequest(void* self, MHD_Connection* connection, const char* url,
                                   const char* method, const char*, const char*,
-                                  std::size_t*, void**) {
+                                  std::size_t* uploadSize, void** state) {
     auto& server = *static_cast<CHttpServer*>(self);
+    static int headersSeen;
+    const bool readMethod =
+        std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
+    // A GET or HEAD is answered once its headers are in, so the connection may be kept
+    // open for the next; any other method is answered at once and the connection closed.
+    // No body is ever read: a GET that sends one loses its connection unanswered.
+    if (*state == nullptr && readMethod) {
+        *state = &headersSeen;
+        return MHD_YES;
+    }
+    if (*uploadSize != 0) {
+        return MHD_NO;
+    }
     Reply reply;
     if (++server.m_inFlight > server.m_options.maxRequests) {
         reply = Text(MHD_HTTP_SERVICE_UNAVAILABLE, "too many requests in flight");

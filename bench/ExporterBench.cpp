@@ -1,0 +1,144 @@
+// One probe of prometheus-ksm7720-exporter on loopback, as Prometheus makes it: the real
+// program on the default bench (simulator at speed 1), one kept-alive HTTP connection, the
+// whole answer read. The same for /metrics, which reaches no instrument.
+#include "SimProcess.h"
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::unique_ptr<CSimProcess> g_sim;
+pid_t g_exporter = -1;
+int g_port = 0;
+
+bool StartExporter() {
+    const std::string log = g_sim->Dir() + "/exporter.log";
+    g_exporter = ::fork();
+    if (g_exporter == 0) {
+        ::dup2(::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+        ::execl(EXPORTER_EXE, EXPORTER_EXE, "--web.listen-address=127.0.0.1:0", nullptr);
+        ::_exit(127);
+    }
+    const std::regex listening(R"(address=127\.0\.0\.1:(\d+))");
+    for (int i = 0; i < 100; ++i) {
+        std::ifstream in(log);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        std::smatch m;
+        if (std::regex_search(text, m, listening)) {
+            g_port = std::stoi(m[1]);
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// One HTTP/1.1 connection kept open; Get sends a request and reads its whole answer.
+class CHttpClient {
+public:
+    CHttpClient() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(g_port));
+        if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~CHttpClient() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    // The body's size, or -1.
+    long Get(const std::string& path) {
+        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        if (m_fd < 0 || ::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
+            return -1;
+        }
+        std::string answer;
+        std::size_t headerEnd = std::string::npos;
+        long length = -1;
+        char buffer[16384];
+        while (headerEnd == std::string::npos || answer.size() < headerEnd + 4 + length) {
+            const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (got <= 0) {
+                return -1;
+            }
+            answer.append(buffer, static_cast<std::size_t>(got));
+            if (headerEnd == std::string::npos &&
+                (headerEnd = answer.find("\r\n\r\n")) != std::string::npos) {
+                const std::size_t at = answer.find("Content-Length: ");
+                length = at < headerEnd ? std::atol(answer.c_str() + at + 16) : 0;
+            }
+        }
+        return answer.compare(0, 12, "HTTP/1.1 200") == 0 ? length : -1;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+void Run(benchmark::State& state, const std::string& path) {
+    CHttpClient client;
+    for (auto _ : state) {
+        if (client.Get(path) <= 0) {
+            state.SkipWithError("request failed");
+            break;
+        }
+    }
+}
+
+void BM_Probe(benchmark::State& state) {
+    Run(state, "/probe?target=VXI0::24::INSTR");
+}
+BENCHMARK(BM_Probe)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_OwnMetrics(benchmark::State& state) {
+    Run(state, "/metrics");
+}
+BENCHMARK(BM_OwnMetrics)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    g_sim = std::make_unique<CSimProcess>(CSimProcess::DefaultBench(), 1.0);
+    if (!g_sim->Start()) {
+        std::fprintf(stderr, "cannot start the simulator\n");
+        return 1;
+    }
+    ::setenv("KSM7720_BENCH", g_sim->ResolvedBench().c_str(), 1);
+    ::setenv("KSM7720_VISA_LIBRARY", VISA_LIBRARY, 1);
+    ::setenv("KSM7720_DRIVER_LIBRARY", DRIVER_LIBRARY, 1);
+    const bool started = StartExporter();
+    if (started) {
+        benchmark::RunSpecifiedBenchmarks();
+    } else {
+        std::fprintf(stderr, "cannot start the exporter\n");
+    }
+    ::kill(g_exporter, SIGTERM);
+    ::waitpid(g_exporter, nullptr, 0);
+    g_sim.reset();
+    benchmark::Shutdown();
+    return started ? 0 : 1;
+}
