@@ -127,9 +127,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;
     }
-    ::setenv("KSM7720_BENCH", g_sim->ResolvedBench().c_str(), 1);
-    ::setenv("KSM7720_VISA_LIBRARY", VISA_LIBRARY, 1);
-    ::setenv("KSM7720_DRIVER_LIBRARY", DRIVER_LIBRARY, 1);
+    g_sim->ExportEnvironment(VISA_LIBRARY, DRIVER_LIBRARY);
     const bool started = StartExporter();
     if (started) {
         benchmark::RunSpecifiedBenchmarks();

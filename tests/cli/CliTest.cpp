@@ -122,9 +122,7 @@ protected:
     static void SetUpTestSuite() {
         sim = new CSimProcess(CSimProcess::DefaultBench());
         ASSERT_TRUE(sim->Start()) << sim->ListeningLine();
-        ::setenv("KSM7720_BENCH", sim->ResolvedBench().c_str(), 1);
-        ::setenv("KSM7720_VISA_LIBRARY", VISA_LIBRARY, 1);
-        ::setenv("KSM7720_DRIVER_LIBRARY", DRIVER_LIBRARY, 1);
+        sim->ExportEnvironment(VISA_LIBRARY, DRIVER_LIBRARY);
     }
     static void TearDownTestSuite() {
         delete sim;

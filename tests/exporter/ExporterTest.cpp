@@ -110,9 +110,7 @@ protected:
                               "instrument second mainframe seed=2\n"
                               "resource VXI0::32::INSTR second intf=VXI manf=3372 model=2861\n");
         ASSERT_TRUE(sim->Start()) << sim->ListeningLine();
-        ::setenv("KSM7720_BENCH", sim->ResolvedBench().c_str(), 1);
-        ::setenv("KSM7720_VISA_LIBRARY", VISA_LIBRARY, 1);
-        ::setenv("KSM7720_DRIVER_LIBRARY", DRIVER_LIBRARY, 1);
+        sim->ExportEnvironment(VISA_LIBRARY, DRIVER_LIBRARY);
     }
     static void TearDownTestSuite() {
         delete sim;

@@ -86,6 +86,12 @@ int CSimProcess::Port(const std::string& instrument) const {
     return it == m_ports.end() ? 0 : it->second;
 }
 
+void CSimProcess::ExportEnvironment(const char* visaLibrary, const char* driverLibrary) const {
+    ::setenv("KSM7720_BENCH", ResolvedBench().c_str(), 1);
+    ::setenv("KSM7720_VISA_LIBRARY", visaLibrary, 1);
+    ::setenv("KSM7720_DRIVER_LIBRARY", driverLibrary, 1);
+}
+
 std::string CSimProcess::DefaultBench() {
     std::ifstream in(DEFAULT_BENCH);
     return std::string(std::istreambuf_iterator<char>(in), {});

@@ -24,6 +24,9 @@ public:
     void Signal(int signal);
 
     std::string ResolvedBench() const { return m_dir + "/resolved.bench"; }
+    // Points the stand-in VISA library of this process and its children at this simulator,
+    // and names the VISA and driver libraries they load.
+    void ExportEnvironment(const char* visaLibrary, const char* driverLibrary) const;
     std::string Dir() const { return m_dir; }
     int Port(const std::string& instrument) const;
     std::string ListeningLine() const { return m_line; }
