@@ -147,6 +147,7 @@ def run(pid, port, args):
           f"rss_mib_start={first['rss'] / 2**20:.1f} rss_mib_end={last['rss'] / 2**20:.1f} "
           f"rss_mib_max={max(rss) / 2**20:.1f} fds_start={first['fds']} fds_end={last['fds']} "
           f"threads={last['threads']}")
+    print("rss_mib every 10 s: " + " ".join(f"{r / 2**20:.1f}" for r in rss))
 
 
 if __name__ == "__main__":

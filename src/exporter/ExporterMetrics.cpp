@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,7 +16,6 @@ namespace {
 struct ProcessFigures {
     double cpuSeconds = 0.0;
     double residentBytes = 0.0;
-    double startTime = 0.0; // seconds since the epoch
     double openFds = 0.0;
     double maxFds = 0.0;
 };
@@ -32,25 +32,12 @@ std::vector<std::string> StatFields() {
     return fields;
 }
 
-double BootTime() {
-    std::ifstream in("/proc/stat");
-    for (std::string key; in >> key;) {
-        if (key == "btime") {
-            double seconds = 0.0;
-            in >> seconds;
-            return seconds;
-        }
-    }
-    return 0.0;
-}
-
 ProcessFigures ReadProcessFigures() {
     ProcessFigures figures;
     const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
     const std::vector<std::string> fields = StatFields(); // field 3 (state) is at 0
     if (fields.size() > 21) {
         figures.cpuSeconds = (std::stod(fields[11]) + std::stod(fields[12])) / ticks;
-        figures.startTime = BootTime() + std::stod(fields[19]) / ticks;
         figures.residentBytes = std::stod(fields[21]) * static_cast<double>(sysconf(_SC_PAGESIZE));
     }
     std::error_code error;
@@ -66,6 +53,11 @@ ProcessFigures ReadProcessFigures() {
 }
 
 } // namespace
+
+CExporterMetrics::CExporterMetrics(std::string version)
+    : m_version(std::move(version)),
+      m_startTime(std::chrono::duration<double>(
+                      std::chrono::system_clock::now().time_since_epoch()).count()) {}
 
 void CExporterMetrics::CountProbe(const std::string& target, bool up) {
     const std::lock_guard lock(m_mutex);
@@ -100,5 +92,5 @@ void CExporterMetrics::Write(std::ostream& out) {
     text.Family("process_max_fds", "The most file descriptors the process may open.");
     text.Sample(figures.maxFds);
     text.Family("process_start_time_seconds", "Start time since the epoch in seconds.");
-    text.Sample(figures.startTime);
+    text.Sample(m_startTime);
 }

@@ -9,7 +9,9 @@
 
 class CExporterMetrics {
 public:
-    explicit CExporterMetrics(std::string version) : m_version(std::move(version)) {}
+    // Made at start: its time is the process's start time (a sandbox may hide the boot
+    // time that /proc would need).
+    explicit CExporterMetrics(std::string version);
 
     // Counts one probe of an allowed target, and whether the rack was read.
     void CountProbe(const std::string& target, bool up);
@@ -22,6 +24,7 @@ private:
     };
 
     const std::string m_version;
+    const double m_startTime; // seconds since the epoch
     std::mutex m_mutex;
     std::map<std::string, Counts> m_targets;
 };
