@@ -116,7 +116,8 @@ ViStatus ksm7720_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, V
             return CRefusals::Refuse(VI_NULL, VI_ERROR_PARAMETER2,
                                      "The identification query switch must be 0 or 1.");
         if (reset > VI_TRUE)
-            return CRefusals::Refuse(VI_NULL, VI_ERROR_PARAMETER3, "The reset switch must be 0 or 1.");
+            return CRefusals::Refuse(VI_NULL, VI_ERROR_PARAMETER3,
+                                     "The reset switch must be 0 or 1.");
         ViSession rm = VI_NULL;
         ViStatus status = viOpenDefaultRM(&rm);
         if (status < VI_SUCCESS)
@@ -162,9 +163,7 @@ ViStatus ksm7720_self_test(ViSession vi, ViInt16* result, ViChar message[256]) {
 }
 
 ViStatus ksm7720_reset(ViSession vi) {
-    return NoThrow([&]() -> ViStatus {
-        return CDriverIo::Command(vi, "*RST");
-    });
+    return NoThrow([&]() -> ViStatus { return CDriverIo::Command(vi, "*RST"); });
 }
 
 ViStatus ksm7720_error_query(ViSession vi, ViInt32* errorCode, ViChar message[256]) {
@@ -217,9 +216,8 @@ ViStatus ksm7720_getHistogram_Q(ViSession vi, ViInt16 code, ViInt16 part, ViInt3
 }
 
 ViStatus ksm7720_resetHistory(ViSession vi, ViInt16 code) {
-    return NoThrow([&]() -> ViStatus {
-        return CDriverIo::Command(vi, "HIST:RES " + std::to_string(code));
-    });
+    return NoThrow(
+        [&]() -> ViStatus { return CDriverIo::Command(vi, "HIST:RES " + std::to_string(code)); });
 }
 
 ViStatus ksm7720_setAttribute(ViSession vi, ViInt32 attribute, ViInt32 value) {
@@ -289,9 +287,10 @@ ViStatus ksm7720_setMessage(ViSession vi, ViString message) {
         if (!message)
             return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, "No display text was given.");
         if (strnlen(message, kMaxDisplayMessage + 1) > kMaxDisplayMessage)
-            return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2,
-                                     "The display takes at most 40 printable ASCII characters; this "
-                                     "text is over 1024 characters long.");
+            return CRefusals::Refuse(
+                vi, VI_ERROR_PARAMETER2,
+                "The display takes at most 40 printable ASCII characters; this "
+                "text is over 1024 characters long.");
         if (!Printable(message))
             return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2,
                                      "The display takes at most 40 printable ASCII characters: no "

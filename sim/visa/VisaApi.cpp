@@ -228,7 +228,8 @@ ViStatus viStatusDesc(ViObject, ViStatus status, ViChar desc[]) {
             return VI_SUCCESS;
         }
         char text[64];
-        std::snprintf(text, sizeof text, "Unknown status value 0x%08X.", static_cast<unsigned>(status));
+        std::snprintf(text, sizeof text, "Unknown status value 0x%08X.",
+                      static_cast<unsigned>(status));
         CopyOut(desc, text);
         return VI_WARN_UNKNOWN_STATUS;
     });

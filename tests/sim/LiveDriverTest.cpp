@@ -361,7 +361,8 @@ TEST_F(LiveDriver, ManySessionsOnManyThreadsNeverMixRepliesOrReasons) {
                 char text[256] = "";
                 bool read = lib.getLevel_Q(own, odd ? 0 : 26, 0, levels) == VI_SUCCESS &&
                             levels[0] > 0 && (levels[2] > 0) == odd;
-                ViStatus refused = odd ? lib.NVMem(own, 9) : lib.setMessage(own, "\t");
+                ViStatus refused =
+                    odd ? lib.NVMem(own, 9) : lib.setMessage(own, const_cast<ViString>("\t"));
                 lib.error_message(own, refused, text);
                 if (!read || std::strncmp(text, reason, std::strlen(reason)) != 0)
                     ++failures;
@@ -412,13 +413,29 @@ TEST_F(LiveDriver, AllocationFailuresComeBackAsStatusNotAsExceptions) {
     ASSERT_EQ(lib.OpenDefaultRM(&rm), VI_SUCCESS);
     const std::pair<const char*, std::function<ViStatus()>> calls[] = {
         {"ksm7720_init", [&] { return lib.init(mainframe, VI_TRUE, VI_TRUE, &opened); }},
-        {"ksm7720_getLevel_Q", [&] { ViReal64 l[3]; return lib.getLevel_Q(vi, 0, 0, l); }},
-        {"ksm7720_setMessage", [&] { return lib.setMessage(vi, "QUOTE \"Q\""); }},
+        {"ksm7720_getLevel_Q",
+         [&] {
+             ViReal64 l[3];
+             return lib.getLevel_Q(vi, 0, 0, l);
+         }},
+        {"ksm7720_setMessage",
+         [&] { return lib.setMessage(vi, const_cast<ViString>("QUOTE \"Q\"")); }},
         {"ksm7720_error_query",
-         [&] { ViInt32 code; char text[256]; return lib.error_query(vi, &code, text); }},
-        {"viOpenDefaultRM", [&] { ViSession s; return lib.OpenDefaultRM(&s); }},
+         [&] {
+             ViInt32 code;
+             char text[256];
+             return lib.error_query(vi, &code, text);
+         }},
+        {"viOpenDefaultRM",
+         [&] {
+             ViSession s;
+             return lib.OpenDefaultRM(&s);
+         }},
         {"viFindRsrc",
-         [&] { char d[VI_FIND_BUFLEN]; return lib.FindRsrc(rm, "?*", nullptr, nullptr, d); }},
+         [&] {
+             char d[VI_FIND_BUFLEN];
+             return lib.FindRsrc(rm, "?*", nullptr, nullptr, d);
+         }},
     };
     for (const auto& [name, call] : calls) {
         ViStatus status = VI_ERROR_ALLOC;
