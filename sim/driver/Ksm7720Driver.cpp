@@ -1,7 +1,7 @@
 // The driver's entry points. Each operation is SCPI sent to the mainframe through VISA; the
 // driver checks its arguments before anything is sent and never writes past the caller's
-// buffers. Sessions may be used on different threads at once; calls on one session come
-// one at a time.
+// buffers. Sessions may be used on different threads at once; calls on one session must
+// not overlap, since each exchange is a write and then a read.
 
 #include "driver/DriverIo.h"
 #include "driver/DriverSessions.h"
