@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 namespace {
@@ -100,6 +101,19 @@ ViStatus QueryNumberAndText(ViSession vi, const char* query, int32_t& code, ViCh
     return VI_SUCCESS;
 }
 
+// The same for a reply whose number goes to `*out` (the second parameter), clamped to its type.
+template <typename Code>
+ViStatus QueryCode(ViSession vi, const char* query, Code* out, ViChar message[256]) {
+    if (!out)
+        return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, kNoBuffer);
+    int32_t code = 0;
+    const ViStatus status = QueryNumberAndText(vi, query, code, message);
+    if (status == VI_SUCCESS)
+        *out = static_cast<Code>(std::clamp<int32_t>(code, std::numeric_limits<Code>::min(),
+                                                     std::numeric_limits<Code>::max()));
+    return status;
+}
+
 } // namespace
 
 extern "C" {
@@ -151,15 +165,7 @@ ViStatus ksm7720_timeOut(ViSession vi, ViInt32 timeoutMs) {
 }
 
 ViStatus ksm7720_self_test(ViSession vi, ViInt16* result, ViChar message[256]) {
-    return NoThrow([&]() -> ViStatus {
-        if (!result)
-            return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, kNoBuffer);
-        int32_t code = 0;
-        const ViStatus status = QueryNumberAndText(vi, "DIAG:TEST?", code, message);
-        if (status == VI_SUCCESS)
-            *result = static_cast<ViInt16>(std::clamp<int32_t>(code, INT16_MIN, INT16_MAX));
-        return status;
-    });
+    return NoThrow([&]() -> ViStatus { return QueryCode(vi, "DIAG:TEST?", result, message); });
 }
 
 ViStatus ksm7720_reset(ViSession vi) {
@@ -167,15 +173,7 @@ ViStatus ksm7720_reset(ViSession vi) {
 }
 
 ViStatus ksm7720_error_query(ViSession vi, ViInt32* errorCode, ViChar message[256]) {
-    return NoThrow([&]() -> ViStatus {
-        if (!errorCode)
-            return CRefusals::Refuse(vi, VI_ERROR_PARAMETER2, kNoBuffer);
-        int32_t code = 0;
-        const ViStatus status = QueryNumberAndText(vi, "SYST:ERR?", code, message);
-        if (status == VI_SUCCESS)
-            *errorCode = code;
-        return status;
-    });
+    return NoThrow([&]() -> ViStatus { return QueryCode(vi, "SYST:ERR?", errorCode, message); });
 }
 
 ViStatus ksm7720_error_message(ViSession vi, ViStatus status, ViChar message[256]) {

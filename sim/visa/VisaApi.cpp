@@ -49,6 +49,15 @@ std::shared_ptr<CInstrSession> Instr(ViSession handle) {
     return o ? o->instr : nullptr;
 }
 
+// Runs a read or write on the INSTR session `vi`; for any other handle nothing moves.
+template <typename Io> ViStatus Transfer(ViSession vi, ViPUInt32 count, Io io) {
+    if (std::shared_ptr<CInstrSession> s = Instr(vi))
+        return io(*s);
+    if (count)
+        *count = 0;
+    return VI_ERROR_INV_OBJECT;
+}
+
 // The bench resource a name opens. A GPIB name with a secondary address that the bench does
 // not list reaches the device at its primary address, which ignores secondary addressing.
 const BenchResource* FindInBench(const CBenchFile& bench, CResourceName name) {
@@ -237,25 +246,13 @@ ViStatus viStatusDesc(ViObject, ViStatus status, ViChar desc[]) {
 
 ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
     return NoThrow([&]() -> ViStatus {
-        std::shared_ptr<CInstrSession> s = Instr(vi);
-        if (!s) {
-            if (retCnt)
-                *retCnt = 0;
-            return VI_ERROR_INV_OBJECT;
-        }
-        return s->Read(buf, cnt, retCnt);
+        return Transfer(vi, retCnt, [&](CInstrSession& s) { return s.Read(buf, cnt, retCnt); });
     });
 }
 
 ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
     return NoThrow([&]() -> ViStatus {
-        std::shared_ptr<CInstrSession> s = Instr(vi);
-        if (!s) {
-            if (retCnt)
-                *retCnt = 0;
-            return VI_ERROR_INV_OBJECT;
-        }
-        return s->Write(buf, cnt, retCnt);
+        return Transfer(vi, retCnt, [&](CInstrSession& s) { return s.Write(buf, cnt, retCnt); });
     });
 }
 
