@@ -1,6 +1,7 @@
 /* The mainframe's instrument driver: fifteen entry points with C linkage, each returning a
    VISA-style status (negative on failure). Every text it writes fits 256 bytes with its
-   terminating zero. */
+   terminating zero. A call that runs out of memory returns VI_ERROR_ALLOC. Sessions may be
+   used on different threads at once; calls on one session must not overlap. */
 #ifndef KSM7720_SIM_DRIVER_H
 #define KSM7720_SIM_DRIVER_H
 
