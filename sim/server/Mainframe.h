@@ -18,7 +18,8 @@ public:
     static constexpr size_t kDisplayWidth = 40;
     static constexpr size_t kHistoryQueueDepth = 100;
 
-    // `statePath` empty: the saved settings live only as long as the process.
+    // `statePath` empty: the saved settings live only as long as the process. A state file
+    // that does not load is reported on standard error and set aside as `statePath`.damaged.
     CMainframe(CSimClock& clock, const BenchInstrument& config, std::string statePath);
 
     void RestoreFactory() override;
@@ -51,6 +52,9 @@ private:
     void GetDisplay(const ScpiCommand& cmd, std::string& reply);
     void Diagnose(const ScpiCommand& cmd, std::string& reply);
 
+    // Loads the state file; a damaged one is reported on standard error and set aside (kept
+    // under another name), so no later save replaces it.
+    void LoadState();
     // Makes the present settings the saved ones, in the state file when there is one.
     void Save();
     // Reads an object code parameter; queues -222 for a code that names no object.
