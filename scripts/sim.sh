@@ -51,7 +51,8 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-"$sim" --bench "$bench" --resolved "$resolved" --state-dir "$state" ${extra[@]+"${extra[@]}"} >"$log" 2>&1 &
+# Its standard error (a damaged state file, a save that failed) stays the script's.
+"$sim" --bench "$bench" --resolved "$resolved" --state-dir "$state" ${extra[@]+"${extra[@]}"} >"$log" &
 pid=$!
 
 for _ in $(seq 100); do
@@ -60,7 +61,6 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 if ! grep -q '^ksm7720-sim: listening' "$log"; then
-  cat "$log" >&2
   echo "sim.sh: the simulator did not start" >&2
   exit 1
 fi

@@ -214,8 +214,9 @@ void CMainframe::LoadState() {
         m_statePath.clear();
         return;
     }
-    std::fprintf(stderr, "ksm7720-sim: %s: saved settings damaged (%s); kept as %s, starting "
-                         "from the factory settings\n",
+    std::fprintf(stderr,
+                 "ksm7720-sim: %s: saved settings damaged (%s); kept as %s, starting "
+                 "from the factory settings\n",
                  m_statePath.c_str(), error.c_str(), aside.c_str());
 }
 

@@ -177,8 +177,8 @@ TEST_F(Mainframe, DamagedStateFileIsReportedAndKept) {
     const std::string path = dir + "/mf.state";
     const std::string damaged[] = {
         "timeunit 18\nlimit 34 5\n", // a code that names nothing
-        "timeunit 18\n",              // cut short
-        "",                           // empty
+        "timeunit 18\n",             // cut short
+        "",                          // empty
         "timeunit 18 extra\n",
         "\x01\x02garbage",
     };
