@@ -34,8 +34,8 @@ if [ ! -x "$sim" ] || [ ! -e "$build/standin/libvisa.so" ]; then
 fi
 
 # The resolved bench and the log live in a folder made for this run, so simulators on one
-# build folder (or on two) never write or remove each other's files. The state files are
-# shared: each save replaces them whole.
+# build folder (or on two) never write or remove each other's files. The state folder is
+# shared; only the simulator that took a state file first saves to it.
 state="$build/sim-state"
 mkdir -p "$state"
 run_dir=$(mktemp -d "${TMPDIR:-/tmp}/ksm7720-sim.XXXXXX")

@@ -201,15 +201,25 @@ void CMainframe::RestoreFactory() {
 }
 
 void CMainframe::LoadState() {
+    if (m_statePath.empty())
+        return;
     std::string error;
-    if (m_statePath.empty() ||
-        m_settings.Load(m_statePath, error) != CNvSettings::LoadResult::Damaged)
+    if (!m_stateLock.Acquire(m_statePath + ".lock")) {
+        std::fprintf(stderr,
+                     "ksm7720-sim: %s is in use by another simulator; this one's saved "
+                     "settings last only while it runs\n",
+                     m_statePath.c_str());
+        m_settings.Load(m_statePath, error);
+        m_statePath.clear();
+        return;
+    }
+    if (m_settings.Load(m_statePath, error) != CNvSettings::LoadResult::Damaged)
         return;
     std::string aside = SetAside(m_statePath);
     if (aside.empty()) {
         std::fprintf(stderr,
                      "ksm7720-sim: %s: saved settings damaged (%s) and cannot be set aside (%s); "
-                     "settings are saved only while the simulator runs\n",
+                     "saved settings last only while the simulator runs\n",
                      m_statePath.c_str(), error.c_str(), std::strerror(errno));
         m_statePath.clear();
         return;

@@ -104,6 +104,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ksm7720-sim: %s: %s\n", o.bench.c_str(), error.c_str());
         return 1;
     }
+    // From here on a stop request ends the run in order, so the files it wrote go too.
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
     CSimClock clock(o.speed);
     CSimServer server;
     std::string ports;
@@ -134,9 +138,6 @@ int main(int argc, char** argv) {
             ::rmdir(folder.c_str());
         return 1;
     }
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    std::signal(SIGPIPE, SIG_IGN);
     std::printf("ksm7720-sim: listening on 127.0.0.1%s KSM7720_BENCH=%s\n", ports.c_str(),
                 o.resolved.c_str());
     std::fflush(stdout);

@@ -149,10 +149,12 @@ TEST_F(Mainframe, SavedSettingsOutliveTheProcessAndSurviveReset) {
         Reply(first, "LIM 7,612.25;HIST:TUN 18;SYST:NVM:SAVE;LIM 7,1;*RST");
         EXPECT_EQ(Reply(first, "LIM? 7"), "612.25");
     }
-    CMainframe second{clock, Config(), path};
-    EXPECT_EQ(Reply(second, "LIM? 7;HIST:TUN?"), "612.25;18");
-    Reply(second, "LIM 8,1;SIM:FACT"); // back to the factory's, saved ones too
-    EXPECT_EQ(Reply(second, "LIM? 7;LIM? 8;HIST:TUN?"), "550;550;17");
+    {
+        CMainframe second{clock, Config(), path};
+        EXPECT_EQ(Reply(second, "LIM? 7;HIST:TUN?"), "612.25;18");
+        Reply(second, "LIM 8,1;SIM:FACT"); // back to the factory's, saved ones too
+        EXPECT_EQ(Reply(second, "LIM? 7;LIM? 8;HIST:TUN?"), "550;550;17");
+    }
     CMainframe restarted{clock, Config(), path};
     EXPECT_EQ(Reply(restarted, "LIM? 7;HIST:TUN?"), "550;17");
 
@@ -199,8 +201,9 @@ TEST_F(Mainframe, DamagedStateFileIsReportedAndKept) {
     EXPECT_EQ(Reply(loads, "SYST:ERR?"), "0,\"No error\"");
 }
 
-// A save that rewrites the file in place (a reader or a crash sees half of it), or that
-// writes through a fixed temporary name another writer may be using.
+// A save that rewrites the file in place (a reader or a crash sees half of it), that
+// writes through a fixed temporary name another writer may be using, or a second mainframe
+// on the same state file that overwrites the first one's settings.
 TEST_F(Mainframe, SaveReplacesTheStateFileWhole) {
     std::string dir = ::testing::TempDir() + "/mainframe-atomic";
     std::filesystem::remove_all(dir);
@@ -215,7 +218,17 @@ TEST_F(Mainframe, SaveReplacesTheStateFileWhole) {
     EXPECT_EQ(FileText(dir + "/reader"), before);
     EXPECT_NE(FileText(path).find("limit 7 612.25\n"), std::string::npos);
     EXPECT_EQ(FileText(path + ".tmp"), "another writer's");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
+
+    const std::string saved = FileText(path);
+    ::testing::internal::CaptureStderr();
+    CMainframe second{clock, Config(), path};
+    const std::string report = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find(path + " is in use by another simulator"), std::string::npos);
+    EXPECT_EQ(Reply(second, "LIM? 7"), "612.25");
+    Reply(second, "LIM 7,1;SYST:NVM:SAVE;SIM:FACT");
+    EXPECT_EQ(FileText(path), saved);
+    // The state file, its lock file, the reader's link and the other writer's file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 4);
 }
 
 TEST_F(Mainframe, FaultInjection) {
