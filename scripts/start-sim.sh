@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run a program on the simulated bench:
 #
 #   start_simulator BUILD-DIR [SIMULATOR-OPTIONS...]
@@ -17,6 +18,8 @@ start_simulator() {
   previous=$(trap -p EXIT)
   previous=${previous#"trap -- "}
   previous=${previous%" EXIT"}
+  # The caller's trap text is expanded now, on purpose, and runs after ours.
+  # shellcheck disable=SC2064
   trap "stop_simulator${previous:+; eval $previous}" EXIT
   for _ in $(seq 100); do
     [ -f "$sim_env_dir/env" ] && break

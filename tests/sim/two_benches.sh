@@ -19,6 +19,7 @@ wait_for() {
   for _ in $(seq 100); do [ -f "$1" ] && return 0; sleep 0.1; done
   fail "no $1"
 }
+# shellcheck disable=SC1090
 bench_of() { (. "$1" && echo "$KSM7720_BENCH"); }
 
 for n in 1 2; do
@@ -30,13 +31,13 @@ wait_for "$work/env2"
 one=$(bench_of "$work/env1")
 two=$(bench_of "$work/env2")
 [ "$one" != "$two" ] || fail "both simulators write $one"
-[ -f "$one" ] && [ -f "$two" ] || fail "a resolved bench is missing"
+{ [ -f "$one" ] && [ -f "$two" ]; } || fail "a resolved bench is missing"
 
 kill "${pids[0]}"
 wait "${pids[0]}" || true
 [ ! -e "$work/env1" ] || fail "the stopped bench left its environment file"
 [ ! -e "$one" ] || fail "the stopped bench left its resolved bench"
-[ -f "$two" ] && [ -f "$work/env2" ] || fail "stopping one bench removed the other's files"
+{ [ -f "$two" ] && [ -f "$work/env2" ]; } || fail "stopping one bench removed the other's files"
 kill "${pids[1]}"
 wait "${pids[1]}" || true
 
