@@ -1,7 +1,7 @@
 // The first steps of discovery: finding the two outside libraries, and the emulated
 // instrument whenever one is missing.
 #include "app/SfpApp.h"
-#include "instrument/Discovery.h"
+#include "instrument/DiscoverInstrument.h"
 #include "instrument/EmulatedInstrument.h"
 #include "platform/MessageBox.h"
 #include "resources/StringTable.h"
