@@ -1,23 +1,12 @@
 // The panel's command line as it reads it: switches found anywhere, in any case.
 #include "instrument/CommandLineSwitches.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 
-namespace {
-
-char ToLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-char ToUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-} // namespace
-
 std::string LowerCaseCopy(const QString& commandLine) {
-    std::string copy = commandLine.toLocal8Bit().toStdString();
-    std::transform(copy.begin(), copy.end(), copy.begin(), ToLower);
-    return copy;
+    return AsciiLower(commandLine.toLocal8Bit().toStdString());
 }
 
 bool HasSwitch(std::string_view lowerCommandLine, char letter) {
@@ -37,7 +26,5 @@ std::string DirectResourceName(std::string_view lowerCommandLine) {
     }
     std::string_view rest = lowerCommandLine.substr(at + 2);
     rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
-    std::string name(rest.substr(0, rest.find(' ')));
-    std::transform(name.begin(), name.end(), name.begin(), ToUpper);
-    return name;
+    return AsciiUpper(rest.substr(0, rest.find(' ')));
 }
