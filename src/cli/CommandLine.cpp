@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "cli/CommandTable.h"
+
 #include <charconv>
 
 namespace {
@@ -104,23 +106,11 @@ const char* UsageText() {
            "       ksm7720 --help | --version\n";
 }
 
-const char* HelpText() {
+std::string HelpText() {
     return "The KS M7720 mainframe from the command line.\n"
            "\n"
-           "Commands:\n"
-           "  list                     every VISA resource, its interface, and whether it is a "
-           "mainframe\n"
-           "  read KIND NAME           the present reading with its unit\n"
-           "  histogram KIND NAME      the ten bins: edges, counts, unit and time unit\n"
-           "  units [hours|minutes|seconds]  show or set the histogram time unit\n"
-           "  limit KIND NAME VALUE    set the limit of one object\n"
-           "  save                     save limits and time unit in non-volatile memory\n"
-           "  message TEXT...          show TEXT on the mainframe's display\n"
-           "  reset-history KIND NAME  clear one history (or: reset-history all | queue)\n"
-           "  reset                    reset the mainframe\n"
-           "  selftest                 run the self test\n"
-           "  errors                   drain the error queue, oldest first\n"
-           "  metrics                  every present reading in the Prometheus text format\n"
+           "Commands:\n" +
+           CommandHelp() +
            "\n"
            "KIND is BLOWER, CURRENT, POWER, TEMPERATURE (or TEMP) or VOLT; NAME as the panel "
            "lists\n"

@@ -73,17 +73,16 @@ CCommandFailure LibraryFailure(const std::string& message, const CDiscovery& dis
 
 } // namespace
 
-void OpenDiscovery(CDiscovery& discovery, const std::vector<std::string>& visaNames,
-                   const std::vector<std::string>& driverNames) {
+void OpenDiscovery(CDiscovery& discovery) {
     const auto failure = discovery.Open();
     if (!failure) {
         return;
     }
     switch (*failure) {
     case DiscoveryFailure::NoVisaLibrary:
-        throw LibraryFailure("no usable VISA library; tried: " + Joined(visaNames), discovery);
+        throw LibraryFailure("no usable VISA library; tried: " + Joined(discovery.VisaNames()), discovery);
     case DiscoveryFailure::NoDriverLibrary:
-        throw LibraryFailure("no instrument driver library; tried: " + Joined(driverNames),
+        throw LibraryFailure("no instrument driver library; tried: " + Joined(discovery.DriverNames()),
                              discovery);
     default:
         throw CCommandFailure{{"the VISA default resource manager did not open"}};
@@ -101,7 +100,8 @@ Table ListResources(const CDiscovery& discovery) {
     return table;
 }
 
-Mainframe ConnectMainframe(CDiscovery& discovery, const Invocation& invocation) {
+Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
+    OpenDiscovery(discovery);
     const std::string resource = ChooseResource(discovery, invocation);
     auto connection = discovery.Connect(resource, false, invocation.timeOutMs);
     if (!connection.instrument) {

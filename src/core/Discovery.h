@@ -66,6 +66,9 @@ public:
     // Loads the VISA library, then the driver library, and opens the resource manager.
     std::optional<DiscoveryFailure> Open();
     const visa::VisaEntryPoints& Visa() const { return m_vi; }
+    // The library names given, in the order tried.
+    const std::vector<std::string>& VisaNames() const { return m_visaNames; }
+    const std::vector<std::string>& DriverNames() const { return m_driverNames; }
     // The loader's reasons for the candidates that did not load, in the order tried.
     const std::vector<std::string>& LoadErrors() const { return m_loadErrors; }
     visa::ViSession ResourceManager() const { return m_rm; }

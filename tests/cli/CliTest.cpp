@@ -355,6 +355,21 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
     }
 }
 
+// A command added to the table but missing from the manual page.
+TEST_F(Cli, ManPageDocumentsEveryCommandOfTheHelp) {
+    const std::string help = Run({"--help"}).out;
+    const std::string page = ReadFile(MAN_PAGE);
+    const std::regex command(R"(\n  ([a-z-]+)[ \n])");
+    const std::size_t commands = help.find("Commands:"), end = help.find("\n\n", commands);
+    int count = 0;
+    for (std::sregex_iterator it(help.begin() + commands, help.begin() + end, command), last;
+         it != last; ++it, ++count) {
+        const std::regex entry("\n\\.B[IR]? " + (*it)[1].str() + "[ \n]");
+        EXPECT_TRUE(std::regex_search(page, entry)) << (*it)[1];
+    }
+    EXPECT_GE(count, 12);
+}
+
 TEST_F(Cli, HelpAndVersionAnswerWithoutAnInstrument) {
     const Outcome help = Run({"--help"}, {{"KSM7720_VISA_LIBRARY", "/nonexistent"}});
     EXPECT_EQ(help.status, 0);
