@@ -108,8 +108,8 @@ Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
         if (connection.failure == DiscoveryFailure::BadDriver) {
             throw CCommandFailure{{"the instrument driver library lacks an entry point"}};
         }
-        const std::string why =
-            connection.statusText.empty() ? std::string() : ": " + connection.statusText;
+        const std::string text = discovery.StatusText(connection.status);
+        const std::string why = text.empty() ? std::string() : ": " + text;
         throw CCommandFailure{{"could not open " + resource + why + " (status " +
                                StatusHex(connection.status) + ")"}};
     }

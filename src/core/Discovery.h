@@ -77,7 +77,6 @@ public:
         std::unique_ptr<CDriverInstrument> instrument; // set on success
         DiscoveryFailure failure = DiscoveryFailure::InitFailed;
         visa::ViStatus status = 0; // the driver's answer to its opening call
-        std::string statusText;    // the driver's words for a failed opening; may be empty
     };
     // Opens the resource with the driver, sets its time-out and builds the instrument,
     // which owns the driver library from then on. With identify the driver checks that the
@@ -85,6 +84,12 @@ public:
     // Open.
     Connection Connect(const std::string& resourceName, bool reset,
                        visa::ViInt32 timeOutMs = ksm7720::kDriverTimeOut, bool identify = false);
+
+    // Words for a status that no driver session can be asked about (a failed opening):
+    // the name of a driver status of the VXIplug&play convention, or the VISA library's
+    // description on the resource manager's session; empty when neither knows it. Asks the
+    // driver nothing.
+    std::string StatusText(visa::ViStatus status) const;
 
 private:
     std::vector<std::string> m_visaNames;
