@@ -103,10 +103,17 @@ Table ListResources(const CDiscovery& discovery) {
 Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
     OpenDiscovery(discovery);
     const std::string resource = ChooseResource(discovery, invocation);
-    auto connection = discovery.Connect(resource, false, invocation.timeOutMs);
+    // The driver asks the resource who it is before anything else goes out: nothing is
+    // ever sent to an instrument that is not a mainframe.
+    auto connection = discovery.Connect(resource, false, invocation.timeOutMs, true);
     if (!connection.instrument) {
         if (connection.failure == DiscoveryFailure::BadDriver) {
             throw CCommandFailure{{"the instrument driver library lacks an entry point"}};
+        }
+        if (connection.status == VI_ERROR_FAIL_ID_QUERY) {
+            throw CCommandFailure{{resource + " is not a KS M7720 mainframe: it did not identify "
+                                              "as one (status " +
+                                   StatusHex(connection.status) + ")"}};
         }
         const std::string text = discovery.StatusText(connection.status);
         const std::string why = text.empty() ? std::string() : ": " + text;

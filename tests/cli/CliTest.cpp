@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -368,6 +369,46 @@ TEST_F(Cli, ManPageDocumentsEveryCommandOfTheHelp) {
         EXPECT_TRUE(std::regex_search(page, entry)) << (*it)[1];
     }
     EXPECT_GE(count, 12);
+}
+
+// A command sent to an instrument that is not a mainframe (the driver opened without its
+// identification query), or a driver's refusal passed over in silence.
+TEST_F(Cli, DriverIdentifiesTheMainframeAndItsRefusalsAreReported) {
+    const std::string record = sim->Dir() + "/record";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+        std::vector<std::string> calls; // the first ones; S: the session ksm7720_init made
+    };
+    const std::vector<Case> cases{
+        {{"-a", "GPIB0::9::INSTR", "reset"},
+         1,
+         "GPIB0::9::INSTR is not a KS M7720 mainframe",
+         {"ksm7720_init 0 id=1"}},
+        {{"-a", "gpib0::9::instr", "limit", "TEMP", "OUT3", "1"},
+         1,
+         "(status 0xBFFC0011)",
+         {"ksm7720_init 0 id=1"}},
+        {{"save"}, 0, "", {"ksm7720_init S id=1", "ksm7720_timeOut S 12000", "ksm7720_NVMem S"}},
+    };
+    for (const Case& c : cases) {
+        std::remove(record.c_str());
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome run = Run(c.args, {{"KSM7720_DRIVER_LIBRARY", RECORDING_DRIVER},
+                                         {"KSM7720_RECORD", record}});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        std::vector<std::string> calls = Split(ReadFile(record), '\n');
+        const std::string session = calls.at(0).substr(13, calls.at(0).find(" id=") - 13);
+        calls.resize(std::min(calls.size(), c.calls.size()));
+        std::vector<std::string> expected = c.calls;
+        for (std::string& call : expected) {
+            call = std::regex_replace(call, std::regex(" S( |$)"), " " + session + "$1");
+        }
+        EXPECT_EQ(calls, expected) << c.args.back();
+    }
 }
 
 TEST_F(Cli, HelpAndVersionAnswerWithoutAnInstrument) {
