@@ -114,7 +114,9 @@ std::string HelpText() {
            "\n"
            "KIND is BLOWER, CURRENT, POWER, TEMPERATURE (or TEMP) or VOLT; NAME as the panel "
            "lists\n"
-           "it (BLOWER1, P5, OUT3, DELT0, AMBIENT, ...), in any case.\n"
+           "it (BLOWER1, P5, OUT3, DELT0, AMBIENT, ...), in any case. The VALUE of limit is\n"
+           "in the unit that read prints for the kind: RPM (BLOWER), mA (CURRENT), mW (POWER),\n"
+           "tenths of a degree Celsius (TEMPERATURE: 550 is 55.0 degrees), mV (VOLT).\n"
            "\n"
            "Options:\n"
            "  -a RESOURCE     connect to this VISA resource instead of searching\n"
@@ -124,6 +126,7 @@ std::string HelpText() {
            "  --help, --version\n"
            "\n"
            "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"
-           "Exit status: 0 success, 1 instrument or library failure, 2 usage error.\n"
+           "Exit status: 0 success, 1 instrument or library failure, 2 usage error,\n"
+           "3 read, and the mainframe reports the value over its limit.\n"
            "See ksm7720(1).\n";
 }

@@ -12,13 +12,19 @@ namespace {
 constexpr std::size_t kAny = 1000000;
 constexpr std::size_t kHelpIndent = 27; // where the help lines' texts begin
 
-// A command that runs one action on the mainframe and prints its table.
+// A command that runs one action on the mainframe and prints its table; one that only
+// changes something prints nothing, or in JSON an empty array.
 template <CommandAction Action>
 int OnMainframe(const Request& request, const Invocation& invocation, CDiscovery& discovery) {
     Mainframe mainframe = OpenMainframe(discovery, invocation);
     const CommandResult result = RunAction(Action, request, *mainframe.instrument);
     if (result.table) {
         WriteTable(*result.table, invocation.format, std::cout);
+    } else if (invocation.format == OutputFormat::Json) {
+        std::cout << "[]\n";
+    }
+    for (const std::string& note : result.notes) {
+        std::cerr << "ksm7720: " << note << '\n';
     }
     return result.status;
 }
@@ -53,7 +59,7 @@ const std::array<CommandEntry, 12> kCommands{{
      ReadObject, true, nullptr, OnMainframe<ReadHistogram>},
     {"units", "[hours|minutes|seconds]", "show or set the histogram time unit", 0, 1,
      ReadTimeUnit, true, nullptr, OnMainframe<TimeUnits>},
-    {"limit", "KIND NAME VALUE", "set the limit of one object", 3, 3, ReadLimit, true, nullptr,
+    {"limit", "KIND NAME VALUE", "set an object's limit, in the unit read prints", 3, 3, ReadLimit, true, nullptr,
      OnMainframe<SetLimit>},
     {"save", "", "save limits and time unit in non-volatile memory", 0, 0, nullptr, true, nullptr,
      OnMainframe<SaveSettings>},

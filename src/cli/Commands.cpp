@@ -12,10 +12,46 @@ namespace {
 constexpr std::size_t kMaxErrorEntries = 100;
 constexpr int kHistogramBins = 10;
 
+constexpr int kLimitExceeded = 201; // the mainframe's error number for a limit excursion
+
+CommandResult Shown(Table table, int status = 0) {
+    return {std::move(table), status, {}};
+}
+
+std::string EntryLine(const std::string& text) {
+    return "instrument reports error: " + text;
+}
+
+// The entry the reading found, a limit excursion, and whatever else the queue holds; any
+// entry that is not an excursion makes the reading a failure.
+std::vector<std::string> LimitExcursions(CInstrument& instrument) {
+    std::vector<std::string> lines{EntryLine(instrument.GetErrorText())};
+    bool onlyExcursions = true;
+    for (const auto& [code, text] : DrainErrorQueue(instrument, kMaxErrorEntries)) {
+        lines.push_back(EntryLine(text));
+        onlyExcursions = onlyExcursions && code == kLimitExceeded;
+    }
+    if (!onlyExcursions) {
+        throw CCommandFailure{lines};
+    }
+    return lines;
+}
+
 } // namespace
 
 CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
-    const double* levels = instrument.GetLevel(request.code, 0);
+    std::vector<std::string> excursions;
+    const double* levels = nullptr;
+    try {
+        levels = instrument.GetLevel(request.code, 0);
+    } catch (const CInstrumentException&) {
+        if (instrument.GetLastStatus() != INSTRUMENT_ERROR_DETECTED ||
+            instrument.LastErrorNumber() != kLimitExceeded) {
+            throw;
+        }
+        excursions = LimitExcursions(instrument);
+        levels = instrument.LastLevels();
+    }
     const int count = ReadingValueCount(request.code);
     const QuantityKindInfo& info = KindInfo(request.kind);
     const std::string object = ObjectName(request.kind, request.position);
@@ -25,7 +61,7 @@ CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
                               TextCell(count > 1 ? kReadingPositions[i] : ""), NumberCell(levels[i]),
                               TextCell(info.unit)});
     }
-    return {std::move(table)};
+    return {std::move(table), excursions.empty() ? 0 : kExitOverLimit, std::move(excursions)};
 }
 
 // The three parts of the histogram, each copied before the next call refills the buffer.
@@ -45,7 +81,7 @@ CommandResult ReadHistogram(const Request& request, CDriverInstrument& instrumen
                               NumberCell(parts[1][bin]), NumberCell(parts[2][bin]),
                               NumberCell(parts[0][bin]), TextCell(info.unit), TextCell(timeUnit)});
     }
-    return {std::move(table)};
+    return Shown(std::move(table));
 }
 
 CommandResult TimeUnits(const Request& request, CDriverInstrument& instrument) {
@@ -53,12 +89,17 @@ CommandResult TimeUnits(const Request& request, CDriverInstrument& instrument) {
         instrument.SetTimeUnits(*request.timeUnit);
         return {};
     }
-    return {Table{{"time_unit"}, {{TextCell(TimeUnitName(instrument.GetTimeUnits()))}}}};
+    return Shown(Table{{"time_unit"}, {{TextCell(TimeUnitName(instrument.GetTimeUnits()))}}});
 }
 
+// The limit as set, with the unit the mainframe takes it in (that of the readings).
 CommandResult SetLimit(const Request& request, CDriverInstrument& instrument) {
     instrument.SetLimit(request.code, request.value);
-    return {};
+    const QuantityKindInfo& info = KindInfo(request.kind);
+    return Shown(Table{{"kind", "object", "limit", "unit"},
+                       {{TextCell(info.listKeyword),
+                         TextCell(ObjectName(request.kind, request.position)),
+                         NumberCell(request.value), TextCell(info.unit)}}});
 }
 
 CommandResult SaveSettings(const Request&, CDriverInstrument& instrument) {
@@ -85,7 +126,7 @@ CommandResult RunSelfTest(const Request&, CDriverInstrument& instrument) {
     int result = 0;
     const char* text = instrument.SelfTest(&result);
     Table table{{"result", "text"}, {{NumberCell(result), TextCell(text != nullptr ? text : "")}}};
-    return {std::move(table), result == 0 ? 0 : kExitFailure};
+    return Shown(std::move(table), result == 0 ? 0 : kExitFailure);
 }
 
 CommandResult DrainErrors(const Request&, CDriverInstrument& instrument) {
@@ -93,7 +134,7 @@ CommandResult DrainErrors(const Request&, CDriverInstrument& instrument) {
     for (const auto& [code, text] : DrainErrorQueue(instrument, kMaxErrorEntries)) {
         table.rows.push_back({NumberCell(code), TextCell(text)});
     }
-    return {std::move(table)};
+    return Shown(std::move(table));
 }
 
 CommandResult RunAction(CommandAction action, const Request& request,
@@ -132,11 +173,10 @@ std::vector<std::string> FailureLines(CInstrument& instrument) {
     const InstrumentStatus status = instrument.GetLastStatus();
     if (status == INSTRUMENT_ERROR_DETECTED) {
         // The entry the failing call found, then whatever else the queue holds.
-        std::vector<std::string> lines{std::string("instrument reports error: ") +
-                                       instrument.GetErrorText()};
+        std::vector<std::string> lines{EntryLine(instrument.GetErrorText())};
         try {
             for (const auto& entry : DrainErrorQueue(instrument, kMaxErrorEntries)) {
-                lines.push_back("instrument reports error: " + entry.second);
+                lines.push_back(EntryLine(entry.second));
             }
         } catch (const CCommandFailure& failure) {
             lines.insert(lines.end(), failure.lines.begin(), failure.lines.end());

@@ -11,6 +11,8 @@
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// A reading was taken, and the mainframe reports it over its limit.
+constexpr int kExitOverLimit = 3;
 
 // A failure the instrument's status does not tell: what to say.
 struct CCommandFailure {
@@ -20,6 +22,7 @@ struct CCommandFailure {
 struct CommandResult {
     std::optional<Table> table; // nothing for the commands that only change something
     int status = 0;             // the exit status: kExitFailure for a failed self test
+    std::vector<std::string> notes; // for standard error, after the table
 };
 
 using CommandAction = CommandResult (*)(const Request&, CDriverInstrument&);

@@ -95,7 +95,7 @@ Table ListResources(const CDiscovery& discovery) {
     for (const ResourceProbe& probe : probes.value_or(std::vector<ResourceProbe>{})) {
         table.rows.push_back({TextCell(probe.descriptor),
                               TextCell(InterfaceName(probe.interfaceType)),
-                              TextCell(probe.mainframe ? "yes" : "no")});
+                              BooleanCell(probe.mainframe)});
     }
     return table;
 }

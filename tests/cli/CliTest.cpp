@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -195,6 +199,61 @@ TEST_F(Cli, ReadGivesTheSimulatorsValuesInEveryFormat) {
     }
 }
 
+// A reading over its limit lost (nothing printed) or taken for a failure, or another
+// error-queue entry taken for a limit excursion.
+TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
+    struct Case {
+        std::string format;
+        std::vector<std::string> setUp;
+        int status;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {"text", {"LIM 3,200"}, 3, "instrument reports error: Limit exceeded; TEMP OUT3 reads"},
+        {"csv", {"LIM 3,200"}, 3, "Limit exceeded"},
+        {"json", {"LIM 3,200"}, 3, "Limit exceeded"},
+        {"json", {"LIM 3,200", "SIM:ERR 1"}, 1, "injected fault 1 of 1"},
+    };
+    for (const Case& c : cases) {
+        for (const std::string& line : c.setUp) {
+            Raw(line);
+        }
+        const Outcome run = Run({"read", "TEMP", "OUT3", "--format", c.format});
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        if (c.status == 3) {
+            EXPECT_EQ(ValueColumn(run.out, c.format), Numbers(Raw("MEAS:LEV? 3")));
+        }
+        Raw("LIM 3,550");
+        Raw("*CLS");
+    }
+}
+
+// Output in --format json that a JSON reader rejects (a command that prints nothing, a
+// yes/no as a string), or a limit that does not say its unit.
+TEST_F(Cli, JsonOutputOfEveryCommandParses) {
+    const std::vector<std::vector<std::string>> commands{
+        {"list"},          {"read", "VOLT", "P5"},      {"histogram", "POWER", "N2"},
+        {"units"},         {"units", "hours"},          {"limit", "TEMP", "AMBIENT", "400"},
+        {"save"},          {"message", "json"},         {"reset-history", "queue"},
+        {"reset"},         {"selftest"},                {"errors"},
+    };
+    std::map<std::string, QJsonArray> arrays;
+    for (std::vector<std::string> args : commands) {
+        args.insert(args.end(), {"--format", "json"});
+        const Outcome run = Run(args);
+        EXPECT_EQ(run.status, 0) << args[0] << ' ' << run.err;
+        QJsonParseError error{};
+        const QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << args[0] << ": " << run.out;
+        EXPECT_TRUE(document.isArray()) << args[0];
+        arrays[args[0]] = document.array();
+    }
+    EXPECT_TRUE(arrays["list"].at(0)["mainframe"].isBool());
+    EXPECT_EQ(arrays["limit"].at(0)["unit"].toString().toStdString(), ".1 deg. C");
+}
+
 // Bins taken from the wrong part, edges and counts swapped, or the time unit missing.
 TEST_F(Cli, HistogramGivesTheSimulatorsBins) {
     const Outcome run = Run({"histogram", "BLOWER", "BLOWER1", "--format", "csv"});
@@ -245,7 +304,7 @@ TEST_F(Cli, ChangingCommandsReachTheMainframe) {
     for (const Case& c : cases) {
         const Outcome run = Run(c.args);
         EXPECT_EQ(run.status, 0) << c.args[0] << ' ' << run.err;
-        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.out.empty(), c.args[0] != "limit") << run.out; // limit shows its unit
         EXPECT_EQ(Raw(c.query), c.expected) << c.args[0];
     }
     EXPECT_EQ(Run({"units"}).out, "time_unit\nhours\n");
