@@ -1,12 +1,15 @@
 // ksm7720: the mainframe from a shell, a script or a monitoring system, through the same
 // discovery, libraries and catalogue as the panel. Exit status 0 on success, 1 when the
-// instrument or a library fails, 2 on a usage error.
+// instrument or a library fails, 2 on a usage error, 3 when read finds its value over the
+// limit.
 #include "cli/CommandLine.h"
 #include "cli/CommandTable.h"
 #include "cli/Commands.h"
 #include "core/LibrarySearch.h"
 
+#include <exception>
 #include <iostream>
+#include <new>
 
 namespace {
 
@@ -50,5 +53,12 @@ int main(int argc, char* argv[]) {
         return kExitUsage;
     } catch (const CCommandFailure& failure) {
         return Fail(failure.lines);
+    } catch (const std::bad_alloc&) {
+        return Fail({"out of memory"});
+    } catch (const std::exception& error) {
+        return Fail({std::string("unexpected failure: ") + error.what()});
+    } catch (...) {
+        // Nothing leaves main as an exception: a script gets a status and a reason.
+        return Fail({"unexpected failure"});
     }
 }
