@@ -58,8 +58,8 @@ CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
     Table table{{"kind", "object", "position", "value", "unit"}, {}};
     for (int i = 0; i < count; ++i) {
         table.rows.push_back({TextCell(info.listKeyword), TextCell(object),
-                              TextCell(count > 1 ? kReadingPositions[i] : ""), NumberCell(levels[i]),
-                              TextCell(info.unit)});
+                              TextCell(count > 1 ? kReadingPositions[i] : ""),
+                              NumberCell(levels[i]), TextCell(info.unit)});
     }
     return {std::move(table), excursions.empty() ? 0 : kExitOverLimit, std::move(excursions)};
 }
@@ -96,10 +96,10 @@ CommandResult TimeUnits(const Request& request, CDriverInstrument& instrument) {
 CommandResult SetLimit(const Request& request, CDriverInstrument& instrument) {
     instrument.SetLimit(request.code, request.value);
     const QuantityKindInfo& info = KindInfo(request.kind);
-    return Shown(Table{{"kind", "object", "limit", "unit"},
-                       {{TextCell(info.listKeyword),
-                         TextCell(ObjectName(request.kind, request.position)),
-                         NumberCell(request.value), TextCell(info.unit)}}});
+    return Shown(
+        Table{{"kind", "object", "limit", "unit"},
+              {{TextCell(info.listKeyword), TextCell(ObjectName(request.kind, request.position)),
+                NumberCell(request.value), TextCell(info.unit)}}});
 }
 
 CommandResult SaveSettings(const Request&, CDriverInstrument& instrument) {

@@ -20,8 +20,8 @@ struct CCommandFailure {
 };
 
 struct CommandResult {
-    std::optional<Table> table; // nothing for the commands that only change something
-    int status = 0;             // the exit status: kExitFailure for a failed self test
+    std::optional<Table> table;     // nothing for the commands that only change something
+    int status = 0;                 // the exit status: kExitFailure for a failed self test
     std::vector<std::string> notes; // for standard error, after the table
 };
 

@@ -43,8 +43,8 @@ std::string ChooseResource(const CDiscovery& discovery, const Invocation& invoca
     }
     const bool acceptAny = invocation.noIdentification;
     const auto probes = ProbeResources(discovery.Visa(), discovery.ResourceManager(), !acceptAny);
-    const auto candidates = probes ? std::optional(AcceptedCandidates(*probes, acceptAny))
-                                   : std::nullopt;
+    const auto candidates =
+        probes ? std::optional(AcceptedCandidates(*probes, acceptAny)) : std::nullopt;
     if (!candidates || candidates->empty()) {
         throw NoMainframe(probes.value_or(std::vector<ResourceProbe>{}));
     }
@@ -80,10 +80,11 @@ void OpenDiscovery(CDiscovery& discovery) {
     }
     switch (*failure) {
     case DiscoveryFailure::NoVisaLibrary:
-        throw LibraryFailure("no usable VISA library; tried: " + Joined(discovery.VisaNames()), discovery);
-    case DiscoveryFailure::NoDriverLibrary:
-        throw LibraryFailure("no instrument driver library; tried: " + Joined(discovery.DriverNames()),
+        throw LibraryFailure("no usable VISA library; tried: " + Joined(discovery.VisaNames()),
                              discovery);
+    case DiscoveryFailure::NoDriverLibrary:
+        throw LibraryFailure(
+            "no instrument driver library; tried: " + Joined(discovery.DriverNames()), discovery);
     default:
         throw CCommandFailure{{"the VISA default resource manager did not open"}};
     }
@@ -111,8 +112,7 @@ Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
             throw CCommandFailure{{"the instrument driver library lacks an entry point"}};
         }
         if (connection.status == VI_ERROR_FAIL_ID_QUERY) {
-            throw CCommandFailure{{resource + " is not a KS M7720 mainframe: it did not identify "
-                                              "as one (status " +
+            throw CCommandFailure{{resource + " is not a KS M7720 mainframe (status " +
                                    StatusHex(connection.status) + ")"}};
         }
         const std::string text = discovery.StatusText(connection.status);
@@ -120,5 +120,22 @@ Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
         throw CCommandFailure{{"could not open " + resource + why + " (status " +
                                StatusHex(connection.status) + ")"}};
     }
-    return {std::move(connection.instrument), InstrumentName(resource)};
+    Mainframe mainframe(std::move(connection.instrument), InstrumentName(resource));
+    if (connection.timeOutStatus < 0) {
+        const char* text = mainframe.instrument->GetStatusText(connection.timeOutStatus);
+        throw CCommandFailure{{"the driver refused the time-out of " +
+                               std::to_string(invocation.timeOutMs) + " ms" +
+                               (text != nullptr ? std::string(": ") + text : std::string()) +
+                               " (status " + StatusHex(connection.timeOutStatus) + ")"}};
+    }
+    return mainframe;
+}
+
+Mainframe::Mainframe(std::unique_ptr<CDriverInstrument> opened, std::string name)
+    : instrument(std::move(opened)), rack(std::move(name)) {}
+
+Mainframe::~Mainframe() {
+    if (instrument) {
+        instrument->Close();
+    }
 }

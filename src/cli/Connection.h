@@ -16,7 +16,11 @@ void OpenDiscovery(CDiscovery& discovery);
 // Every resource the search finds, its interface and whether it is a mainframe.
 Table ListResources(const CDiscovery& discovery);
 
+// An open mainframe; its driver session is closed when it ends, where the driver can.
 struct Mainframe {
+    Mainframe(std::unique_ptr<CDriverInstrument> opened, std::string name);
+    Mainframe(Mainframe&&) = default;
+    ~Mainframe();
     std::unique_ptr<CDriverInstrument> instrument;
     std::string rack; // the name the panel shows for it
 };

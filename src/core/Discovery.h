@@ -76,12 +76,14 @@ public:
     struct Connection {
         std::unique_ptr<CDriverInstrument> instrument; // set on success
         DiscoveryFailure failure = DiscoveryFailure::InitFailed;
-        visa::ViStatus status = 0; // the driver's answer to its opening call
+        visa::ViStatus status = 0;        // the driver's answer to its opening call
+        visa::ViStatus timeOutStatus = 0; // its answer to the time-out (the panel ignores it)
     };
     // Opens the resource with the driver, sets its time-out and builds the instrument,
-    // which owns the driver library from then on. With identify the driver checks that the
-    // resource is a mainframe before it sends anything else. Only once, after a successful
-    // Open.
+    // which owns the driver library from then on; a session the instrument cannot be built
+    // on is closed with the driver's close function where there is one. With identify the driver
+    // checks that the resource is a mainframe before it sends anything else. Only once, after a
+    // successful Open.
     Connection Connect(const std::string& resourceName, bool reset,
                        visa::ViInt32 timeOutMs = ksm7720::kDriverTimeOut, bool identify = false);
 

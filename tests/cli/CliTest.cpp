@@ -233,10 +233,10 @@ TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
 // yes/no as a string), or a limit that does not say its unit.
 TEST_F(Cli, JsonOutputOfEveryCommandParses) {
     const std::vector<std::vector<std::string>> commands{
-        {"list"},          {"read", "VOLT", "P5"},      {"histogram", "POWER", "N2"},
-        {"units"},         {"units", "hours"},          {"limit", "TEMP", "AMBIENT", "400"},
-        {"save"},          {"message", "json"},         {"reset-history", "queue"},
-        {"reset"},         {"selftest"},                {"errors"},
+        {"list"},  {"read", "VOLT", "P5"}, {"histogram", "POWER", "N2"},
+        {"units"}, {"units", "hours"},     {"limit", "TEMP", "AMBIENT", "400"},
+        {"save"},  {"message", "json"},    {"reset-history", "queue"},
+        {"reset"}, {"selftest"},           {"errors"},
     };
     std::map<std::string, QJsonArray> arrays;
     for (std::vector<std::string> args : commands) {
@@ -450,12 +450,17 @@ TEST_F(Cli, DriverIdentifiesTheMainframeAndItsRefusalsAreReported) {
          "(status 0xBFFC0011)",
          {"ksm7720_init 0 id=1"}},
         {{"save"}, 0, "", {"ksm7720_init S id=1", "ksm7720_timeOut S 12000", "ksm7720_NVMem S"}},
+        {{"--timeout", "7200000", "read", "TEMP", "OUT3"},
+         1,
+         "the driver refused the time-out of 7200000 ms: ",
+         {"ksm7720_init S id=1", "ksm7720_timeOut S 7200000", "ksm7720_error_message S",
+          "ksm7720_close S"}},
     };
     for (const Case& c : cases) {
         std::remove(record.c_str());
         const auto start = std::chrono::steady_clock::now();
-        const Outcome run = Run(c.args, {{"KSM7720_DRIVER_LIBRARY", RECORDING_DRIVER},
-                                         {"KSM7720_RECORD", record}});
+        const Outcome run =
+            Run(c.args, {{"KSM7720_DRIVER_LIBRARY", RECORDING_DRIVER}, {"KSM7720_RECORD", record}});
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;

@@ -28,12 +28,12 @@ static void Record(const char* name, uint32_t vi, const char* extra) {
 }
 
 /* An entry point that records its name and session, then forwards all its arguments. */
-#define RECORDED(name, params, args)                                                        \
-    int32_t name params {                                                                   \
-        typedef int32_t(*Fn) params;                                                        \
-        Record(#name, vi, "");                                                              \
-        Fn fn = (Fn)Forward(#name);                                                         \
-        return fn ? fn args : NOT_SUPPORTED;                                                \
+#define RECORDED(name, params, args)                                                               \
+    int32_t name params {                                                                          \
+        typedef int32_t(*Fn) params;                                                               \
+        Record(#name, vi, "");                                                                     \
+        Fn fn = (Fn)Forward(#name);                                                                \
+        return fn ? fn args : NOT_SUPPORTED;                                                       \
     }
 
 int32_t ksm7720_init(char* name, uint16_t idQuery, uint16_t reset, uint32_t* vi) {
