@@ -2,6 +2,7 @@
 // against a simulator the suite starts; and against small drivers of our own for what the
 // stand-in never does (unterminated texts, a missing entry point).
 #include "SimProcess.h"
+#include "core/Discovery.h"
 #include "core/DriverInstrument.h"
 
 #include <QtTest>
@@ -52,6 +53,7 @@ private slots:
     void statusTexts();
     void unterminatedTextsAreCut();
     void missingEntryPointFailsConstruction();
+    void sessionOnAnUnusableDriverIsClosed();
 
 private:
     // A raw line to the mainframe, carried out when this returns; its reply, if any.
@@ -220,6 +222,20 @@ void TestDriverInstrument::missingEntryPointFailsConstruction() {
     QVERIFY(again != nullptr);
     ::dlclose(again);
     platform::FreeLibrary(library);
+}
+
+// Discovery opened a session, then found the driver lacking an entry point: the session is
+// closed with the driver's close function, not leaked.
+void TestDriverInstrument::sessionOnAnUnusableDriverIsClosed() {
+    CDiscovery discovery({VISA_LIBRARY}, {STUB_DRIVER_PARTIAL});
+    QVERIFY(!discovery.Open());
+    const auto connection = discovery.Connect("VXI0::24::INSTR", false);
+    QVERIFY(connection.failure == DiscoveryFailure::BadDriver);
+    void* stub = ::dlopen(STUB_DRIVER_PARTIAL, RTLD_NOW | RTLD_NOLOAD);
+    QVERIFY(stub != nullptr);
+    const auto closed = reinterpret_cast<std::uint32_t (*)()>(::dlsym(stub, "stub_closed_session"));
+    QCOMPARE(closed(), 1u); // the session the stub's init made
+    ::dlclose(stub);
 }
 
 QTEST_MAIN(TestDriverInstrument)
