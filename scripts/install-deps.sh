@@ -10,6 +10,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream
+  jq
 )
 
 missing=()

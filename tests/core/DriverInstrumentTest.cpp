@@ -1,6 +1,7 @@
 // The driver-backed instrument through the real stand-in driver library, loaded with dlopen,
 // against a simulator the suite starts; and against small drivers of our own for what the
 // stand-in never does (unterminated texts, a missing entry point).
+#include "core/Discovery.h"
 #include "core/DriverInstrument.h"
 #include "SimProcess.h"
 
@@ -206,4 +207,18 @@ TEST_F(DriverInstrument, MissingEntryPointFailsConstruction) {
     ASSERT_NE(again, nullptr);
     ::dlclose(again);
     platform::FreeLibrary(library);
+}
+
+// Discovery opened a session, then found the driver lacking an entry point: the session is
+// closed with the driver's close function, not leaked.
+TEST_F(DriverInstrument, SessionOnAnUnusableDriverIsClosed) {
+    CDiscovery discovery({VISA_LIBRARY}, {STUB_DRIVER_PARTIAL});
+    ASSERT_FALSE(discovery.Open());
+    const auto connection = discovery.Connect("VXI0::24::INSTR", false);
+    EXPECT_EQ(connection.failure, DiscoveryFailure::BadDriver);
+    void* stub = ::dlopen(STUB_DRIVER_PARTIAL, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(stub, nullptr);
+    const auto closed = reinterpret_cast<std::uint32_t (*)()>(::dlsym(stub, "stub_closed_session"));
+    EXPECT_EQ(closed(), 1u); // the session the stub's init made
+    ::dlclose(stub);
 }
