@@ -175,12 +175,12 @@ check_metrics() { # URL
     fail "promtool check metrics on $1: $(cat "$work/promtool.log")"
 }
 
-within 15 up_is VXI0::24::INSTR 1 && within 5 up_is VXI0::32::INSTR 1 ||
-  fail "Prometheus does not show both racks up"
-for rack in "VXI0::24::INSTR racka" "VXI0::32::INSTR rackb"; do
-  set -- $rack
-  within 5 values_match "$1" "$2" ||
-    fail "Prometheus's readings of $1 differ from its simulator's:$(diff <(simulator_readings "$2") <(readings "$1"))"
+declare -A rack_of=([VXI0::24::INSTR]=racka [VXI0::32::INSTR]=rackb)
+for resource in "${!rack_of[@]}"; do
+  within 15 up_is "$resource" 1 || fail "Prometheus does not show $resource up"
+  within 5 values_match "$resource" "${rack_of[$resource]}" ||
+    fail "Prometheus's readings of $resource differ from its simulator's:
+$(diff <(simulator_readings "${rack_of[$resource]}") <(readings "$resource"))"
 done
 [ "$(query 'ksm7720_blower_fitted{instance="VXI0::32::INSTR"}')" = $'ksm7720_blower_fitted|1|1\nksm7720_blower_fitted|2|1\nksm7720_blower_fitted|3|1' ] ||
   fail "rack B's three blowers are not all fitted"
@@ -205,6 +205,6 @@ within 2 no_readings || fail "rack B still shows readings: $(readings VXI0::32::
 within 3 rack_down_pending || fail "no pending KSM7720RackDown for rack B"
 echo "rack B down after $((SECONDS - stopped)) s: ksm7720_up 0, no readings, KSM7720RackDown pending"
 check_metrics "$exporter_url/probe?target=VXI0::32::INSTR"
-up_is VXI0::24::INSTR 1 && values_match VXI0::24::INSTR racka ||
-  fail "rack A no longer reads what its simulator says"
+up_is VXI0::24::INSTR 1 || fail "rack A is no longer up"
+values_match VXI0::24::INSTR racka || fail "rack A no longer reads what its simulator says"
 echo "rack A still up with its simulator's values"
