@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests, the demo and the package need.
+# Installs the Debian 12 packages the build, the tests, the demo and the packages need
+# (prometheus for its promtool and server in the tests, systemd for systemd-analyze).
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
@@ -9,8 +10,8 @@ packages=(
   libbenchmark-dev libgtest-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth
-  dpkg-dev lintian desktop-file-utils appstream
-  jq
+  dpkg-dev lintian desktop-file-utils appstream systemd
+  prometheus curl jq
 )
 
 missing=()
