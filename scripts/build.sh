@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds one CMake preset: scripts/build.sh [default|sanitize]
+# Configures and builds one CMake preset: scripts/build.sh [default|sanitize|nogui]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}

@@ -1,36 +1,84 @@
 #!/usr/bin/env bash
-# Checks what scripts/package.sh produced: the desktop entry and the AppStream metainfo
-# validate, lintian finds nothing to warn about, and (as root) the package installs with
-# apt, puts its files in place, answers --version, and purges without a trace.
+# Checks the three packages scripts/package.sh produced: the panel's desktop entry and
+# AppStream metainfo validate, lintian finds nothing to warn about in any of them, neither
+# the command line nor the exporter needs Qt (their programs link none and nothing they
+# depend on pulls it), the exporter's systemd unit is hardened enough; and (as root) each
+# package installs with apt, puts its files in place, answers --version, its unit verifies,
+# and purges without a trace.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/build-package"
-deb=$(ls "$out"/*.deb)
+packages=(ksm7720 prometheus-ksm7720-exporter ksm7720-sfp)
+declare -A deb
+for p in "${packages[@]}"; do
+  deb[$p]=$(ls "$out/$p"_*.deb)
+done
+unit=prometheus-ksm7720-exporter.service
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-dpkg-deb -x "$deb" "$stage"
+for p in "${packages[@]}"; do dpkg-deb -x "${deb[$p]}" "$stage/$p"; done
 
-desktop-file-validate "$stage"/usr/share/applications/*.desktop
-appstreamcli validate --no-net --pedantic "$stage"/usr/share/metainfo/*.metainfo.xml
-lintian --fail-on error,warning "$deb"
+desktop-file-validate "$stage"/ksm7720-sfp/usr/share/applications/*.desktop
+appstreamcli validate --no-net --pedantic "$stage"/ksm7720-sfp/usr/share/metainfo/*.metainfo.xml
+lintian --fail-on error,warning "${deb[@]}"
 echo "check-package.sh: desktop entry, metainfo and lintian clean"
 
-[ "$(id -u)" -eq 0 ] || { echo "check-package.sh: not root, install not tried"; exit 0; }
-package=$(dpkg-deb -f "$deb" Package)
-if dpkg-query -W "$package" >/dev/null 2>&1; then
-  echo "check-package.sh: $package is already installed here, install not tried"
-  exit 0
-fi
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
-for f in /usr/bin/ksm7720-sfp /usr/share/man/man1/ksm7720-sfp.1.gz \
-         /usr/share/applications/org.ksm7720.sfp.desktop \
-         /usr/share/icons/hicolor/48x48/apps/ksm7720-sfp.png; do
-  [ -e "$f" ] || { echo "check-package.sh: $f not installed" >&2; exit 1; }
+for p in ksm7720 prometheus-ksm7720-exporter; do
+  if readelf -d "$stage/$p/usr/bin/$p" | grep -q 'NEEDED.*libQt'; then
+    echo "check-package.sh: $p links Qt" >&2
+    exit 1
+  fi
+  depends=$(dpkg-deb -f "${deb[$p]}" Depends | sed 's/([^)]*)//g; s/[,|]/ /g')
+  # shellcheck disable=SC2086
+  if apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
+       --no-replaces --no-enhances $depends | grep -i '^libqt\|^qt6'; then
+    echo "check-package.sh: $p pulls Qt" >&2
+    exit 1
+  fi
 done
-env -u DISPLAY -u WAYLAND_DISPLAY ksm7720-sfp --version
-DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "$package" >/dev/null
-if dpkg-query -W "$package" >/dev/null 2>&1 || [ -e /usr/bin/ksm7720-sfp ]; then
-  echo "check-package.sh: $package did not remove cleanly" >&2
-  exit 1
-fi
-echo "check-package.sh: installed and purged cleanly"
+# The unit's exposure as systemd-analyze rates it (0 safe to 10 exposed): at most 1.5.
+systemd-analyze security --offline=yes --threshold=15 \
+  "$stage/prometheus-ksm7720-exporter/lib/systemd/system/$unit" | tail -n 1
+echo "check-package.sh: the command line and the exporter pull no Qt"
+
+[ "$(id -u)" -eq 0 ] || { echo "check-package.sh: not root, install not tried"; exit 0; }
+for p in "${packages[@]}"; do
+  if dpkg-query -W "$p" >/dev/null 2>&1; then
+    echo "check-package.sh: $p is already installed here, install not tried"
+    exit 0
+  fi
+done
+
+declare -A files=(
+  [ksm7720]="/usr/bin/ksm7720 /usr/share/man/man1/ksm7720.1.gz"
+  [prometheus-ksm7720-exporter]="/usr/bin/prometheus-ksm7720-exporter
+    /usr/share/man/man1/prometheus-ksm7720-exporter.1.gz /lib/systemd/system/$unit
+    /etc/default/prometheus-ksm7720-exporter
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/prometheus.yml
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/ksm7720.rules.yml"
+  [ksm7720-sfp]="/usr/bin/ksm7720-sfp /usr/share/man/man1/ksm7720-sfp.1.gz
+    /usr/share/applications/org.ksm7720.sfp.desktop
+    /usr/share/icons/hicolor/48x48/apps/ksm7720-sfp.png"
+)
+for p in "${packages[@]}"; do
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${deb[$p]}" >/dev/null
+  for f in ${files[$p]}; do
+    [ -e "$f" ] || { echo "check-package.sh: $f not installed" >&2; exit 1; }
+  done
+  env -u DISPLAY -u WAYLAND_DISPLAY "$p" --version
+  if [ "$p" = prometheus-ksm7720-exporter ]; then
+    systemd-analyze verify --man=no "/lib/systemd/system/$unit"
+  fi
+  DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "$p" >/dev/null
+  for f in ${files[$p]} "/etc/systemd/system/multi-user.target.wants/$unit"; do
+    if [ -e "$f" ] || [ -L "$f" ]; then
+      echo "check-package.sh: $f left behind by $p" >&2
+      exit 1
+    fi
+  done
+  if dpkg-query -W "$p" >/dev/null 2>&1; then
+    echo "check-package.sh: $p did not remove cleanly" >&2
+    exit 1
+  fi
+  echo "check-package.sh: $p installed and purged cleanly"
+done

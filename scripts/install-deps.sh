@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests, the demo and the package need.
+# Installs the Debian 12 packages the build, the tests, the demo and the packages need
+# (prometheus for its promtool and server in the tests, systemd for systemd-analyze).
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
@@ -11,7 +12,8 @@ packages=(
   prometheus curl openssl
   fonts-liberation fonts-dejavu-core
   xvfb xauth
-  dpkg-dev lintian desktop-file-utils appstream
+  dpkg-dev lintian desktop-file-utils appstream systemd
+  prometheus curl jq
 )
 
 missing=()
@@ -30,4 +32,6 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing: ${missing[*]}"
 "${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# sudo resets the environment, so the variable goes through env, past it.
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Builds the Debian package of the panel (build-package/ksm7720-sfp_VERSION_ARCH.deb) with
-# Debian's hardening flags, stripped, without the tests, benchmarks and simulated bench
-# tools, and with --install installs it with apt:
+# Builds the three Debian packages in build-package/ (NAME_VERSION_ARCH.deb) with Debian's
+# hardening flags, stripped, without the tests, benchmarks and simulated bench tools, and
+# with --install installs them all with apt:
 #
 #   scripts/package.sh [--install]
 #
-# The package holds what `cmake --install` installs: the programs, the desktop entry, the
-# icons, the AppStream metainfo and the manual pages. The simulator and the stand-in
-# libraries are not in it.
+#   ksm7720-sfp                  the panel (Qt): program, desktop entry, icons, metainfo
+#   ksm7720                      the command line, no Qt
+#   prometheus-ksm7720-exporter  the exporter, no Qt: program, systemd unit,
+#                                /etc/default/prometheus-ksm7720-exporter, examples
+#
+# Each holds its program's manual page, copyright and changelog. The simulator and the
+# stand-in libraries are in none of them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,11 +34,11 @@ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSFP_BUILD_TESTS=OFF \
 cmake --build "$out" -j"$(nproc)"
 rm -f "$out"/*.deb
 (cd "$out" && cpack -G DEB >/dev/null)
-deb=$(ls "$out"/*.deb)
-echo "$deb"
+debs=("$out"/*.deb)
+printf '%s\n' "${debs[@]}"
 
 if [ "$install" = 1 ]; then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get install -y "$deb"
+  "${sudo_cmd[@]}" apt-get install -y "${debs[@]}"
 fi

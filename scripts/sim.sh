@@ -5,8 +5,9 @@
 #
 # DIR defaults to build/ and FILE to sim/default.bench. Once the simulator listens, the two
 # variables are printed and, with --env-file, written to FILE as "export" lines for a shell
-# to source (the file appears only when the simulator is ready). The script stays in the
-# foreground until Ctrl+C or SIGTERM, and stops the simulator when it ends.
+# to source (the file appears only when the simulator is ready, and is removed when it
+# stops). The script stays in the foreground until Ctrl+C or SIGTERM, and stops the
+# simulator when it ends.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
@@ -32,14 +33,27 @@ if [ ! -x "$sim" ] || [ ! -e "$build/standin/libvisa.so" ]; then
   exit 1
 fi
 
+# The resolved bench and the log live in a folder made for this run, so simulators on one
+# build folder (or on two) never write or remove each other's files. The state folder is
+# shared; only the simulator that took a state file first saves to it.
 state="$build/sim-state"
-resolved="$build/sim/bench.resolved"
 mkdir -p "$state"
-log=$(mktemp)
-"$sim" --bench "$bench" --resolved "$resolved" --state-dir "$state" ${extra[@]+"${extra[@]}"} >"$log" 2>&1 &
-pid=$!
-trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -f "$log"' EXIT
+run_dir=$(mktemp -d "${TMPDIR:-/tmp}/ksm7720-sim.XXXXXX")
+resolved="$run_dir/bench.resolved"
+log="$run_dir/log"
+# A launcher waiting for the environment file must never find one from an earlier run.
+[ -n "$env_file" ] && rm -f "$env_file"
+env_written=""
+cleanup() {
+  [ -n "${pid:-}" ] && { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
+  [ -n "$env_written" ] && rm -f "$env_file"
+  rm -rf "$run_dir"
+}
+trap cleanup EXIT
 trap 'exit 130' INT TERM
+# Its standard error (a damaged state file, a save that failed) stays the script's.
+"$sim" --bench "$bench" --resolved "$resolved" --state-dir "$state" ${extra[@]+"${extra[@]}"} >"$log" &
+pid=$!
 
 for _ in $(seq 100); do
   grep -q '^ksm7720-sim: listening' "$log" && break
@@ -47,7 +61,6 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 if ! grep -q '^ksm7720-sim: listening' "$log"; then
-  cat "$log" >&2
   echo "sim.sh: the simulator did not start" >&2
   exit 1
 fi
@@ -57,7 +70,9 @@ env_text=$(printf 'export LD_LIBRARY_PATH=%q${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH
   "$build/standin" "$resolved")
 echo "$env_text"
 if [ -n "$env_file" ]; then
-  echo "$env_text" >"$env_file.tmp"
-  mv "$env_file.tmp" "$env_file"
+  env_tmp=$(mktemp "$env_file.XXXXXX")
+  echo "$env_text" >"$env_tmp"
+  mv "$env_tmp" "$env_file"
+  env_written=1
 fi
 wait "$pid"

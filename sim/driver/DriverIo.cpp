@@ -1,6 +1,7 @@
 #include "driver/DriverIo.h"
 
 #include "driver/ksm7720.h"
+#include "visa/NoThrow.h"
 
 ViStatus CDriverIo::Command(ViSession vi, const std::string& command) {
     std::string reply;
@@ -10,12 +11,15 @@ ViStatus CDriverIo::Command(ViSession vi, const std::string& command) {
     return reply == "1" ? VI_SUCCESS : Unreadable(vi);
 }
 
+// An exchange that fails, also for want of memory between the question and its reply,
+// clears the session: a late or unread reply must not answer the next query.
 ViStatus CDriverIo::Query(ViSession vi, const std::string& query, std::string& reply) {
-    ViStatus status = Send(vi, query);
-    if (status >= VI_SUCCESS)
-        status = ReadLine(vi, reply);
+    ViStatus status = NoThrow([&] {
+        ViStatus sent = Send(vi, query);
+        return sent < VI_SUCCESS ? sent : ReadLine(vi, reply);
+    });
     if (status < VI_SUCCESS)
-        viClear(vi); // a late or unread reply must not answer the next query
+        viClear(vi);
     return status;
 }
 

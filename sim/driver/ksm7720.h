@@ -1,6 +1,7 @@
-/* The mainframe's instrument driver: fourteen entry points with C linkage, each returning a
+/* The mainframe's instrument driver: fifteen entry points with C linkage, each returning a
    VISA-style status (negative on failure). Every text it writes fits 256 bytes with its
-   terminating zero. */
+   terminating zero. A call that runs out of memory returns VI_ERROR_ALLOC. Sessions may be
+   used on different threads at once; calls on one session must not overlap. */
 #ifndef KSM7720_SIM_DRIVER_H
 #define KSM7720_SIM_DRIVER_H
 
@@ -24,6 +25,8 @@ extern "C" {
 
 VI_EXPORT ViStatus ksm7720_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset,
                                 ViSession* vi);
+/* Closes the session and the resource manager session that ksm7720_init opened for it. */
+VI_EXPORT ViStatus ksm7720_close(ViSession vi);
 VI_EXPORT ViStatus ksm7720_timeOut(ViSession vi, ViInt32 timeoutMs);
 VI_EXPORT ViStatus ksm7720_self_test(ViSession vi, ViInt16* result, ViChar message[256]);
 VI_EXPORT ViStatus ksm7720_reset(ViSession vi);

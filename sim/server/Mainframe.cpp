@@ -1,9 +1,13 @@
 #include "server/Mainframe.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -30,6 +34,21 @@ std::string JoinValues(const int32_t* values, int count) {
 
 const std::string kNoHistogram = "0,0,0,0,0,0,0,0,0,0";
 
+// Moves a damaged state file out of the way under the first free name of `path`.damaged,
+// `path`.damaged.2, ..., never replacing an earlier one; the name it got, or empty.
+std::string SetAside(const std::string& path) {
+    for (int n = 1; n <= 100; ++n) {
+        std::string aside = path + ".damaged" + (n > 1 ? "." + std::to_string(n) : "");
+        if (::link(path.c_str(), aside.c_str()) == 0) {
+            ::unlink(path.c_str());
+            return aside;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return "";
+}
+
 } // namespace
 
 const CMainframe::Command CMainframe::kCommands[] = {
@@ -55,8 +74,7 @@ CMainframe::CMainframe(CSimClock& clock, const BenchInstrument& config, std::str
         if (const SimObject* obj = CCatalogue::Find(code))
             m_histories[code] = CHistory(obj->binLow, obj->binWidth);
     }
-    if (!m_statePath.empty())
-        m_settings.Load(m_statePath);
+    LoadState();
     m_saved = m_settings;
     WarmUp(config.uptime * 3600.0);
 }
@@ -182,8 +200,40 @@ void CMainframe::RestoreFactory() {
     Save();
 }
 
+void CMainframe::LoadState() {
+    if (m_statePath.empty())
+        return;
+    std::string error;
+    if (!m_stateLock.Acquire(m_statePath + ".lock")) {
+        std::fprintf(stderr,
+                     "ksm7720-sim: %s is in use by another simulator; this one's saved "
+                     "settings last only while it runs\n",
+                     m_statePath.c_str());
+        m_settings.Load(m_statePath, error);
+        m_statePath.clear();
+        return;
+    }
+    if (m_settings.Load(m_statePath, error) != CNvSettings::LoadResult::Damaged)
+        return;
+    std::string aside = SetAside(m_statePath);
+    if (aside.empty()) {
+        std::fprintf(stderr,
+                     "ksm7720-sim: %s: saved settings damaged (%s) and cannot be set aside (%s); "
+                     "saved settings last only while the simulator runs\n",
+                     m_statePath.c_str(), error.c_str(), std::strerror(errno));
+        m_statePath.clear();
+        return;
+    }
+    std::fprintf(stderr,
+                 "ksm7720-sim: %s: saved settings damaged (%s); kept as %s, starting "
+                 "from the factory settings\n",
+                 m_statePath.c_str(), error.c_str(), aside.c_str());
+}
+
 void CMainframe::Save() {
-    if (!m_statePath.empty() && !m_settings.Save(m_statePath)) {
+    std::string error;
+    if (!m_statePath.empty() && !m_settings.Save(m_statePath, error)) {
+        std::fprintf(stderr, "ksm7720-sim: %s\n", error.c_str());
         m_errors.Push(-250, "cannot write " + m_statePath);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "common/BenchFile.h"
 #include "server/Catalogue.h"
+#include "server/FileLock.h"
 #include "server/History.h"
 #include "server/NvSettings.h"
 #include "server/SignalModel.h"
@@ -18,7 +19,10 @@ public:
     static constexpr size_t kDisplayWidth = 40;
     static constexpr size_t kHistoryQueueDepth = 100;
 
-    // `statePath` empty: the saved settings live only as long as the process.
+    // `statePath` empty: the saved settings live only as long as the process. A state file
+    // that does not load is reported on standard error and set aside as `statePath`.damaged.
+    // While another mainframe (of this process or another) keeps the same state file, this
+    // one starts from the settings saved there and keeps its own only as long as it runs.
     CMainframe(CSimClock& clock, const BenchInstrument& config, std::string statePath);
 
     void RestoreFactory() override;
@@ -51,6 +55,9 @@ private:
     void GetDisplay(const ScpiCommand& cmd, std::string& reply);
     void Diagnose(const ScpiCommand& cmd, std::string& reply);
 
+    // Takes the state file's lock and loads it; a damaged one is reported on standard error
+    // and set aside (kept under another name), so no later save replaces it.
+    void LoadState();
     // Makes the present settings the saved ones, in the state file when there is one.
     void Save();
     // Reads an object code parameter; queues -222 for a code that names no object.
@@ -69,6 +76,7 @@ private:
     CSignalModel m_model;
     std::string m_serial;
     std::string m_statePath;
+    CFileLock m_stateLock;
     std::array<CHistory, CCatalogue::kObjectCodes> m_histories;
     CNvSettings m_settings;
     CNvSettings m_saved;

@@ -19,9 +19,11 @@ public:
     // The factory settings: the catalogue's limits and hours.
     static CNvSettings Defaults();
 
-    // Reads `path` over the current values; false (and nothing changed) when the file is
-    // missing or any line of it is malformed.
-    bool Load(const std::string& path);
-    // Writes `path` through a temporary file, so a crash never leaves half a file.
-    bool Save(const std::string& path) const;
+    enum class LoadResult { Missing, Loaded, Damaged };
+    // Reads `path` over the current values. Damaged (nothing changed, why in `error`): the
+    // file cannot be read, a line is malformed, or a setting is left out, as in a file cut
+    // short; every file Save writes holds them all.
+    LoadResult Load(const std::string& path, std::string& error);
+    // Replaces `path` atomically (WriteFileAtomically); false, why in `error`, on failure.
+    bool Save(const std::string& path, std::string& error) const;
 };

@@ -3,10 +3,12 @@
 //   ksm7720-sim --bench FILE [--resolved FILE] [--state-dir DIR] [--speed FACTOR] [--factory]
 //
 // --factory starts every mainframe from its factory settings, replacing what was saved.
-// Once every port is bound it writes the resolved bench (the bench with the ports it got)
-// and prints one line that starts with "ksm7720-sim: listening".
+// Once every port is bound it writes the resolved bench (the bench with the ports it got;
+// by default in a folder of its own made for this run) and prints one line that starts
+// with "ksm7720-sim: listening".
 
 #include "common/BenchFile.h"
+#include "server/AtomicFile.h"
 #include "server/Device.h"
 #include "server/Mainframe.h"
 #include "server/SimServer.h"
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -62,8 +65,6 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         else
             return false;
     }
-    if (o.resolved.empty())
-        o.resolved = "/tmp/ksm7720-sim-" + std::to_string(::getpid()) + ".bench";
     return !o.bench.empty() && o.speed >= 0 && o.speed <= 1e7;
 }
 
@@ -75,15 +76,20 @@ std::unique_ptr<CSimInstrument> MakeInstrument(CSimClock& clock, const BenchInst
     return std::make_unique<CMainframe>(clock, config, state);
 }
 
-// Writes through a temporary file so a reader never sees half a bench.
-bool WriteAtomically(const std::string& path, const std::string& text) {
-    std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        if (!(out << text).flush())
-            return false;
-    }
-    return std::rename(temp.c_str(), path.c_str()) == 0;
+// A folder of our own for the resolved bench, under $TMPDIR or /tmp; empty on failure.
+std::string MakePrivateFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/ksm7720-sim.XXXXXX";
+    return ::mkdtemp(pattern.data()) ? pattern : "";
+}
+
+// Removes the resolved bench only while it is still the one we wrote: a simulator given
+// the same path later has replaced it with its own ports, and its file stays.
+void RemoveIfOurs(const std::string& path, const std::string& text) {
+    std::ifstream in(path);
+    std::ostringstream held;
+    if (in && held << in.rdbuf() && held.str() == text)
+        std::remove(path.c_str());
 }
 
 } // namespace
@@ -98,6 +104,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ksm7720-sim: %s: %s\n", o.bench.c_str(), error.c_str());
         return 1;
     }
+    // From here on a stop request ends the run in order, so the files it wrote go too.
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
     CSimClock clock(o.speed);
     CSimServer server;
     std::string ports;
@@ -112,17 +122,28 @@ int main(int argc, char** argv) {
         }
         ports += " " + inst.name + "=" + std::to_string(inst.port);
     }
-    if (!WriteAtomically(o.resolved, bench->Write())) {
-        std::fprintf(stderr, "ksm7720-sim: cannot write %s\n", o.resolved.c_str());
+    std::string folder;
+    if (o.resolved.empty()) {
+        folder = MakePrivateFolder();
+        if (folder.empty()) {
+            std::fprintf(stderr, "ksm7720-sim: cannot make a folder for the resolved bench\n");
+            return 1;
+        }
+        o.resolved = folder + "/bench.resolved";
+    }
+    const std::string resolved = bench->Write();
+    if (!WriteFileAtomically(o.resolved, resolved, error)) {
+        std::fprintf(stderr, "ksm7720-sim: %s\n", error.c_str());
+        if (!folder.empty())
+            ::rmdir(folder.c_str());
         return 1;
     }
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    std::signal(SIGPIPE, SIG_IGN);
     std::printf("ksm7720-sim: listening on 127.0.0.1%s KSM7720_BENCH=%s\n", ports.c_str(),
                 o.resolved.c_str());
     std::fflush(stdout);
     server.Run(g_stop);
-    std::remove(o.resolved.c_str());
+    RemoveIfOurs(o.resolved, resolved);
+    if (!folder.empty())
+        ::rmdir(folder.c_str());
     return 0;
 }

@@ -12,7 +12,9 @@
 // Every object the library has handed out: resource managers, find lists and INSTR
 // sessions, by handle. Handles are never reused within a process. Callers get shared
 // references, so closing a session on one thread cannot pull it from under a call that
-// another thread is making on it.
+// another thread is making on it. The table itself is never destroyed: when the library
+// unloads (or the process exits) every object still open is closed, and a call that comes
+// later finds its handle closed.
 class CSessionTable {
 public:
     struct FindList {
@@ -34,6 +36,8 @@ public:
     std::optional<Object> Get(ViObject handle);
     // Closes the object and, for a manager, everything opened through it.
     bool Close(ViObject handle);
+    // Closes every object.
+    void CloseAll();
 
 private:
     std::mutex m_mutex;

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "cli/CommandTable.h"
+
 #include <charconv>
 
 namespace {
@@ -113,27 +115,17 @@ const char* UsageText() {
            "       ksm7720 --help | --version\n";
 }
 
-const char* HelpText() {
+std::string HelpText() {
     return "The KS M7720 mainframe from the command line.\n"
            "\n"
-           "Commands:\n"
-           "  list                     every VISA resource, its interface, and whether it is a "
-           "mainframe\n"
-           "  read KIND NAME           the present reading with its unit\n"
-           "  histogram KIND NAME      the ten bins: edges, counts, unit and time unit\n"
-           "  units [hours|minutes|seconds]  show or set the histogram time unit\n"
-           "  limit KIND NAME VALUE    set the limit of one object\n"
-           "  save                     save limits and time unit in non-volatile memory\n"
-           "  message TEXT...          show TEXT on the mainframe's display\n"
-           "  reset-history KIND NAME  clear one history (or: reset-history all | queue)\n"
-           "  reset                    reset the mainframe\n"
-           "  selftest                 run the self test\n"
-           "  errors                   drain the error queue, oldest first\n"
-           "  metrics                  every present reading in the Prometheus text format\n"
+           "Commands:\n" +
+           CommandHelp() +
            "\n"
            "KIND is BLOWER, CURRENT, POWER, TEMPERATURE (or TEMP) or VOLT; NAME as the panel "
            "lists\n"
-           "it (BLOWER1, P5, OUT3, DELT0, AMBIENT, ...), in any case.\n"
+           "it (BLOWER1, P5, OUT3, DELT0, AMBIENT, ...), in any case. The VALUE of limit is\n"
+           "in the unit that read prints for the kind: RPM (BLOWER), mA (CURRENT), mW (POWER),\n"
+           "tenths of a degree Celsius (TEMPERATURE: 550 is 55.0 degrees), mV (VOLT).\n"
            "\n"
            "Options:\n"
            "  -a RESOURCE     connect to this VISA resource instead of searching\n"
@@ -144,6 +136,7 @@ const char* HelpText() {
            "  --help, --version\n"
            "\n"
            "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"
-           "Exit status: 0 success, 1 instrument or library failure, 2 usage error.\n"
+           "Exit status: 0 success, 1 instrument or library failure, 2 usage error,\n"
+           "3 read, and the mainframe reports the value over its limit.\n"
            "See ksm7720(1).\n";
 }

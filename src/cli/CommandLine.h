@@ -33,4 +33,4 @@ Invocation ParseCommandLine(const std::vector<std::string>& args);
 
 // The usage lines, and the full help text.
 const char* UsageText();
-const char* HelpText();
+std::string HelpText();

@@ -12,22 +12,60 @@ namespace {
 constexpr std::size_t kMaxErrorEntries = 100;
 constexpr int kHistogramBins = 10;
 
-Table Reading(const Request& request, CInstrument& instrument) {
-    const double* levels = instrument.GetLevel(request.code, 0);
+constexpr int kLimitExceeded = 201; // the mainframe's error number for a limit excursion
+
+CommandResult Shown(Table table, int status = 0) {
+    return {std::move(table), status, {}};
+}
+
+std::string EntryLine(const std::string& text) {
+    return "instrument reports error: " + text;
+}
+
+// The entry the reading found, a limit excursion, and whatever else the queue holds; any
+// entry that is not an excursion makes the reading a failure.
+std::vector<std::string> LimitExcursions(CInstrument& instrument) {
+    std::vector<std::string> lines{EntryLine(instrument.GetErrorText())};
+    bool onlyExcursions = true;
+    for (const auto& [code, text] : DrainErrorQueue(instrument, kMaxErrorEntries)) {
+        lines.push_back(EntryLine(text));
+        onlyExcursions = onlyExcursions && code == kLimitExceeded;
+    }
+    if (!onlyExcursions) {
+        throw CCommandFailure{lines};
+    }
+    return lines;
+}
+
+} // namespace
+
+CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
+    std::vector<std::string> excursions;
+    const double* levels = nullptr;
+    try {
+        levels = instrument.GetLevel(request.code, 0);
+    } catch (const CInstrumentException&) {
+        if (instrument.GetLastStatus() != INSTRUMENT_ERROR_DETECTED ||
+            instrument.LastErrorNumber() != kLimitExceeded) {
+            throw;
+        }
+        excursions = LimitExcursions(instrument);
+        levels = instrument.LastLevels();
+    }
     const int count = ReadingValueCount(request.code);
     const QuantityKindInfo& info = KindInfo(request.kind);
     const std::string object = ObjectName(request.kind, request.position);
     Table table{{"kind", "object", "position", "value", "unit"}, {}};
     for (int i = 0; i < count; ++i) {
         table.rows.push_back({TextCell(info.listKeyword), TextCell(object),
-                              TextCell(count > 1 ? kReadingPositions[i] : ""), NumberCell(levels[i]),
-                              TextCell(info.unit)});
+                              TextCell(count > 1 ? kReadingPositions[i] : ""),
+                              NumberCell(levels[i]), TextCell(info.unit)});
     }
-    return table;
+    return {std::move(table), excursions.empty() ? 0 : kExitOverLimit, std::move(excursions)};
 }
 
 // The three parts of the histogram, each copied before the next call refills the buffer.
-Table Histogram(const Request& request, CInstrument& instrument) {
+CommandResult ReadHistogram(const Request& request, CDriverInstrument& instrument) {
     std::array<std::array<std::int32_t, kHistogramBins>, 3> parts{};
     for (short part = 0; part < 3; ++part) {
         const std::int32_t* values =
@@ -43,68 +81,75 @@ Table Histogram(const Request& request, CInstrument& instrument) {
                               NumberCell(parts[1][bin]), NumberCell(parts[2][bin]),
                               NumberCell(parts[0][bin]), TextCell(info.unit), TextCell(timeUnit)});
     }
-    return table;
+    return Shown(std::move(table));
 }
 
-Table ErrorEntries(CInstrument& instrument) {
+CommandResult TimeUnits(const Request& request, CDriverInstrument& instrument) {
+    if (request.timeUnit) {
+        instrument.SetTimeUnits(*request.timeUnit);
+        return {};
+    }
+    return Shown(Table{{"time_unit"}, {{TextCell(TimeUnitName(instrument.GetTimeUnits()))}}});
+}
+
+// The limit as set, with the unit the mainframe takes it in (that of the readings).
+CommandResult SetLimit(const Request& request, CDriverInstrument& instrument) {
+    instrument.SetLimit(request.code, request.value);
+    const QuantityKindInfo& info = KindInfo(request.kind);
+    return Shown(
+        Table{{"kind", "object", "limit", "unit"},
+              {{TextCell(info.listKeyword), TextCell(ObjectName(request.kind, request.position)),
+                NumberCell(request.value), TextCell(info.unit)}}});
+}
+
+CommandResult SaveSettings(const Request&, CDriverInstrument& instrument) {
+    instrument.SaveSettings();
+    return {};
+}
+
+CommandResult ShowMessage(const Request& request, CDriverInstrument& instrument) {
+    instrument.SetMessage(request.text.c_str());
+    return {};
+}
+
+CommandResult ResetHistory(const Request& request, CDriverInstrument& instrument) {
+    instrument.ResetHistory(request.resetKeyword.c_str(), request.resetName.c_str());
+    return {};
+}
+
+CommandResult ResetMainframe(const Request&, CDriverInstrument& instrument) {
+    instrument.Reset();
+    return {};
+}
+
+CommandResult RunSelfTest(const Request&, CDriverInstrument& instrument) {
+    int result = 0;
+    const char* text = instrument.SelfTest(&result);
+    Table table{{"result", "text"}, {{NumberCell(result), TextCell(text != nullptr ? text : "")}}};
+    return Shown(std::move(table), result == 0 ? 0 : kExitFailure);
+}
+
+CommandResult DrainErrors(const Request&, CDriverInstrument& instrument) {
     Table table{{"code", "text"}, {}};
     for (const auto& [code, text] : DrainErrorQueue(instrument, kMaxErrorEntries)) {
         table.rows.push_back({NumberCell(code), TextCell(text)});
     }
-    return table;
+    return Shown(std::move(table));
 }
 
-CommandResult SelfTest(CInstrument& instrument) {
-    int result = 0;
-    const char* text = instrument.SelfTest(&result);
-    Table table{{"result", "text"}, {{NumberCell(result), TextCell(text != nullptr ? text : "")}}};
-    return {std::move(table), result == 0};
+CommandResult RunAction(CommandAction action, const Request& request,
+                        CDriverInstrument& instrument) {
+    try {
+        return action(request, instrument);
+    } catch (const CInstrumentException&) {
+        throw CCommandFailure{FailureLines(instrument)};
+    }
 }
-
-} // namespace
 
 std::string StatusHex(InstrumentStatus status) {
     std::array<char, 16> text{};
     std::snprintf(text.data(), text.size(), "0x%08X", static_cast<unsigned>(status));
     return text.data();
-}
-
-CommandResult RunCommand(const Request& request, CDriverInstrument& instrument) {
-    switch (request.command) {
-    case Command::Read:
-        return {Reading(request, instrument)};
-    case Command::Histogram:
-        return {Histogram(request, instrument)};
-    case Command::Units:
-        if (request.timeUnit) {
-            instrument.SetTimeUnits(*request.timeUnit);
-            return {};
-        }
-        return {Table{{"time_unit"}, {{TextCell(TimeUnitName(instrument.GetTimeUnits()))}}}};
-    case Command::Limit:
-        instrument.SetLimit(request.code, request.value);
-        return {};
-    case Command::Save:
-        instrument.SaveSettings();
-        return {};
-    case Command::Message:
-        instrument.SetMessage(request.text.c_str());
-        return {};
-    case Command::ResetHistory:
-        instrument.ResetHistory(request.resetKeyword.c_str(), request.resetName.c_str());
-        return {};
-    case Command::Reset:
-        instrument.Reset();
-        return {};
-    case Command::SelfTest:
-        return SelfTest(instrument);
-    case Command::Errors:
-        return {ErrorEntries(instrument)};
-    case Command::List:
-    case Command::Metrics:
-        break; // run before or without a connection
-    }
-    return {};
 }
 
 std::vector<std::pair<int, std::string>> DrainErrorQueue(CInstrument& instrument,
@@ -128,11 +173,10 @@ std::vector<std::string> FailureLines(CInstrument& instrument) {
     const InstrumentStatus status = instrument.GetLastStatus();
     if (status == INSTRUMENT_ERROR_DETECTED) {
         // The entry the failing call found, then whatever else the queue holds.
-        std::vector<std::string> lines{std::string("instrument reports error: ") +
-                                       instrument.GetErrorText()};
+        std::vector<std::string> lines{EntryLine(instrument.GetErrorText())};
         try {
             for (const auto& entry : DrainErrorQueue(instrument, kMaxErrorEntries)) {
-                lines.push_back("instrument reports error: " + entry.second);
+                lines.push_back(EntryLine(entry.second));
             }
         } catch (const CCommandFailure& failure) {
             lines.insert(lines.end(), failure.lines.begin(), failure.lines.end());

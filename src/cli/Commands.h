@@ -1,6 +1,6 @@
 #pragma once
-// The commands that talk to an open mainframe. A failing instrument call throws
-// CInstrumentException as it does in the panel; FailureLines says what went wrong.
+// What the commands do on an open mainframe, one action each. A failing instrument call
+// throws CInstrumentException as it does in the panel; FailureLines says what went wrong.
 #include "cli/Request.h"
 #include "cli/Table.h"
 #include "core/DriverInstrument.h"
@@ -9,17 +9,38 @@
 #include <string>
 #include <vector>
 
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+// A reading was taken, and the mainframe reports it over its limit.
+constexpr int kExitOverLimit = 3;
+
 // A failure the instrument's status does not tell: what to say.
 struct CCommandFailure {
     std::vector<std::string> lines;
 };
 
 struct CommandResult {
-    std::optional<Table> table; // nothing for the commands that only change something
-    bool passed = true;         // false: a self test that found failures
+    std::optional<Table> table;     // nothing for the commands that only change something
+    int status = 0;                 // the exit status: kExitFailure for a failed self test
+    std::vector<std::string> notes; // for standard error, after the table
 };
 
-CommandResult RunCommand(const Request& request, CDriverInstrument& instrument);
+using CommandAction = CommandResult (*)(const Request&, CDriverInstrument&);
+
+CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument);
+CommandResult ReadHistogram(const Request& request, CDriverInstrument& instrument);
+CommandResult TimeUnits(const Request& request, CDriverInstrument& instrument);
+CommandResult SetLimit(const Request& request, CDriverInstrument& instrument);
+CommandResult SaveSettings(const Request& request, CDriverInstrument& instrument);
+CommandResult ShowMessage(const Request& request, CDriverInstrument& instrument);
+CommandResult ResetHistory(const Request& request, CDriverInstrument& instrument);
+CommandResult ResetMainframe(const Request& request, CDriverInstrument& instrument);
+CommandResult RunSelfTest(const Request& request, CDriverInstrument& instrument);
+CommandResult DrainErrors(const Request& request, CDriverInstrument& instrument);
+
+// Runs the action; an instrument failure becomes a CCommandFailure that says why.
+CommandResult RunAction(CommandAction action, const Request& request,
+                        CDriverInstrument& instrument);
 
 // Why the last instrument call failed: the error queue's entries, oldest first, when it
 // held any; the driver's text for the status otherwise.

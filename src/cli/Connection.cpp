@@ -43,8 +43,8 @@ std::string ChooseResource(const CDiscovery& discovery, const Invocation& invoca
     }
     const bool acceptAny = invocation.noIdentification;
     const auto probes = ProbeResources(discovery.Visa(), discovery.ResourceManager(), !acceptAny);
-    const auto candidates = probes ? std::optional(AcceptedCandidates(*probes, acceptAny))
-                                   : std::nullopt;
+    const auto candidates =
+        probes ? std::optional(AcceptedCandidates(*probes, acceptAny)) : std::nullopt;
     if (!candidates || candidates->empty()) {
         throw NoMainframe(probes.value_or(std::vector<ResourceProbe>{}));
     }
@@ -73,18 +73,18 @@ CCommandFailure LibraryFailure(const std::string& message, const CDiscovery& dis
 
 } // namespace
 
-void OpenDiscovery(CDiscovery& discovery, const std::vector<std::string>& visaNames,
-                   const std::vector<std::string>& driverNames) {
+void OpenDiscovery(CDiscovery& discovery) {
     const auto failure = discovery.Open();
     if (!failure) {
         return;
     }
     switch (*failure) {
     case DiscoveryFailure::NoVisaLibrary:
-        throw LibraryFailure("no usable VISA library; tried: " + Joined(visaNames), discovery);
-    case DiscoveryFailure::NoDriverLibrary:
-        throw LibraryFailure("no instrument driver library; tried: " + Joined(driverNames),
+        throw LibraryFailure("no usable VISA library; tried: " + Joined(discovery.VisaNames()),
                              discovery);
+    case DiscoveryFailure::NoDriverLibrary:
+        throw LibraryFailure(
+            "no instrument driver library; tried: " + Joined(discovery.DriverNames()), discovery);
     default:
         throw CCommandFailure{{"the VISA default resource manager did not open"}};
     }
@@ -96,22 +96,47 @@ Table ListResources(const CDiscovery& discovery) {
     for (const ResourceProbe& probe : probes.value_or(std::vector<ResourceProbe>{})) {
         table.rows.push_back({TextCell(probe.descriptor),
                               TextCell(InterfaceName(probe.interfaceType)),
-                              TextCell(probe.mainframe ? "yes" : "no")});
+                              BooleanCell(probe.mainframe)});
     }
     return table;
 }
 
-Mainframe ConnectMainframe(CDiscovery& discovery, const Invocation& invocation) {
+Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
+    OpenDiscovery(discovery);
     const std::string resource = ChooseResource(discovery, invocation);
-    auto connection = discovery.Connect(resource, false, invocation.timeOutMs);
+    // The driver asks the resource who it is before anything else goes out: nothing is
+    // ever sent to an instrument that is not a mainframe.
+    auto connection = discovery.Connect(resource, false, invocation.timeOutMs, true);
     if (!connection.instrument) {
         if (connection.failure == DiscoveryFailure::BadDriver) {
             throw CCommandFailure{{"the instrument driver library lacks an entry point"}};
         }
-        const std::string why =
-            connection.statusText.empty() ? std::string() : ": " + connection.statusText;
+        if (connection.status == VI_ERROR_FAIL_ID_QUERY) {
+            throw CCommandFailure{{resource + " is not a KS M7720 mainframe (status " +
+                                   StatusHex(connection.status) + ")"}};
+        }
+        const std::string text = discovery.StatusText(connection.status);
+        const std::string why = text.empty() ? std::string() : ": " + text;
         throw CCommandFailure{{"could not open " + resource + why + " (status " +
                                StatusHex(connection.status) + ")"}};
     }
-    return {std::move(connection.instrument), resource, InstrumentName(resource)};
+    Mainframe mainframe(std::move(connection.instrument), InstrumentName(resource));
+    mainframe.resource = resource;
+    if (connection.timeOutStatus < 0) {
+        const char* text = mainframe.instrument->GetStatusText(connection.timeOutStatus);
+        throw CCommandFailure{{"the driver refused the time-out of " +
+                               std::to_string(invocation.timeOutMs) + " ms" +
+                               (text != nullptr ? std::string(": ") + text : std::string()) +
+                               " (status " + StatusHex(connection.timeOutStatus) + ")"}};
+    }
+    return mainframe;
+}
+
+Mainframe::Mainframe(std::unique_ptr<CDriverInstrument> opened, std::string name)
+    : instrument(std::move(opened)), rack(std::move(name)) {}
+
+Mainframe::~Mainframe() {
+    if (instrument) {
+        instrument->Close();
+    }
 }

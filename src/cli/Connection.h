@@ -11,16 +11,20 @@
 #include <string>
 
 // Loads the libraries and opens the resource manager; throws CCommandFailure.
-void OpenDiscovery(CDiscovery& discovery, const std::vector<std::string>& visaNames,
-                   const std::vector<std::string>& driverNames);
+void OpenDiscovery(CDiscovery& discovery);
 
 // Every resource the search finds, its interface and whether it is a mainframe.
 Table ListResources(const CDiscovery& discovery);
 
+// An open mainframe; its driver session is closed when it ends, where the driver can.
 struct Mainframe {
+    Mainframe(std::unique_ptr<CDriverInstrument> opened, std::string name);
+    Mainframe(Mainframe&&) = default;
+    ~Mainframe();
     std::unique_ptr<CDriverInstrument> instrument;
     std::string resource; // the VISA resource it was opened as
     std::string rack;     // the name the panel shows for it
 };
-// The resource after -a, or the one discovery chooses; opened through the driver.
-Mainframe ConnectMainframe(CDiscovery& discovery, const Invocation& invocation);
+// Opens the discovery, then the resource after -a or the one discovery chooses, through
+// the driver; throws CCommandFailure.
+Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation);

@@ -7,8 +7,7 @@
 
 #include <chrono>
 
-int RunMetrics(const Invocation& invocation, const std::vector<std::string>& visaNames,
-               const std::vector<std::string>& driverNames, std::ostream& out,
+int RunMetrics(const Invocation& invocation, CDiscovery& discovery, std::ostream& out,
                std::ostream& err) {
     const auto start = std::chrono::steady_clock::now();
     RackLabels labels;
@@ -19,9 +18,7 @@ int RunMetrics(const Invocation& invocation, const std::vector<std::string>& vis
     ScrapeResult scrape;
     std::vector<std::string> failure;
     try {
-        CDiscovery discovery(visaNames, driverNames);
-        OpenDiscovery(discovery, visaNames, driverNames);
-        Mainframe mainframe = ConnectMainframe(discovery, invocation);
+        const Mainframe mainframe = OpenMainframe(discovery, invocation);
         labels.resource = mainframe.resource;
         labels.rack = mainframe.rack;
         scrape = CRackReader(ErrorQueueUse::Drain).Read(*mainframe.instrument);
@@ -40,5 +37,5 @@ int RunMetrics(const Invocation& invocation, const std::vector<std::string>& vis
     for (const std::string& line : failure) {
         err << "ksm7720: " << line << '\n';
     }
-    return failure.empty() ? 0 : 1;
+    return failure.empty() ? 0 : kExitFailure;
 }

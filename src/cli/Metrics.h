@@ -3,12 +3,11 @@
 // collector, every series labelled with the rack. A failure still writes a whole
 // exposition, with ksm7720_up 0, before the command fails.
 #include "cli/CommandLine.h"
+#include "core/Discovery.h"
 
 #include <ostream>
-#include <string>
-#include <vector>
 
-// Writes the exposition to out and the reasons for a failure to err; the exit status.
-int RunMetrics(const Invocation& invocation, const std::vector<std::string>& visaNames,
-               const std::vector<std::string>& driverNames, std::ostream& out,
+// Opens the discovery and the mainframe, writes the exposition to out and the reasons for
+// a failure to err; the exit status.
+int RunMetrics(const Invocation& invocation, CDiscovery& discovery, std::ostream& out,
                std::ostream& err);

@@ -1,29 +1,17 @@
 #pragma once
-// A command with its arguments checked against the catalogue, before any instrument is
-// reached: a bad KIND, NAME, VALUE or unit is a CUsageError.
+// A command with its arguments checked against the command table and the catalogue,
+// before any instrument is reached: a bad KIND, NAME, VALUE or unit is a CUsageError.
 #include "cli/CommandLine.h"
 #include "core/QuantityCatalogue.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
-enum class Command {
-    List,
-    Read,
-    Histogram,
-    Units,
-    Limit,
-    Save,
-    Message,
-    ResetHistory,
-    Reset,
-    SelfTest,
-    Errors,
-    Metrics
-};
+struct CommandEntry;
 
 struct Request {
-    Command command = Command::List;
+    const CommandEntry* entry = nullptr; // the command's entry in the table
     QuantityKind kind = BLOWER;
     int position = 0;            // as ObjectCodeOf takes it
     ObjectCode code = 0;         // of kind and position
@@ -35,6 +23,14 @@ struct Request {
 };
 
 Request CheckRequest(const Invocation& invocation);
+
+// The argument readers of the command table: each takes a command's arguments, already
+// counted, into the request.
+void ReadObject(const std::vector<std::string>& arguments, Request& request);
+void ReadLimit(const std::vector<std::string>& arguments, Request& request);
+void ReadTimeUnit(const std::vector<std::string>& arguments, Request& request);
+void ReadMessage(const std::vector<std::string>& arguments, Request& request);
+void ReadResetTarget(const std::vector<std::string>& arguments, Request& request);
 
 // The histogram time unit's name, or its number when it has none.
 std::string TimeUnitName(int units);

@@ -65,7 +65,10 @@ std::string JsonString(const std::string& text) {
 
 // A number cell as JSON: JSON has no NaN or infinities, so they become null.
 std::string JsonValue(const Cell& cell) {
-    if (!cell.number) {
+    if (cell.kind == Cell::Boolean) {
+        return cell.text == "yes" ? "true" : "false";
+    }
+    if (cell.kind == Cell::Text) {
         return JsonString(cell.text);
     }
     const bool finite = cell.text.find_first_of("NI") == std::string::npos;
@@ -88,11 +91,15 @@ void WriteJson(const Table& table, std::ostream& out) {
 } // namespace
 
 Cell TextCell(std::string text) {
-    return Cell{std::move(text), false};
+    return Cell{std::move(text), Cell::Text};
 }
 
 Cell NumberCell(double value) {
-    return Cell{ExactNumber(value), true};
+    return Cell{ExactNumber(value), Cell::Number};
+}
+
+Cell BooleanCell(bool value) {
+    return Cell{value ? "yes" : "no", Cell::Boolean};
 }
 
 void WriteTable(const Table& table, OutputFormat format, std::ostream& out) {

@@ -9,8 +9,9 @@
 #include <vector>
 
 struct Cell {
+    enum Kind { Text, Number, Boolean }; // in JSON: a string, a number, true or false
     std::string text;
-    bool number = false; // unquoted in JSON
+    Kind kind = Text;
 };
 
 struct Table {
@@ -20,5 +21,6 @@ struct Table {
 
 Cell TextCell(std::string text);
 Cell NumberCell(double value);
+Cell BooleanCell(bool value); // "yes" or "no" in text and CSV
 
 void WriteTable(const Table& table, OutputFormat format, std::ostream& out);

@@ -1,19 +1,17 @@
 // ksm7720: the mainframe from a shell, a script or a monitoring system, through the same
 // discovery, libraries and catalogue as the panel. Exit status 0 on success, 1 when the
-// instrument or a library fails, 2 on a usage error.
+// instrument or a library fails, 2 on a usage error, 3 when read finds its value over the
+// limit.
 #include "cli/CommandLine.h"
+#include "cli/CommandTable.h"
 #include "cli/Commands.h"
-#include "cli/Connection.h"
-#include "cli/Metrics.h"
-#include "cli/Request.h"
 #include "core/LibrarySearch.h"
 
+#include <exception>
 #include <iostream>
+#include <new>
 
 namespace {
-
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 int Fail(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
@@ -22,36 +20,13 @@ int Fail(const std::vector<std::string>& lines) {
     return kExitFailure;
 }
 
-int RunOnMainframe(const Request& request, const Invocation& invocation, CDiscovery& discovery) {
-    Mainframe mainframe = ConnectMainframe(discovery, invocation);
-    CDriverInstrument& instrument = *mainframe.instrument;
-    try {
-        const CommandResult result = RunCommand(request, instrument);
-        if (result.table) {
-            WriteTable(*result.table, invocation.format, std::cout);
-        }
-        return result.passed ? 0 : kExitFailure;
-    } catch (const CInstrumentException&) {
-        return Fail(FailureLines(instrument));
-    }
-}
-
 int Run(const Invocation& invocation) {
     const Request request = CheckRequest(invocation);
-    const auto visaNames = core::VisaLibraryCandidates(core::ProcessEnvironment);
-    const bool list = request.command == Command::List; // needs no driver
-    const auto driverNames =
-        list ? std::vector<std::string>{} : core::DriverLibraryCandidates(core::ProcessEnvironment);
-    if (request.command == Command::Metrics) {
-        return RunMetrics(invocation, visaNames, driverNames, std::cout, std::cerr);
-    }
-    CDiscovery discovery(visaNames, driverNames);
-    OpenDiscovery(discovery, visaNames, driverNames);
-    if (list) {
-        WriteTable(ListResources(discovery), invocation.format, std::cout);
-        return 0;
-    }
-    return RunOnMainframe(request, invocation, discovery);
+    CDiscovery discovery(core::VisaLibraryCandidates(core::ProcessEnvironment),
+                         request.entry->needsDriver
+                             ? core::DriverLibraryCandidates(core::ProcessEnvironment)
+                             : std::vector<std::string>{});
+    return request.entry->run(request, invocation, discovery);
 }
 
 } // namespace
@@ -78,5 +53,12 @@ int main(int argc, char* argv[]) {
         return kExitUsage;
     } catch (const CCommandFailure& failure) {
         return Fail(failure.lines);
+    } catch (const std::bad_alloc&) {
+        return Fail({"out of memory"});
+    } catch (const std::exception& error) {
+        return Fail({std::string("unexpected failure: ") + error.what()});
+    } catch (...) {
+        // Nothing leaves main as an exception: a script gets a status and a reason.
+        return Fail({"unexpected failure"});
     }
 }

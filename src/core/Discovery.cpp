@@ -84,9 +84,10 @@ void FreeLibrary(platform::LibraryHandle& library) {
 
 // The first of names that loads, or nullptr; the loader's reason for each that does not.
 platform::LibraryHandle LoadFirst(const std::vector<std::string>& names,
-                                  std::vector<std::string>& reasons) {
+                                  std::vector<std::string>& reasons,
+                                  platform::LoadMode mode = platform::LoadMode::Unmappable) {
     for (const std::string& name : names) {
-        if (platform::LibraryHandle library = platform::LoadLibrary(name.c_str())) {
+        if (platform::LibraryHandle library = platform::LoadLibrary(name.c_str(), mode)) {
             return library;
         }
         reasons.emplace_back(platform::LoadLibraryError());
@@ -94,18 +95,16 @@ platform::LibraryHandle LoadFirst(const std::vector<std::string>& names,
     return nullptr;
 }
 
-// The driver's words for a failed opening, asked without a session as drivers of the
-// framework allow; empty when it has none.
-std::string OpenFailureText(platform::LibraryHandle driver, visa::ViStatus status) {
-    const auto describe =
-        platform::GetProc<ksm7720::ErrorMessageFn>(driver, "ksm7720_error_message");
-    std::array<char, ksm7720::kMessageLen> text{};
-    if (describe == nullptr || describe(0, status, text.data()) < 0) {
-        return {};
-    }
-    text.back() = '\0';
-    return text.data();
-}
+// The instrument-driver statuses of the VXIplug&play convention, which VISA does not know.
+constexpr std::array<std::pair<visa::ViStatus, const char*>, 6> kDriverStatusNames{{
+    {static_cast<visa::ViStatus>(0xBFFC0001u), "VI_ERROR_PARAMETER1: parameter 1 out of range"},
+    {static_cast<visa::ViStatus>(0xBFFC0002u), "VI_ERROR_PARAMETER2: parameter 2 out of range"},
+    {static_cast<visa::ViStatus>(0xBFFC0003u), "VI_ERROR_PARAMETER3: parameter 3 out of range"},
+    {static_cast<visa::ViStatus>(0xBFFC0004u), "VI_ERROR_PARAMETER4: parameter 4 out of range"},
+    {VI_ERROR_FAIL_ID_QUERY, "VI_ERROR_FAIL_ID_QUERY: the instrument did not identify as expected"},
+    {static_cast<visa::ViStatus>(0xBFFC0012u),
+     "VI_ERROR_INV_RESPONSE: invalid instrument response"},
+}};
 
 } // namespace
 
@@ -199,7 +198,7 @@ std::optional<DiscoveryFailure> CDiscovery::Open() {
     if (m_visaLibrary == nullptr) {
         return DiscoveryFailure::NoVisaLibrary;
     }
-    m_driverLibrary = LoadFirst(m_driverNames, m_loadErrors);
+    m_driverLibrary = LoadFirst(m_driverNames, m_loadErrors, platform::LoadMode::KeepMapped);
     if (m_driverLibrary == nullptr && !m_driverNames.empty()) {
         return DiscoveryFailure::NoDriverLibrary;
     }
@@ -226,19 +225,37 @@ CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName, bool
     }
     std::string name = resourceName; // the driver takes a writable text
     ksm7720::ViSession handle = 0;
-    connection.status =
-        init(name.data(), identify ? visa::VI_TRUE : visa::VI_FALSE, reset ? visa::VI_TRUE : visa::VI_FALSE, &handle);
+    connection.status = init(name.data(), identify ? visa::VI_TRUE : visa::VI_FALSE,
+                             reset ? visa::VI_TRUE : visa::VI_FALSE, &handle);
     if (connection.status < 0) {
         connection.failure = DiscoveryFailure::InitFailed;
-        connection.statusText = OpenFailureText(m_driverLibrary, connection.status);
         return connection;
     }
-    timeOut(handle, timeOutMs);
+    connection.timeOutStatus = timeOut(handle, timeOutMs);
     try {
         connection.instrument = std::make_unique<CDriverInstrument>(handle, m_driverLibrary);
         m_driverLibrary = nullptr; // the instrument owns it now
     } catch (const CInstrumentException&) {
         connection.failure = DiscoveryFailure::BadDriver;
+        if (const auto close =
+                platform::GetProc<ksm7720::CloseFn>(m_driverLibrary, "ksm7720_close")) {
+            close(handle);
+        }
     }
     return connection;
+}
+
+std::string CDiscovery::StatusText(visa::ViStatus status) const {
+    for (const auto& [known, name] : kDriverStatusNames) {
+        if (known == status) {
+            return name;
+        }
+    }
+    const auto describe = platform::GetProc<visa::StatusDescFn>(m_visaLibrary, "viStatusDesc");
+    std::array<char, visa::kFindBufLen> text{};
+    if (!m_rmOpen || describe == nullptr || describe(m_rm, status, text.data()) < 0) {
+        return {};
+    }
+    text.back() = '\0';
+    return text.data();
 }

@@ -66,6 +66,9 @@ public:
     // Loads the VISA library, then the driver library, and opens the resource manager.
     std::optional<DiscoveryFailure> Open();
     const visa::VisaEntryPoints& Visa() const { return m_vi; }
+    // The library names given, in the order tried.
+    const std::vector<std::string>& VisaNames() const { return m_visaNames; }
+    const std::vector<std::string>& DriverNames() const { return m_driverNames; }
     // The loader's reasons for the candidates that did not load, in the order tried.
     const std::vector<std::string>& LoadErrors() const { return m_loadErrors; }
     visa::ViSession ResourceManager() const { return m_rm; }
@@ -73,15 +76,22 @@ public:
     struct Connection {
         std::unique_ptr<CDriverInstrument> instrument; // set on success
         DiscoveryFailure failure = DiscoveryFailure::InitFailed;
-        visa::ViStatus status = 0; // the driver's answer to its opening call
-        std::string statusText;    // the driver's words for a failed opening; may be empty
+        visa::ViStatus status = 0;        // the driver's answer to its opening call
+        visa::ViStatus timeOutStatus = 0; // its answer to the time-out (the panel ignores it)
     };
     // Opens the resource with the driver, sets its time-out and builds the instrument,
-    // which owns the driver library from then on. With identify the driver checks that the
-    // resource is a mainframe before it sends anything else. Only once, after a successful
-    // Open.
+    // which owns the driver library from then on; a session the instrument cannot be built
+    // on is closed with the driver's close function where there is one. With identify the driver
+    // checks that the resource is a mainframe before it sends anything else. Only once, after a
+    // successful Open.
     Connection Connect(const std::string& resourceName, bool reset,
                        visa::ViInt32 timeOutMs = ksm7720::kDriverTimeOut, bool identify = false);
+
+    // Words for a status that no driver session can be asked about (a failed opening):
+    // the name of a driver status of the VXIplug&play convention, or the VISA library's
+    // description on the resource manager's session; empty when neither knows it. Asks the
+    // driver nothing.
+    std::string StatusText(visa::ViStatus status) const;
 
 private:
     std::vector<std::string> m_visaNames;

@@ -50,6 +50,7 @@ const char* CDriverInstrument::QueryError(int* code) {
         return nullptr;
     }
     *code = error;
+    m_errorNumber = error;
     TakeText(buffer);
     m_errorText = m_text;
     return m_text.c_str();

@@ -38,6 +38,8 @@ public:
     // The values of the last GetLevel, also when it threw because the error queue held an
     // entry after the reading itself succeeded.
     const double* LastLevels() const { return m_levels.data(); }
+    // The number of the entry that the last error-queue query took (0: the queue was empty).
+    int LastErrorNumber() const { return m_errorNumber; }
 
 private:
     using TextBuffer = std::array<char, ksm7720::kMessageLen>;
@@ -50,6 +52,7 @@ private:
     const char* TakeText(TextBuffer& buffer);
 
     std::uint32_t m_handle;
+    int m_errorNumber = 0;
     bool m_closed = false;
     platform::LibraryHandle m_library;
     ksm7720::DriverEntryPoints m_driver;

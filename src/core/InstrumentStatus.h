@@ -7,6 +7,8 @@ using InstrumentStatus = std::int32_t;
 
 // The driver call succeeded, but the mainframe's error queue was not empty afterwards.
 constexpr InstrumentStatus INSTRUMENT_ERROR_DETECTED = static_cast<std::int32_t>(0xBFFC0D07u);
+// The driver's identification query found something other than a mainframe.
+constexpr InstrumentStatus VI_ERROR_FAIL_ID_QUERY = static_cast<std::int32_t>(0xBFFC0011u);
 // VISA's time-out.
 constexpr InstrumentStatus VI_ERROR_TMO = static_cast<std::int32_t>(0xBFFF0015u);
 

@@ -4,8 +4,9 @@
 
 namespace platform {
 
-LibraryHandle LoadLibrary(const char* fileName) {
-    return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+LibraryHandle LoadLibrary(const char* fileName, LoadMode mode) {
+    return dlopen(fileName,
+                  RTLD_NOW | RTLD_LOCAL | (mode == LoadMode::KeepMapped ? RTLD_NODELETE : 0));
 }
 
 const char* LoadLibraryError() {

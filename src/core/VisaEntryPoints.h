@@ -46,6 +46,8 @@ using GetAttributeFn = ViStatus (*)(ViObject vi, ViAttr attrName, void* attrValu
 using WriteFn = ViStatus (*)(ViSession vi, const ViByte* buf, ViUInt32 cnt, ViUInt32* retCnt);
 using ReadFn = ViStatus (*)(ViSession vi, ViByte* buf, ViUInt32 cnt, ViUInt32* retCnt);
 using CloseFn = ViStatus (*)(ViObject vi);
+// Not among the eight: only the command line asks for a status's words.
+using StatusDescFn = ViStatus (*)(ViObject vi, ViStatus status, char desc[]);
 
 struct VisaEntryPoints {
     OpenDefaultRMFn openDefaultRM = nullptr;

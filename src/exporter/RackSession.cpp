@@ -83,11 +83,19 @@ bool CRackSession::Open() {
         m_log.Write(LogLevel::Info, "rack did not open as a mainframe",
                     "target=" + CLog::Value(m_rack.resource) +
                         " status=" + std::to_string(connection.status) +
-                        " reason=" + CLog::Value(connection.statusText));
+                        " reason=" + CLog::Value(m_discovery->StatusText(connection.status)));
         m_discovery.reset();
         return false;
     }
     m_instrument = std::move(connection.instrument);
+    // Without its I/O time-out a stalled call could hold the worker without end.
+    if (connection.timeOutStatus < 0) {
+        m_log.Write(LogLevel::Error, "the driver refused the I/O time-out",
+                    "target=" + CLog::Value(m_rack.resource) +
+                        " status=" + std::to_string(connection.timeOutStatus));
+        Drop();
+        return false;
+    }
     return true;
 }
 

@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +33,20 @@ struct Outcome {
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// True when jq reads json as JSON and filter holds for it.
+bool JsonHolds(const std::string& json, const std::string& filter) {
+    char path[] = "/tmp/ksm7720-json-XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd < 0 || ::write(fd, json.data(), json.size()) != static_cast<ssize_t>(json.size())) {
+        return false;
+    }
+    ::close(fd);
+    const std::string command = "jq -e '" + filter + "' " + path + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ::unlink(path);
+    return status == 0;
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -193,6 +211,57 @@ TEST_F(Cli, ReadGivesTheSimulatorsValuesInEveryFormat) {
     }
 }
 
+// A reading over its limit lost (nothing printed) or taken for a failure, or another
+// error-queue entry taken for a limit excursion.
+TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
+    struct Case {
+        std::string format;
+        std::vector<std::string> setUp;
+        int status;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {"text", {"LIM 3,200"}, 3, "instrument reports error: Limit exceeded; TEMP OUT3 reads"},
+        {"csv", {"LIM 3,200"}, 3, "Limit exceeded"},
+        {"json", {"LIM 3,200"}, 3, "Limit exceeded"},
+        {"json", {"LIM 3,200", "SIM:ERR 1"}, 1, "injected fault 1 of 1"},
+    };
+    for (const Case& c : cases) {
+        for (const std::string& line : c.setUp) {
+            Raw(line);
+        }
+        const Outcome run = Run({"read", "TEMP", "OUT3", "--format", c.format});
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        if (c.status == 3) {
+            EXPECT_EQ(ValueColumn(run.out, c.format), Numbers(Raw("MEAS:LEV? 3")));
+        }
+        Raw("LIM 3,550");
+        Raw("*CLS");
+    }
+}
+
+// Output in --format json that a JSON reader rejects (a command that prints nothing, a
+// yes/no as a string), or a limit that does not say its unit.
+TEST_F(Cli, JsonOutputOfEveryCommandParses) {
+    const std::vector<std::vector<std::string>> commands{
+        {"list"},  {"read", "VOLT", "P5"}, {"histogram", "POWER", "N2"},
+        {"units"}, {"units", "hours"},     {"limit", "TEMP", "AMBIENT", "400"},
+        {"save"},  {"message", "json"},    {"reset-history", "queue"},
+        {"reset"}, {"selftest"},           {"errors"},
+    };
+    std::map<std::string, std::string> outputs;
+    for (std::vector<std::string> args : commands) {
+        args.insert(args.end(), {"--format", "json"});
+        const Outcome run = Run(args);
+        EXPECT_EQ(run.status, 0) << args[0] << ' ' << run.err;
+        EXPECT_TRUE(JsonHolds(run.out, "type == \"array\"")) << args[0] << ": " << run.out;
+        outputs[args[0]] = run.out;
+    }
+    EXPECT_TRUE(JsonHolds(outputs["list"], ".[0].mainframe | type == \"boolean\""));
+    EXPECT_TRUE(JsonHolds(outputs["limit"], ".[0].unit == \".1 deg. C\""));
+}
+
 // Bins taken from the wrong part, edges and counts swapped, or the time unit missing.
 TEST_F(Cli, HistogramGivesTheSimulatorsBins) {
     const Outcome run = Run({"histogram", "BLOWER", "BLOWER1", "--format", "csv"});
@@ -243,7 +312,7 @@ TEST_F(Cli, ChangingCommandsReachTheMainframe) {
     for (const Case& c : cases) {
         const Outcome run = Run(c.args);
         EXPECT_EQ(run.status, 0) << c.args[0] << ' ' << run.err;
-        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.out.empty(), c.args[0] != "limit") << run.out; // limit shows its unit
         EXPECT_EQ(Raw(c.query), c.expected) << c.args[0];
     }
     EXPECT_EQ(Run({"units"}).out, "time_unit\nhours\n");
@@ -368,6 +437,66 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
                 << run.out;
             EXPECT_EQ(PromtoolComplaint(run.out), "");
         }
+    }
+}
+
+// A command added to the table but missing from the manual page.
+TEST_F(Cli, ManPageDocumentsEveryCommandOfTheHelp) {
+    const std::string help = Run({"--help"}).out;
+    const std::string page = ReadFile(MAN_PAGE);
+    const std::regex command(R"(\n  ([a-z-]+)[ \n])");
+    const std::size_t commands = help.find("Commands:"), end = help.find("\n\n", commands);
+    int count = 0;
+    for (std::sregex_iterator it(help.begin() + commands, help.begin() + end, command), last;
+         it != last; ++it, ++count) {
+        const std::regex entry("\n\\.B[IR]? " + (*it)[1].str() + "[ \n]");
+        EXPECT_TRUE(std::regex_search(page, entry)) << (*it)[1];
+    }
+    EXPECT_GE(count, 12);
+}
+
+// A command sent to an instrument that is not a mainframe (the driver opened without its
+// identification query), or a driver's refusal passed over in silence.
+TEST_F(Cli, DriverIdentifiesTheMainframeAndItsRefusalsAreReported) {
+    const std::string record = sim->Dir() + "/record";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+        std::vector<std::string> calls; // the first ones; S: the session ksm7720_init made
+    };
+    const std::vector<Case> cases{
+        {{"-a", "GPIB0::9::INSTR", "reset"},
+         1,
+         "GPIB0::9::INSTR is not a KS M7720 mainframe",
+         {"ksm7720_init 0 id=1"}},
+        {{"-a", "gpib0::9::instr", "limit", "TEMP", "OUT3", "1"},
+         1,
+         "(status 0xBFFC0011)",
+         {"ksm7720_init 0 id=1"}},
+        {{"save"}, 0, "", {"ksm7720_init S id=1", "ksm7720_timeOut S 12000", "ksm7720_NVMem S"}},
+        {{"--timeout", "7200000", "read", "TEMP", "OUT3"},
+         1,
+         "the driver refused the time-out of 7200000 ms: ",
+         {"ksm7720_init S id=1", "ksm7720_timeOut S 7200000", "ksm7720_error_message S",
+          "ksm7720_close S"}},
+    };
+    for (const Case& c : cases) {
+        std::remove(record.c_str());
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome run =
+            Run(c.args, {{"KSM7720_DRIVER_LIBRARY", RECORDING_DRIVER}, {"KSM7720_RECORD", record}});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        std::vector<std::string> calls = Split(ReadFile(record), '\n');
+        const std::string session = calls.at(0).substr(13, calls.at(0).find(" id=") - 13);
+        calls.resize(std::min(calls.size(), c.calls.size()));
+        std::vector<std::string> expected = c.calls;
+        for (std::string& call : expected) {
+            call = std::regex_replace(call, std::regex(" S( |$)"), " " + session + "$1");
+        }
+        EXPECT_EQ(calls, expected) << c.args.back();
     }
 }
 

@@ -1,7 +1,8 @@
 // The first steps of discovery: finding the two outside libraries, and the emulated
 // instrument whenever one is missing.
+#include "SimProcess.h"
 #include "app/SfpApp.h"
-#include "instrument/Discovery.h"
+#include "instrument/DiscoverInstrument.h"
 #include "instrument/EmulatedInstrument.h"
 #include "platform/MessageBox.h"
 #include "resources/StringTable.h"
@@ -16,6 +17,7 @@ private slots:
     void bothLibrariesFound();
     void existingInstrumentIsKept();
     void searchStopsWhereTheListEnds();
+    void panelCallsOnlyInitAndTimeOutOnItsOwnSession();
 };
 
 namespace {
@@ -110,6 +112,43 @@ void TestDiscovery::searchStopsWhereTheListEnds() {
     QVERIFY(candidates.has_value());
     QVERIFY(candidates->empty());
     QCOMPARE(brokenvisa::findNextCalls, 1);
+}
+
+// The panel's road into the driver: ksm7720_init without the identification query and,
+// when it opened the mainframe, ksm7720_timeOut on the session it made; after a failed
+// init the box alone, no call with a session the driver never made.
+void TestDiscovery::panelCallsOnlyInitAndTimeOutOnItsOwnSession() {
+    CSimProcess sim(CSimProcess::DefaultBench());
+    QVERIFY2(sim.Start(), sim.ListeningLine().c_str());
+    const std::string record = sim.Dir() + "/record";
+    qputenv("KSM7720_BENCH", QByteArray::fromStdString(sim.ResolvedBench()));
+    qputenv("KSM7720_RECORD", QByteArray::fromStdString(record));
+    struct Case {
+        QString commandLine;
+        std::vector<QString> boxes;
+        QStringList calls; // S: the session ksm7720_init made
+    };
+    const std::vector<Case> cases{
+        {"-a GPIB0::5::INSTR", {LoadStr(IDS_INIT_FAILED)}, {"ksm7720_init 0 id=0"}},
+        {"-a VXI0::24::INSTR", {}, {"ksm7720_init S id=0", "ksm7720_timeOut S 12000"}},
+    };
+    for (const Case& c : cases) {
+        std::remove(record.c_str());
+        {
+            platform::MessageBoxRecorder boxes;
+            CSfpApp app;
+            app.m_visaLibraryName = VISA_LIBRARY;
+            app.m_driverLibraryName = RECORDING_DRIVER;
+            app.m_commandLine = c.commandLine;
+            QVERIFY(app.DiscoverInstrument());
+            QCOMPARE(boxes.Boxes(), c.boxes);
+        } // the panel ends, releasing the driver library
+        QFile file(QString::fromStdString(record));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList calls = QString(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QString session = calls.value(0).section(' ', 1, 1);
+        QCOMPARE(calls, QStringList(c.calls).replaceInStrings(" S ", " " + session + " "));
+    }
 }
 
 QTEST_MAIN(TestDiscovery)

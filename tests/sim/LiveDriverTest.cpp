@@ -1,14 +1,18 @@
 // The stand-in driver library through dlopen, over the stand-in VISA library, against a
 // live simulator: every entry point, its statuses, and the mainframe behind it.
 
+#include "AllocationFailures.h"
 #include "LiveBench.h"
 
 #include <signal.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <numeric>
+#include <thread>
 
 namespace {
 
@@ -34,6 +38,19 @@ protected:
         return std::accumulate(counts, counts + 10, 0L);
     }
 
+    // The one-value reading of AMBIENT; a stale reply of another query shows as more values.
+    bool ReadsAmbient(ViSession session) {
+        ViReal64 levels[3] = {-1, -1, -1};
+        return lib.getLevel_Q(session, 26, 0, levels) == VI_SUCCESS && levels[0] > 0 &&
+               levels[1] == 0 && levels[2] == 0;
+    }
+
+    static size_t OpenFds() {
+        auto fds = std::filesystem::directory_iterator("/proc/self/fd");
+        return static_cast<size_t>(std::distance(begin(fds), end(fds)));
+    }
+
+    ViRsrc mainframe = const_cast<ViRsrc>("VXI0::24::INSTR");
     ViSession vi = VI_NULL;
 };
 
@@ -323,6 +340,115 @@ TEST_F(LiveDriver, StatusTextsStayWithinTheirBuffer) {
     EXPECT_EQ(code, -113);
     EXPECT_EQ(std::strlen(buffer), 255u);
     EXPECT_EQ(buffer[256], 0x55);
+}
+
+// Each thread has its own session: odd ones read OUT0 (three values) and record one refusal,
+// even ones read AMBIENT (one value) and record another of the same status, so a reply or a
+// reason that crossed to another session shows.
+TEST_F(LiveDriver, ManySessionsOnManyThreadsNeverMixRepliesOrReasons) {
+    constexpr int kThreads = 8;
+    constexpr int kRounds = 100;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, odd = t % 2 == 1] {
+            ViSession own = VI_NULL;
+            if (lib.init(mainframe, VI_TRUE, VI_FALSE, &own) != VI_SUCCESS)
+                return void(++failures);
+            const char* reason = odd ? "The non-volatile" : "The display";
+            for (int i = 0; i < kRounds; ++i) {
+                ViReal64 levels[3] = {-1, -1, -1};
+                char text[256] = "";
+                bool read = lib.getLevel_Q(own, odd ? 0 : 26, 0, levels) == VI_SUCCESS &&
+                            levels[0] > 0 && (levels[2] > 0) == odd;
+                ViStatus refused =
+                    odd ? lib.NVMem(own, 9) : lib.setMessage(own, const_cast<ViString>("\t"));
+                lib.error_message(own, refused, text);
+                if (!read || std::strncmp(text, reason, std::strlen(reason)) != 0)
+                    ++failures;
+            }
+            if (lib.close(own) != VI_SUCCESS)
+                ++failures;
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+}
+
+// A session closes once, taking its socket with it. A stalled session that is given up is
+// closed from another thread while its call is still blocked; the call ends at its time-out
+// (or finds the session closed if it starts late) and the socket goes when it returns.
+TEST_F(LiveDriver, CloseReleasesTheSocketOnceAndSparesABlockedCall) {
+    const size_t before = OpenFds();
+    ViSession second = OpenMainframe();
+    EXPECT_EQ(OpenFds(), before + 1);
+    EXPECT_EQ(lib.close(second), VI_SUCCESS);
+    EXPECT_EQ(OpenFds(), before);
+    for (ViSession closed : {second, ViSession{VI_NULL}, ViSession{0x7FFFFFF0}})
+        EXPECT_EQ(lib.close(closed), VI_ERROR_INV_OBJECT);
+    EXPECT_FALSE(ReadsAmbient(second));
+
+    ASSERT_EQ(lib.timeOut(vi, 300), VI_SUCCESS);
+    Raw("SIM:HANG 0");
+    ViStatus stalledStatus = VI_SUCCESS;
+    std::thread stalled([&] {
+        ViReal64 levels[3];
+        stalledStatus = lib.getLevel_Q(vi, 26, 0, levels);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(lib.close(vi), VI_SUCCESS);
+    stalled.join();
+    Raw("SIM:RES");
+    EXPECT_TRUE(stalledStatus == VI_ERROR_TMO || stalledStatus == VI_ERROR_INV_OBJECT)
+        << std::hex << stalledStatus;
+    EXPECT_EQ(OpenFds(), before - 1);
+}
+
+// Every allocation an entry point makes fails in turn: each time the call answers
+// VI_ERROR_ALLOC rather than unwinding into its C caller, and afterwards the session still
+// answers each query with its own reply.
+TEST_F(LiveDriver, AllocationFailuresComeBackAsStatusNotAsExceptions) {
+    ViSession opened = VI_NULL;
+    ViSession rm = VI_NULL;
+    ASSERT_EQ(lib.OpenDefaultRM(&rm), VI_SUCCESS);
+    const std::pair<const char*, std::function<ViStatus()>> calls[] = {
+        {"ksm7720_init", [&] { return lib.init(mainframe, VI_TRUE, VI_TRUE, &opened); }},
+        {"ksm7720_getLevel_Q",
+         [&] {
+             ViReal64 l[3];
+             return lib.getLevel_Q(vi, 0, 0, l);
+         }},
+        {"ksm7720_setMessage",
+         [&] { return lib.setMessage(vi, const_cast<ViString>("QUOTE \"Q\"")); }},
+        {"ksm7720_error_query",
+         [&] {
+             ViInt32 code;
+             char text[256];
+             return lib.error_query(vi, &code, text);
+         }},
+        {"viOpenDefaultRM",
+         [&] {
+             ViSession s;
+             return lib.OpenDefaultRM(&s);
+         }},
+        {"viFindRsrc",
+         [&] {
+             char d[VI_FIND_BUFLEN];
+             return lib.FindRsrc(rm, "?*", nullptr, nullptr, d);
+         }},
+    };
+    for (const auto& [name, call] : calls) {
+        ViStatus status = VI_ERROR_ALLOC;
+        for (int n = 0; status == VI_ERROR_ALLOC && n < 10000; ++n) {
+            FailAllocationsFrom(n);
+            status = call();
+            AllowAllocations();
+        }
+        EXPECT_EQ(status, VI_SUCCESS) << name;
+        EXPECT_TRUE(ReadsAmbient(vi)) << name;
+    }
+    EXPECT_TRUE(ReadsAmbient(opened));
+    EXPECT_EQ(lib.close(opened), VI_SUCCESS);
 }
 
 } // namespace

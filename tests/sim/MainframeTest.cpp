@@ -149,20 +149,86 @@ TEST_F(Mainframe, SavedSettingsOutliveTheProcessAndSurviveReset) {
         Reply(first, "LIM 7,612.25;HIST:TUN 18;SYST:NVM:SAVE;LIM 7,1;*RST");
         EXPECT_EQ(Reply(first, "LIM? 7"), "612.25");
     }
-    CMainframe second{clock, Config(), path};
-    EXPECT_EQ(Reply(second, "LIM? 7;HIST:TUN?"), "612.25;18");
-    Reply(second, "LIM 8,1;SIM:FACT"); // back to the factory's, saved ones too
-    EXPECT_EQ(Reply(second, "LIM? 7;LIM? 8;HIST:TUN?"), "550;550;17");
+    {
+        CMainframe second{clock, Config(), path};
+        EXPECT_EQ(Reply(second, "LIM? 7;HIST:TUN?"), "612.25;18");
+        Reply(second, "LIM 8,1;SIM:FACT"); // back to the factory's, saved ones too
+        EXPECT_EQ(Reply(second, "LIM? 7;LIM? 8;HIST:TUN?"), "550;550;17");
+    }
     CMainframe restarted{clock, Config(), path};
     EXPECT_EQ(Reply(restarted, "LIM? 7;HIST:TUN?"), "550;17");
-
-    std::ofstream(path) << "timeunit 18\nlimit 34 5\n"; // a code that names nothing
-    CMainframe third{clock, Config(), path};
-    EXPECT_EQ(Reply(third, "LIM? 7;HIST:TUN?"), "550;17");
 
     CMainframe unwritable{clock, Config(), dir + "/no/such/dir/mf.state"};
     Reply(unwritable, "SYST:NVM:SAVE");
     EXPECT_EQ(Reply(unwritable, "SYST:ERR?").substr(0, 28), "-250,\"Mass storage error; ca");
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A damaged state file silently replaced by the factory settings at the next save, or an
+// earlier damaged file replaced by a later one.
+TEST_F(Mainframe, DamagedStateFileIsReportedAndKept) {
+    std::string dir = ::testing::TempDir() + "/mainframe-damaged";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/mf.state";
+    const std::string damaged[] = {
+        "timeunit 18\nlimit 34 5\n", // a code that names nothing
+        "timeunit 18\n",             // cut short
+        "",                          // empty
+        "timeunit 18 extra\n",
+        "\x01\x02garbage",
+    };
+    int n = 0;
+    for (const std::string& text : damaged) {
+        std::ofstream(path) << text;
+        ::testing::internal::CaptureStderr();
+        CMainframe mf{clock, Config(), path};
+        const std::string report = ::testing::internal::GetCapturedStderr();
+        const std::string aside = path + ".damaged" + (n++ ? "." + std::to_string(n) : "");
+        EXPECT_NE(report.find(path + ": saved settings damaged"), std::string::npos) << report;
+        EXPECT_NE(report.find("kept as " + aside), std::string::npos) << report;
+        EXPECT_EQ(Reply(mf, "LIM? 7;HIST:TUN?"), "550;17");
+        Reply(mf, "SYST:NVM:SAVE");
+        EXPECT_EQ(FileText(aside), text);
+    }
+    CMainframe loads{clock, Config(), path};
+    EXPECT_EQ(Reply(loads, "SYST:ERR?"), "0,\"No error\"");
+}
+
+// A save that rewrites the file in place (a reader or a crash sees half of it), that
+// writes through a fixed temporary name another writer may be using, or a second mainframe
+// on the same state file that overwrites the first one's settings.
+TEST_F(Mainframe, SaveReplacesTheStateFileWhole) {
+    std::string dir = ::testing::TempDir() + "/mainframe-atomic";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/mf.state";
+    CMainframe mf{clock, Config(), path};
+    Reply(mf, "SYST:NVM:SAVE");
+    const std::string before = FileText(path);
+    std::filesystem::create_hard_link(path, dir + "/reader");
+    std::ofstream(path + ".tmp") << "another writer's";
+    Reply(mf, "LIM 7,612.25;SYST:NVM:SAVE");
+    EXPECT_EQ(FileText(dir + "/reader"), before);
+    EXPECT_NE(FileText(path).find("limit 7 612.25\n"), std::string::npos);
+    EXPECT_EQ(FileText(path + ".tmp"), "another writer's");
+
+    const std::string saved = FileText(path);
+    ::testing::internal::CaptureStderr();
+    CMainframe second{clock, Config(), path};
+    const std::string report = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find(path + " is in use by another simulator"), std::string::npos);
+    EXPECT_EQ(Reply(second, "LIM? 7"), "612.25");
+    Reply(second, "LIM 7,1;SYST:NVM:SAVE;SIM:FACT");
+    EXPECT_EQ(FileText(path), saved);
+    // The state file, its lock file, the reader's link and the other writer's file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 4);
 }
 
 TEST_F(Mainframe, FaultInjection) {

@@ -33,6 +33,7 @@ StandIns::StandIns() {
     Find(visaLib, "viDisableEvent", DisableEvent);
     Find(visaLib, "viDiscardEvents", DiscardEvents);
     Find(driverLib, "ksm7720_init", init);
+    Find(driverLib, "ksm7720_close", close);
     Find(driverLib, "ksm7720_timeOut", timeOut);
     Find(driverLib, "ksm7720_self_test", self_test);
     Find(driverLib, "ksm7720_reset", reset);

@@ -33,6 +33,7 @@ struct StandIns {
     decltype(&viDiscardEvents) DiscardEvents = nullptr;
 
     decltype(&ksm7720_init) init = nullptr;
+    decltype(&ksm7720_close) close = nullptr;
     decltype(&ksm7720_timeOut) timeOut = nullptr;
     decltype(&ksm7720_self_test) self_test = nullptr;
     decltype(&ksm7720_reset) reset = nullptr;

@@ -1,7 +1,8 @@
 /* A small driver of our own for the instrument's edge cases: it opens anything, answers
    every call with success, and fills each text buffer to its last byte without a
    terminating zero. Built without WITH_SET_MESSAGE it lacks ksm7720_setMessage, the last
-   entry point the instrument looks up. */
+   entry point the instrument looks up. It remembers the session it was last asked to
+   close, for stub_closed_session. */
 #include <stdint.h>
 #include <string.h>
 
@@ -66,6 +67,14 @@ int32_t ksm7720_setLimit(uint32_t vi, int16_t code, double limit) {
 }
 int32_t ksm7720_NVMem(uint32_t vi, int16_t op) {
     return (void)vi, (void)op, 0;
+}
+static uint32_t closedSession;
+int32_t ksm7720_close(uint32_t vi) {
+    closedSession = vi;
+    return 0;
+}
+uint32_t stub_closed_session(void) {
+    return closedSession;
 }
 #ifdef WITH_SET_MESSAGE
 int32_t ksm7720_setMessage(uint32_t vi, char* text) {

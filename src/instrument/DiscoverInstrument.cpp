@@ -1,12 +1,13 @@
-// Discovery as the panel shows it: the core decides, the panel tells the operator once
-// with a message box, lets the operator choose in the Select Instrument dialog, keeps the
-// hourglass up while it searches and sets the status colour. Whenever something is missing
-// or fails, the panel comes up on the emulated instrument.
-#include "instrument/Discovery.h"
+// Discovery as the panel shows it (CSfpApp::DiscoverInstrument): the core decides, the
+// panel tells the operator once with a message box, lets the operator choose in the Select
+// Instrument dialog, keeps the hourglass up while it searches and sets the status colour.
+// Whenever something is missing or fails, the panel comes up on the emulated instrument.
+#include "instrument/DiscoverInstrument.h"
 
 #include "app/MainFrame.h"
 #include "app/SfpApp.h"
 #include "core/LibrarySearch.h"
+#include "instrument/CommandLineSwitches.h"
 #include "instrument/EmulatedInstrument.h"
 #include "instrument/SelectInstrumentDlg.h"
 #include "platform/MessageBox.h"
@@ -15,19 +16,10 @@
 
 #include <QGuiApplication>
 
-#include <algorithm>
-
 namespace {
 
 const platform::ColorRef kEmulatedColor = platform::Rgb(64, 64, 64);
 const platform::ColorRef kLiveColor = platform::Rgb(0, 255, 0);
-
-char ToLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-char ToUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 int MessageOf(DiscoveryFailure failure) {
     switch (failure) {
@@ -59,34 +51,6 @@ LibraryNames(const std::string& chosen,
 }
 
 } // namespace
-
-std::string LowerCaseCopy(const QString& commandLine) {
-    std::string copy = commandLine.toLocal8Bit().toStdString();
-    std::transform(copy.begin(), copy.end(), copy.begin(), ToLower);
-    return copy;
-}
-
-bool HasSwitch(std::string_view lowerCommandLine, char letter) {
-    const char slash[] = {'/', letter, '\0'};
-    const char dash[] = {'-', letter, '\0'};
-    return lowerCommandLine.find(slash) != std::string_view::npos ||
-           lowerCommandLine.find(dash) != std::string_view::npos;
-}
-
-std::string DirectResourceName(std::string_view lowerCommandLine) {
-    std::size_t at = lowerCommandLine.find("/a");
-    if (at == std::string_view::npos) {
-        at = lowerCommandLine.find("-a");
-    }
-    if (at == std::string_view::npos) {
-        return {};
-    }
-    std::string_view rest = lowerCommandLine.substr(at + 2);
-    rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
-    std::string name(rest.substr(0, rest.find(' ')));
-    std::transform(name.begin(), name.end(), name.begin(), ToUpper);
-    return name;
-}
 
 QString InstrumentNameFromResource(std::string_view resourceName) {
     return QString::fromLocal8Bit(InstrumentName(resourceName));

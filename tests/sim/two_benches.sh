@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Two benches started by scripts/sim.sh on one build folder, and one by start-sim.sh for a
+# caller with an EXIT trap of its own. Catches: two simulators sharing (and removing) one
+# resolved bench, an environment file left behind for a launcher to read stale, a
+# start-sim.sh that replaces the caller's EXIT trap or leaves its folder behind.
+#   two_benches.sh SIMULATOR STANDIN-DIR
+set -euo pipefail
+scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
+work=$(mktemp -d)
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR" "$work/build/sim"
+ln -s "$1" "$work/build/sim/ksm7720-sim"
+ln -s "$2" "$work/build/standin"
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true; wait; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+wait_for() {
+  for _ in $(seq 100); do [ -f "$1" ] && return 0; sleep 0.1; done
+  fail "no $1"
+}
+# shellcheck disable=SC1090
+bench_of() { (. "$1" && echo "$KSM7720_BENCH"); }
+
+for n in 1 2; do
+  "$scripts/sim.sh" --build-dir "$work/build" --env-file "$work/env$n" >/dev/null &
+  pids+=($!)
+done
+wait_for "$work/env1"
+wait_for "$work/env2"
+one=$(bench_of "$work/env1")
+two=$(bench_of "$work/env2")
+[ "$one" != "$two" ] || fail "both simulators write $one"
+{ [ -f "$one" ] && [ -f "$two" ]; } || fail "a resolved bench is missing"
+
+kill "${pids[0]}"
+wait "${pids[0]}" || true
+[ ! -e "$work/env1" ] || fail "the stopped bench left its environment file"
+[ ! -e "$one" ] || fail "the stopped bench left its resolved bench"
+{ [ -f "$two" ] && [ -f "$work/env2" ]; } || fail "stopping one bench removed the other's files"
+kill "${pids[1]}"
+wait "${pids[1]}" || true
+
+bash -c 'trap "echo caller > \"$2/marker\"" EXIT
+         . "$1/start-sim.sh"
+         start_simulator "$2/build" 2>/dev/null
+         [ -f "$KSM7720_BENCH" ]' sh "$scripts" "$work" || fail "start-sim.sh did not start a bench"
+[ "$(cat "$work/marker" 2>/dev/null)" = caller ] || fail "the caller's EXIT trap did not run"
+left=$(ls -A "$TMPDIR")
+[ -z "$left" ] || fail "left behind in the temporary folder: $left"
+echo "PASS"
