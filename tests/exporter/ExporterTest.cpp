@@ -240,7 +240,8 @@ TEST_F(Exporter, RackListDecidesTargetsLabelsAndTheErrorQueue) {
     EXPECT_EQ(Raw("mainframe", "SYST:ERR:COUN?"), "1");
 }
 
-// A wrong password or unknown user let in, the right one refused, or TLS not served.
+// A wrong password or unknown user let in (also after the right one passed), the right one
+// refused, or TLS not served.
 TEST_F(Exporter, BasicAuthAndTlsFromTheWebConfig) {
     const std::string dir = sim->Dir();
     const std::string openssl = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
@@ -261,7 +262,8 @@ TEST_F(Exporter, BasicAuthAndTlsFromTheWebConfig) {
     const struct {
         std::string user;
         int status;
-    } cases[]{{"alice:secret", 200}, {"alice:wrong", 401}, {"mallory:secret", 401}, {"", 401}};
+    } cases[]{{"alice:secret", 200}, {"alice:wrong", 401}, {"mallory:secret", 401}, {"", 401},
+               {"alice:secret", 200}}; // the right pair again, now remembered
     for (const auto& c : cases) {
         std::vector<std::string> options{"--cacert", dir + "/cert.pem"};
         if (!c.user.empty()) {
