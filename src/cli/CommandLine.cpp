@@ -2,7 +2,7 @@
 
 #include "cli/CommandTable.h"
 
-#include <charconv>
+#include "core/Text.h"
 
 namespace {
 
@@ -20,12 +20,11 @@ OutputFormat FormatByName(const std::string& name) {
 }
 
 int TimeOutByText(const std::string& text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value <= 0) {
+    const auto value = WholeNumber<int>(text);
+    if (!value || *value <= 0) {
         throw CUsageError{"--timeout takes a positive number of milliseconds, not '" + text + "'"};
     }
-    return value;
+    return *value;
 }
 
 int BlowersByText(const std::string& text) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <utility>
 
@@ -19,14 +18,13 @@ constexpr std::array<std::pair<const char*, int>, 3> kTimeUnits{{
 }};
 
 double LimitValue(const std::string& text) {
-    double value = 0.0;
-    // from_chars takes no plus sign; a script's "+5" is still the number 5.
-    const char* first = text.data() + (text.size() > 1 && text[0] == '+' && text[1] != '-');
-    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    // WholeNumber takes no plus sign; a script's "+5" is still the number 5.
+    const bool plus = text.size() > 1 && text[0] == '+' && text[1] != '-';
+    const auto value = WholeNumber<double>(std::string_view(text).substr(plus ? 1 : 0));
+    if (!value || !std::isfinite(*value)) {
         throw CUsageError{"VALUE must be a number, not '" + text + "'"};
     }
-    return value;
+    return *value;
 }
 
 int TimeUnitByName(const std::string& name) {

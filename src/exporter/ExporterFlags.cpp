@@ -1,27 +1,25 @@
 #include "exporter/ExporterFlags.h"
 
-#include <charconv>
+#include "core/Text.h"
+
 #include <cmath>
 
 namespace {
 
 double NonNegativeNumber(const std::string& name, const std::string& text) {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
-        value < 0) {
+    const auto value = WholeNumber<double>(text);
+    if (!value || !std::isfinite(*value) || *value < 0) {
         throw CFlagError{name + " takes a number of seconds, not '" + text + "'"};
     }
-    return value;
+    return *value;
 }
 
 int PositiveCount(const std::string& name, const std::string& text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value <= 0 || value > 10000) {
+    const auto value = WholeNumber<int>(text);
+    if (!value || *value <= 0 || *value > 10000) {
         throw CFlagError{name + " takes a count from 1 to 10000, not '" + text + "'"};
     }
-    return value;
+    return *value;
 }
 
 LogLevel LevelByName(const std::string& text) {
