@@ -1,0 +1,141 @@
+#pragma once
+// prometheus-ksm7720-exporter as a process for the tests: started with flags on 127.0.0.1,
+// its address taken from its log, curl as its client, promtool as the judge of every
+// exposition it answers; and the fixture of a simulator with two mainframes and a foreign
+// instrument that the process tests share.
+#include "Promtool.h"
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <crypt.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <regex>
+#include <thread>
+
+namespace exporter_test {
+
+using Clock = std::chrono::steady_clock;
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct Answer {
+    int status = 0;
+    std::string body;
+    double seconds = 0.0;
+};
+
+// The exporter as a process: started with flags, its address taken from its log.
+class CExporter {
+public:
+    CExporter(const std::string& dir, const std::vector<std::string>& flags) : m_log(dir + "/exporter.log") {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            ::dup2(::open(m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+            std::vector<std::string> args{EXPORTER_EXE, "--web.listen-address=127.0.0.1:0"};
+            args.insert(args.end(), flags.begin(), flags.end());
+            std::vector<char*> argv;
+            for (std::string& arg : args) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(EXPORTER_EXE, argv.data());
+            ::_exit(127);
+        }
+        const std::regex listening(R"(msg=listening address=127\.0\.0\.1:(\d+))");
+        for (int i = 0; i < 100 && m_port.empty(); ++i) {
+            std::smatch m;
+            const std::string log = ReadFile(m_log);
+            if (std::regex_search(log, m, listening)) {
+                m_port = m[1];
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+    }
+    ~CExporter() {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    bool Listening() const { return !m_port.empty(); }
+    std::string Log() const { return ReadFile(m_log); }
+
+    // One request with curl; path after the host, then curl's own options. Every
+    // exposition answered goes to promtool.
+    Answer Get(const std::string& path, const std::vector<std::string>& options = {},
+               const std::string& scheme = "http") const {
+        const std::string body = m_log + ".body." + std::to_string(m_requests++);
+        std::string command = "curl -s -o '" + body + "' -w '%{http_code}' --max-time 20";
+        for (const std::string& option : options) {
+            command += " '" + option + "'";
+        }
+        command += " '" + scheme + "://127.0.0.1:" + m_port + path + "'";
+        const auto start = Clock::now();
+        FILE* pipe = ::popen(command.c_str(), "r");
+        char code[8] = {};
+        const std::size_t read = pipe != nullptr ? std::fread(code, 1, sizeof code - 1, pipe) : 0;
+        if (pipe != nullptr) {
+            ::pclose(pipe);
+        }
+        Answer answer{read > 0 ? std::atoi(code) : -1, ReadFile(body),
+                      std::chrono::duration<double>(Clock::now() - start).count()};
+        if (answer.status == 200 && path != "/") {
+            EXPECT_EQ(PromtoolComplaint(answer.body), "") << path;
+        }
+        return answer;
+    }
+
+private:
+    std::string m_log;
+    std::string m_port;
+    pid_t m_pid = -1;
+    mutable int m_requests = 0;
+};
+
+inline bool HasLine(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+} // namespace exporter_test
+
+using namespace exporter_test;
+
+class Exporter : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sim = new CSimProcess(CSimProcess::DefaultBench() +
+                              "instrument second mainframe seed=2\n"
+                              "resource VXI0::32::INSTR second intf=VXI manf=3372 model=2861\n");
+        ASSERT_TRUE(sim->Start()) << sim->ListeningLine();
+        sim->ExportEnvironment(VISA_LIBRARY, DRIVER_LIBRARY);
+    }
+    static void TearDownTestSuite() {
+        delete sim;
+        sim = nullptr;
+    }
+    void TearDown() override { Raw("mainframe", "SIM:RES;*CLS"); }
+
+    // A simulator command on one instrument, carried out when this returns.
+    static std::string Raw(const std::string& instrument, const std::string& line) {
+        CRawClient client(sim->Port(instrument));
+        return client.Query(line.find('?') != std::string::npos ? line : line + ";*OPC?");
+    }
+    static std::string File(const std::string& name, const std::string& text) {
+        const std::string path = sim->Dir() + "/" + name;
+        std::ofstream(path) << text;
+        return path;
+    }
+    static inline CSimProcess* sim = nullptr;
+};
