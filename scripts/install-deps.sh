@@ -13,7 +13,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
-  prometheus curl jq
+  prometheus curl jq python3
 )
 
 missing=()
