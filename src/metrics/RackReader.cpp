@@ -50,6 +50,12 @@ ScrapeResult CRackReader::Read(CInstrument& instrument) const {
     ScrapeResult result;
     result.queueDrained = m_use == ErrorQueueUse::Drain;
     try {
+        if (m_use == ErrorQueueUse::Drain) {
+            // Entries queued before the first reading (left by a scrape cut short between a
+            // reading and its queue check, or by another program) judge no reading of this
+            // scrape: counted, never taken for the first reading's verdict.
+            DrainQueue(instrument, result);
+        }
         for (int k = 0; k < kQuantityKindCount; ++k) {
             const auto kind = static_cast<QuantityKind>(k);
             const int first = kind == BLOWER ? 1 : 0;

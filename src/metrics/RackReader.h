@@ -9,8 +9,9 @@ public:
     explicit CRackReader(ErrorQueueUse use) : m_use(use) {}
 
     // Every object of every kind in catalogue order. With Drain, the whole queue is read
-    // after each reading: a reading followed only by limit excursions counts as over its
-    // limit, one followed by anything else is dropped. A failure of the instrument gives a
+    // before the first reading (those entries are counted and judge nothing) and after each
+    // reading: a reading followed only by limit excursions counts as over its limit, one
+    // followed by anything else is dropped. A failure of the instrument gives a
     // result that is not up, with nothing in it; GetLastStatus() then says why.
     ScrapeResult Read(CInstrument& instrument) const;
 
