@@ -213,9 +213,10 @@ class Bench:
         for process in processes:
             if process.poll() is None:
                 process.terminate()
+        deadline = time.time() + 15
         for process in processes:
             try:
-                process.wait(timeout=15)
+                process.wait(timeout=max(0.1, deadline - time.time()))
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
@@ -657,16 +658,18 @@ def main():
     print(f"chaos-exporter: seed {args.seed} (--seed {args.seed} replays these faults)", flush=True)
 
     def interrupt(signum, _frame):
+        for other in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            signal.signal(other, signal.SIG_IGN)  # the clean-up is not cut short
         raise Interrupted(signal.Signals(signum).name)
 
-    signal.signal(signal.SIGTERM, interrupt)
-    signal.signal(signal.SIGHUP, interrupt)
+    for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(signum, interrupt)
     work = tempfile.mkdtemp(prefix="ksm7720-chaos-")
     bench = Bench(work, args)
     try:
         return soak(bench, args, work)
-    except (Interrupted, KeyboardInterrupt) as why:
-        print(f"chaos-exporter: interrupted ({why or 'SIGINT'}); stopping what it started")
+    except Interrupted as why:
+        print(f"chaos-exporter: interrupted ({why}); stopping what it started", flush=True)
         return 1
     finally:
         bench.stop_all()
