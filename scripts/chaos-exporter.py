@@ -2,7 +2,7 @@
 """Chaos soak of prometheus-ksm7720-exporter: it must never report a wrong verdict.
 
     scripts/chaos-exporter.py EXPORTER SIMULATOR STANDIN-DIR [--duration S] [--racks N]
-                              [--seed N] [--settle S] [--keep]
+                              [--seed N] [--settle S] [--no-auth] [--keep]
 
 On 127.0.0.1 only: N simulated mainframes, one simulator process each, time standing still
 (--speed 0, so each reading is what the simulator answers to its own query over the raw
@@ -36,6 +36,7 @@ import threading
 import time
 import urllib.parse
 from collections import defaultdict
+from dataclasses import dataclass
 
 USER, PASSWORD = "scraper", "chaos-scraper-password"
 # bcrypt (cost 10) of PASSWORD: a wrong password costs the exporter one real check.
@@ -56,6 +57,17 @@ PORTS = (20000, 32767)  # below the ephemeral range: no outgoing socket takes a 
 
 class Interrupted(Exception):
     pass
+
+
+@dataclass
+class Excursion:
+    """A limit the bench held below a rack's readings: the objects, and when (time.time())."""
+    rack: int
+    objects: set  # {(quantity, object)} as the over-limit series label them
+    sent: float  # the low limit went out
+    taken: float = None  # the mainframe answered that it took it
+    restoring: float = None  # the old limit went out
+    restored: float = math.inf  # the mainframe answered that it took it back
 
 
 def code_series(code):
@@ -201,8 +213,9 @@ class Bench:
         self.racks = []
 
     def start(self, argv, log, env=None):
-        process = subprocess.Popen(argv, stdout=open(log, "w"), stderr=subprocess.STDOUT,
-                                   stdin=subprocess.DEVNULL, env=env)
+        with open(log, "w") as out:
+            process = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT,
+                                       stdin=subprocess.DEVNULL, env=env)
         with self.lock:
             self.processes.append(process)
         return process
@@ -271,7 +284,7 @@ class Record:
 
     def __init__(self):
         self.lock = threading.Lock()
-        self.excursions = []  # [rack, {(quantity, object)}, set time, restored time]
+        self.excursions = []
         self.faulted = set()  # racks a fault was injected on (aliases included)
         self.problems = defaultdict(list)  # assertion -> messages
         self.counts = defaultdict(int)
@@ -289,9 +302,8 @@ class Record:
         """Whether the bench held a limit of one of objects below its reading on the rack at a
         time within [start - MARGIN, end + MARGIN]."""
         with self.lock:
-            return any(e[0] == rack and objects & e[1] and e[2] - MARGIN <= end and
-                       start <= (e[3] if e[3] is not None else math.inf) + MARGIN
-                       for e in self.excursions)
+            return any(e.rack == rack and objects & e.objects and e.sent - MARGIN <= end and
+                       start <= e.restored + MARGIN for e in self.excursions)
 
 
 def plan(rng, racks, truth, duration):
@@ -371,21 +383,20 @@ class Soak:
             old = scpi(port, [f"LIM? {c}" for c in argument], len(argument))
             rack.setdefault("saved_limits", {}).update(zip(argument, old))
             objects = {code_series(c)[2] for c in argument}
-            # [rack, objects, limit sent, limit restored, limit taken, restore sent]
-            entry = [r, objects, time.time(), None, None, None]
+            entry = Excursion(r, objects, time.time())
             with self.record.lock:
                 self.record.excursions.append(entry)
             replies = scpi(port, [f"LIM {c},1;*OPC?" for c in argument], len(argument))
             if replies != ["1"] * len(argument):
                 raise RuntimeError(f"{rack['resource']} did not take the limits: {replies}")
-            entry[4] = time.time()
+            entry.taken = time.time()
             rack["excursion"] = entry
         elif action == "restore":
             lines = [f"LIM {c},{rack['saved_limits'][c]};*OPC?" for c in argument]
-            rack["excursion"][5] = time.time()
+            rack["excursion"].restoring = time.time()
             if scpi(port, lines, len(lines)) != ["1"] * len(lines):
                 raise RuntimeError(f"{rack['resource']} did not take back its limits")
-            rack["excursion"][3] = time.time()
+            rack["excursion"].restored = time.time()
         elif action == "kill":
             rack["process"].kill()
             rack["process"].wait()
@@ -623,8 +634,9 @@ def judge_verdict(record, r, labels, timestamp, value, where):
     # A scrape that began after the limit was set and ended before it was restored read the
     # object beyond its limit.
     with record.lock:
-        held = any(e[0] == r and objects & e[1] and e[4] is not None and e[4] <= timestamp and
-                   e[5] is not None and timestamp + MARGIN <= e[5] for e in record.excursions)
+        held = any(e.rack == r and objects & e.objects and e.taken is not None and
+                   e.taken <= timestamp and e.restoring is not None and
+                   timestamp + MARGIN <= e.restoring for e in record.excursions)
     if held:
         record.problem("every excursion the bench caused was reported",
                        f"{where} = 0 while the bench held its limit below the reading")
@@ -670,6 +682,9 @@ def main():
         return soak(bench, args, work)
     except Interrupted as why:
         print(f"chaos-exporter: interrupted ({why}); stopping what it started", flush=True)
+        return 1
+    except (OSError, RuntimeError) as error:
+        print(f"chaos-exporter: the bench failed: {error}", flush=True)
         return 1
     finally:
         bench.stop_all()
