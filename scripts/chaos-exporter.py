@@ -328,18 +328,24 @@ def plan(rng, racks, truth, duration):
             elif kind == "kill":
                 events += [(t, "kill", r, None), (t + length, "restart", r, None)]
             else:
-                # A few objects, or a rack running hot: then a hang or a drop more likely
-                # cuts a scrape between a reading and its look at the queue.
-                codes = rng.sample(limitable, rng.choice([1, 2, 3, 4, len(limitable) // 2]))
+                # A few objects, or a rack running hot (all but blower 1, which a scrape reads
+                # first): then a hang or a drop more likely cuts a scrape between a reading
+                # and its look at the queue, and a verdict taken from that for blower 1 shows.
+                hot = [c for c in limitable if c != 50]
+                codes = rng.choice([rng.sample(limitable, rng.randint(1, 4)), hot])
                 events += [(t, "limit", r, codes), (t + length, "restore", r, codes),
                            (t + 0.5, "alias", r, None)]
-                # A hang or a drop while the mainframe queues excursions.
+                # A hang or a drop while the mainframe queues excursions, a few milliseconds
+                # into a probe of the bench's own.
                 inner = rng.choice(["hang", "drop", None])
-                at = t + rng.uniform(1.5, length - 3)
-                if inner == "hang":
-                    events += [(at, "hang", r, None), (at + rng.uniform(1, 2), "resume", r, None)]
+                at, into = t + rng.uniform(1.5, length - 3), rng.uniform(0.005, 0.04)
+                if codes is hot:  # a drop every 1.5 s
+                    events += [(t + 1 + 1.5 * i, "drop", r, rng.uniform(0.002, 0.03))
+                               for i in range(int((length - 2) / 1.5))]
+                elif inner == "hang":
+                    events += [(at, "hang", r, into), (at + rng.uniform(1, 2), "resume", r, None)]
                 elif inner == "drop":
-                    events.append((at, "drop", r, None))
+                    events.append((at, "drop", r, into))
             t += length + rng.uniform(1.5, 4)
     t = 1.0
     while t < duration - 2:
@@ -374,6 +380,11 @@ class Soak:
         if action not in ("burst", "flood"):
             self.record.faulted.add(r)
         if action in ("hang", "resume", "drop", "errors"):
+            if action in ("hang", "drop") and argument is not None:
+                # Cuts that probe, most likely between a reading and its look at the queue,
+                # more often than a fault at a random moment would cut a scrape.
+                self.spawn(self.probe, r)
+                time.sleep(argument)
             command = {"hang": "SIMulate:HANG 0", "resume": "SIMulate:RESume",
                        "drop": "SIMulate:DROP", "errors": f"SIMulate:ERRor {argument}"}[action]
             # A SIMulate query answers even while the mainframe hangs: the command was taken.
@@ -451,20 +462,20 @@ class Soak:
                 continue
             self.check_probe(r, start, status, body, "alias spellings refused or the same rack")
 
+    def probe(self, r):
+        start = time.time()
+        try:
+            status, body = http_get(self.port, "/probe?target=" + self.bench.racks[r]["resource"],
+                                    {"Authorization": auth(),
+                                     "X-Prometheus-Scrape-Timeout-Seconds": "1"})
+        except OSError as error:
+            self.record.count(f"probe {type(error).__name__}")
+            return
+        self.check_probe(r, start, status, body, "bursts answered truly")
+
     def burst(self, r, probes=16):
-        target = "/probe?target=" + self.bench.racks[r]["resource"]
-
-        def one():
-            start = time.time()
-            try:
-                status, body = http_get(self.port, target, {
-                    "Authorization": auth(), "X-Prometheus-Scrape-Timeout-Seconds": "1"})
-            except OSError as error:
-                self.record.count(f"burst {type(error).__name__}")
-                return
-            self.check_probe(r, start, status, body, "bursts answered truly")
-
-        threads = [threading.Thread(target=one, daemon=True) for _ in range(probes)]
+        threads = [threading.Thread(target=self.probe, args=(r,), daemon=True)
+                   for _ in range(probes)]
         for thread in threads:
             thread.start()
         for thread in threads:
