@@ -25,6 +25,11 @@ int AutomaticChoice(const std::vector<std::string>& candidates, bool noIdentific
 // The name shown for a resource: upper case, without its "::INSTR" ending.
 std::string InstrumentName(std::string_view resourceName);
 
+// The descriptors that match "?*INSTR", in search order, without opening any of them;
+// nothing when the search itself failed.
+std::optional<std::vector<std::string>> FindResources(const visa::VisaEntryPoints& vi,
+                                                      visa::ViSession rm);
+
 // One resource of the search as the probe found it.
 struct ResourceProbe {
     std::string descriptor;

@@ -2,13 +2,69 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace {
 
 constexpr std::streamsize kMaxFileBytes = 1 << 20; // configs, certificates and keys are small
 
+// The length of the well-formed UTF-8 that text begins with (no overlong forms, no
+// surrogates, nothing above U+10FFFF).
+std::size_t Utf8Prefix(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte >= 0xC2 && byte <= 0xDF ? 2
+                                 : byte >= 0xE0 && byte <= 0xEF                 ? 3
+                                 : byte >= 0xF0 && byte <= 0xF4                 ? 4
+                                                                                : 0;
+        if (length == 0 || i + length > text.size()) {
+            return i;
+        }
+        const auto second = static_cast<unsigned char>(text[i + 1 < text.size() ? i + 1 : i]);
+        const bool secondOk = length == 1 ||
+                              (byte == 0xE0 ? second >= 0xA0 && second <= 0xBF
+                               : byte == 0xED ? second >= 0x80 && second <= 0x9F
+                               : byte == 0xF0 ? second >= 0x90 && second <= 0xBF
+                               : byte == 0xF4 ? second >= 0x80 && second <= 0x8F
+                                              : (second & 0xC0) == 0x80);
+        for (std::size_t k = 2; secondOk && k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                return i;
+            }
+        }
+        if (!secondOk) {
+            return i;
+        }
+        i += length;
+    }
+    return i;
+}
+
+// Refuses a key given twice in any map of the document.
+void CheckUniqueKeys(const YAML::Node& node, const std::string& path) {
+    if (node.IsSequence()) {
+        for (const auto& item : node) {
+            CheckUniqueKeys(item, path);
+        }
+    } else if (node.IsMap()) {
+        std::set<std::string> keys;
+        for (const auto& entry : node) {
+            const std::string key = entry.first.IsScalar() ? entry.first.Scalar() : "";
+            if (!keys.insert(key).second) {
+                throw CConfigError{Place(path, entry.first) + ": key '" + key + "' given twice"};
+            }
+            CheckUniqueKeys(entry.second, path);
+        }
+    }
+}
+
 } // namespace
+
+std::string Place(const std::string& path, const YAML::Node& node) {
+    return path + ":" + std::to_string(node.Mark().line + 1);
+}
 
 std::string ReadSmallFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -26,12 +82,19 @@ std::string ReadSmallFile(const std::string& path) {
 
 YAML::Node LoadYamlFile(const std::string& path) {
     const std::string text = ReadSmallFile(path);
+    const std::size_t valid = Utf8Prefix(text);
+    if (valid < text.size()) {
+        const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(valid), '\n');
+        throw CConfigError{path + ":" + std::to_string(line) + ": not UTF-8 text"};
+    }
+    YAML::Node node;
     try {
-        YAML::Node node = YAML::Load(text);
-        return node.IsNull() ? YAML::Node(YAML::NodeType::Map) : node;
+        node = YAML::Load(text);
     } catch (const YAML::Exception& error) {
         throw CConfigError{path + ": " + error.what()};
     }
+    CheckUniqueKeys(node, path);
+    return node.IsNull() ? YAML::Node(YAML::NodeType::Map) : node;
 }
 
 void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> allowed,

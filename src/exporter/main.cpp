@@ -62,7 +62,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     std::unique_ptr<CTargetPolicy> policy;
     if (flags.configFile.empty()) {
         policy = std::make_unique<CTargetPolicy>(
-            [&discovery] { return SearchInstruments(discovery.Visa(), discovery.ResourceManager()); },
+            [&discovery] { return FindResources(discovery.Visa(), discovery.ResourceManager()); },
             kSearchRefresh);
     } else {
         policy = std::make_unique<CTargetPolicy>(LoadRackConfig(flags.configFile));
