@@ -71,18 +71,18 @@ CRackSession::Clock::time_point CRackSession::DueBy(Clock::time_point start) con
                                    : Clock::duration(kFirstReadAllowance));
 }
 
-// The running read's result is worth waiting for: somebody still wants it, the rack was up
-// the last time, and the read is not overdue and due before the deadline.
+// The running read's result is worth waiting for: somebody still wants it, and the read
+// is not overdue and due before the deadline.
 bool CRackSession::Joinable(Clock::time_point deadline) const {
     const auto due = DueBy(m_startedAt);
-    return !m_abandoned && m_lastUp && Clock::now() <= due && due <= deadline;
+    return !m_abandoned && Clock::now() <= due && due <= deadline;
 }
 
 // The read after the running one, which is about to stop for nobody wants it, is due
 // before the deadline.
 bool CRackSession::Queueable(Clock::time_point deadline) const {
     const auto due = DueBy(m_startedAt);
-    return m_abandoned && m_lastUp && Clock::now() <= due && DueBy(due) <= deadline;
+    return m_abandoned && Clock::now() <= due && DueBy(due) <= deadline;
 }
 
 ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
@@ -93,16 +93,21 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
     const bool running = m_started > m_finished;
     const bool queued = m_asked > m_started;
     std::uint64_t ticket = 0;
-    if (!running || (queued && Queueable(deadline))) {
-        ticket = queued ? m_asked : ++m_asked;
+    if (!running && !queued) {
+        ticket = ++m_asked;
         ++m_waitingQueued;
-    } else if (Joinable(deadline)) {
+    } else if (m_lastUp && (!running || (queued && Queueable(deadline)))) {
+        ticket = m_asked; // the read asked for next, started or not
+        ++m_waitingQueued;
+    } else if (m_lastUp && Joinable(deadline)) {
         ticket = m_started;
         ++m_waitingRunning;
-    } else if (!queued && Queueable(deadline)) {
+    } else if (m_lastUp && !queued && Queueable(deadline)) {
         ticket = ++m_asked;
         ++m_waitingQueued;
     } else {
+        // A rack whose last read failed keeps one probe waiting at most, whatever the others'
+        // deadlines: it holds up no request slot that a rack which answers could use.
         m_log.Write(LogLevel::Debug, "rack busy with a read whose result is not due in time",
                     "target=" + CLog::Value(m_rack.resource));
         return {};

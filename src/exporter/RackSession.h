@@ -2,10 +2,13 @@
 // One rack's session: opened on first use, with identification, and kept. Its own worker
 // thread makes every instrument call, so a probe can give up at its deadline while a call
 // still waits on the instrument. Reads are shared: a probe that arrives while the rack is
-// being read waits for that read when its result is due before the probe's deadline, a
-// second may ask for one more read after it, and every other probe answers at once that
-// the rack was not read. A read nobody waits for any more stops at the next object. A
-// session whose read failed is closed and opened afresh by the next read.
+// being read waits for that read when its result is due before the probe's deadline (due
+// within twice the last read's time and a quarter second after it started; a first read
+// within 3 s); when nobody waits for the running read any more, which then stops at its
+// next object, a probe may ask for one more read after it; every other probe answers at
+// once that the rack was not read. While the rack's last read failed, only the probe that
+// starts a read waits for it. A session whose read failed is closed and opened afresh by
+// the next read.
 #include "core/Discovery.h"
 #include "exporter/Log.h"
 #include "exporter/RackConfig.h"
