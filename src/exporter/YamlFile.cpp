@@ -9,35 +9,47 @@ namespace {
 
 constexpr std::streamsize kMaxFileBytes = 1 << 20; // configs, certificates and keys are small
 
-// The length of the well-formed UTF-8 that text begins with (no overlong forms, no
-// surrogates, nothing above U+10FFFF).
+// The bytes a UTF-8 sequence takes that begins with lead, and the range its second byte
+// must lie in (no overlong forms, no surrogates, nothing above U+10FFFF); 0 when no
+// sequence begins with lead.
+struct Utf8Lead {
+    std::size_t length;
+    int low;
+    int high;
+};
+
+Utf8Lead LeadOf(unsigned char lead) {
+    if (lead < 0x80) {
+        return {1, 0, 0};
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return {2, 0x80, 0xBF};
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return {3, lead == 0xE0 ? 0xA0 : 0x80, lead == 0xED ? 0x9F : 0xBF};
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        return {4, lead == 0xF0 ? 0x90 : 0x80, lead == 0xF4 ? 0x8F : 0xBF};
+    }
+    return {0, 0, 0};
+}
+
+// The length of the well-formed UTF-8 that text begins with.
 std::size_t Utf8Prefix(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = byte < 0x80 ? 1 : byte >= 0xC2 && byte <= 0xDF ? 2
-                                 : byte >= 0xE0 && byte <= 0xEF                 ? 3
-                                 : byte >= 0xF0 && byte <= 0xF4                 ? 4
-                                                                                : 0;
-        if (length == 0 || i + length > text.size()) {
+        const Utf8Lead lead = LeadOf(static_cast<unsigned char>(text[i]));
+        if (lead.length == 0 || lead.length > text.size() - i) {
             return i;
         }
-        const auto second = static_cast<unsigned char>(text[i + 1 < text.size() ? i + 1 : i]);
-        const bool secondOk = length == 1 ||
-                              (byte == 0xE0 ? second >= 0xA0 && second <= 0xBF
-                               : byte == 0xED ? second >= 0x80 && second <= 0x9F
-                               : byte == 0xF0 ? second >= 0x90 && second <= 0xBF
-                               : byte == 0xF4 ? second >= 0x80 && second <= 0x8F
-                                              : (second & 0xC0) == 0x80);
-        for (std::size_t k = 2; secondOk && k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+        for (std::size_t k = 1; k < lead.length; ++k) {
+            const auto byte = static_cast<unsigned char>(text[i + k]);
+            const bool fits = k == 1 ? byte >= lead.low && byte <= lead.high : (byte & 0xC0) == 0x80;
+            if (!fits) {
                 return i;
             }
         }
-        if (!secondOk) {
-            return i;
-        }
-        i += length;
+        i += lead.length;
     }
     return i;
 }

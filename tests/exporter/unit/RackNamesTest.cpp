@@ -67,6 +67,8 @@ TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
         {"racks:\n  - resource: \"VXI0::32\\t\"\n", ":2: resource is not a VISA resource name"},
         {"racks:\n  - resource: VXI0::24::INSTR\n    name: \"rack \xFF\"\n", ":3: not UTF-8 text"},
         {"racks:\n  - resource: VXI0::24::INSTR\n    name: \xED\xA0\x80\n", ":3: not UTF-8 text"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: \xC0\xAF\n", ":3: not UTF-8 text"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: Pr\xC3\xBC" "fstand \xF0\x9F\x94\xA5\n", ""},
         {"racks: []\n", ":1: racks is empty"},
         {"racks:\n  - resource: VXI0::24::INSTR\n  - resource: vxi0::024\n",
          ":3: VXI0::024 names the same rack as VXI0::24::INSTR (" },
