@@ -14,6 +14,7 @@ packages=(
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
   prometheus curl jq
+  python3
 )
 
 missing=()
