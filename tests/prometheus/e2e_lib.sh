@@ -42,8 +42,9 @@ free_port() { # [ADDRESS...]
 }
 
 # One simulator with the mainframes given as "NAME RESOURCE SEED BLOWERS", writing its
-# resolved bench to $work/BENCH.resolved; each mainframe's port goes in sim_port[NAME].
-declare -A sim_port
+# resolved bench to $work/BENCH.resolved; each mainframe's port goes in sim_port[NAME], the
+# simulator's process id in sim_pid[BENCH].
+declare -A sim_port sim_pid
 start_simulator() { # BENCH "NAME RESOURCE SEED BLOWERS"...
   local bench=$1 rack name resource seed blowers
   shift
@@ -54,6 +55,7 @@ start_simulator() { # BENCH "NAME RESOURCE SEED BLOWERS"...
   done >"$work/$bench.bench"
   "$sim" --bench "$work/$bench.bench" --resolved "$work/$bench.resolved" --speed 0 \
     >"$work/$bench.log" 2>&1 &
+  sim_pid[$bench]=$!
   pids+=($!)
   within 5 grep -qs "^ksm7720-sim: listening" "$work/$bench.log" || fail "simulator $bench did not start"
   for rack in "$@"; do
