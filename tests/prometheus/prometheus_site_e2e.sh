@@ -71,10 +71,11 @@ web_config() { # NAME USER PASSWORD
     "$1" "$1" "$2" "$hash" >"$work/$1.web.yml"
 }
 
-# Every configuration in one folder under the names the examples use: the shipped central
-# and agent configurations with only their scrape intervals (1 s) and addresses changed,
-# the shipped rules, the test's own racks file, one CA file with every certificate, and the
-# two password files.
+# Every configuration in one folder under the names the examples use (their relative file
+# names are kept): the shipped rules, the test's own racks file (the exporters' addresses),
+# one CA file with every certificate, the two password files, and the shipped central and
+# agent configurations with only these changed: the intervals to 1 s in both; in the
+# agent's, the local exporter's port and the central server's address.
 etc=$work/etc
 mkdir "$etc"
 cp "$rules" "$etc/ksm7720.rules.yml"
@@ -166,7 +167,7 @@ values_match() { # SELECTOR RACK
 result_is() { # EXPECTED EXPR LABEL...
   [ "$(query "${@:2}")" = "$1" ]
 }
-expect() { # WHAT EXPECTED EXPR LABEL...
+shows() { # WHAT EXPECTED EXPR LABEL...
   local what=$1 expected=$2
   shift 2
   within 15 result_is "$expected" "$@" ||
@@ -177,11 +178,11 @@ $(query "$@")"
 }
 
 a=127.0.0.2:$eport b=127.0.0.3:$eport
-expect "the racks scraped by the central server" \
+shows "the racks scraped by the central server" \
   "$a|VXI0::24::INSTR|1
 $a|VXI0::32::INSTR|1
 $b|VXI0::24::INSTR|1" 'ksm7720_up{job="ksm7720",host=""}' exporter instance
-expect "the exporters' own /metrics, one target each" "$a|$a|1
+shows "the exporters' own /metrics, one target each" "$a|$a|1
 $b|$b|1" 'up{job="ksm7720_exporter",host=""}' exporter instance
 for rack in "$a VXI0::24::INSTR racka" "$a VXI0::32::INSTR rackb" "$b VXI0::24::INSTR rackc"; do
   read -r address resource name <<<"$rack"
@@ -193,7 +194,7 @@ done
 echo "three racks on two exporters scraped over TLS with a password; values equal the simulators'"
 
 agent_labels="lab-north|bus-a|bus-a.lab.example:9772"
-expect "the racks written by the agent" \
+shows "the racks written by the agent" \
   "$agent_labels|VXI0::24::INSTR|1
 $agent_labels|VXI0::32::INSTR|1" 'ksm7720_up{host!=""}' site host exporter instance
 for rack in "VXI0::24::INSTR racka" "VXI0::32::INSTR rackb"; do
