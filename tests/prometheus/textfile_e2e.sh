@@ -33,34 +33,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-fail() {
-  echo "FAIL: $*" >&2
-  for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $(basename "$log")" >&2; tail -n 20 "$log" >&2; }
-  done
-  exit 1
-}
-
-# Polls "$@" every 0.2 s until it succeeds, for at most $1 seconds.
-within() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
-
-# A loopback port nobody listens on; the caller binds it at once and fails if it lost it.
-free_port() {
-  local port
-  for _ in $(seq 100); do
-    port=$((20000 + RANDOM % 40000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-  return 1
-}
+# shellcheck source=tests/prometheus/e2e_lib.sh
+source "$(dirname "$0")/e2e_lib.sh"
 
 # Both units as systemd reads them, the program where the unit expects it.
 mkdir "$work/units"
@@ -69,18 +43,9 @@ cp "$units/ksm7720-metrics@.timer" "$work/units/"
 (cd "$work/units" && systemd-analyze verify --man=no ./ksm7720-metrics@.service \
   ./ksm7720-metrics@.timer) >"$work/verify.log" 2>&1 || fail "systemd-analyze verify: $(cat "$work/verify.log")"
 
-# One simulator per rack, each its own bench and resolved file on a port it picks itself.
-declare -A sim_pid
-start_rack() { # NAME RESOURCE SEED BLOWERS
-  printf 'instrument %s mainframe port=0 seed=%s blowers=%s\nresource %s %s intf=VXI manf=3372 model=2861\n' \
-    "$1" "$3" "$4" "$2" "$1" >"$work/$1.bench"
-  "$sim" --bench "$work/$1.bench" --resolved "$work/$1.resolved" --speed 0 >"$work/$1.log" 2>&1 &
-  sim_pid[$1]=$!
-  pids+=($!)
-  within 5 grep -qs "^ksm7720-sim: listening" "$work/$1.log" || fail "simulator $1 did not start"
-}
-start_rack racka VXI0::24::INSTR 1 2
-start_rack rackb VXI0::32::INSTR 7 3
+# One simulator per rack, so one can stop; the stand-in VISA library reads both benches.
+start_simulator racka "racka VXI0::24::INSTR 1 2"
+start_simulator rackb "rackb VXI0::32::INSTR 7 3"
 cat "$work/racka.resolved" "$work/rackb.resolved" >"$work/bench"
 
 # The host's files under $root: the libraries in /etc/default/ksm7720, rack B's own file,
@@ -171,21 +136,13 @@ as_user=()
 if [ "$(id -u)" -eq 0 ] && id prometheus >/dev/null 2>&1; then
   as_user=(setpriv --reuid=prometheus --regid=prometheus --init-groups)
 fi
-# A port that looked free can be taken by another program's outgoing connection: a new
-# one then, five times at most.
-up_or_gone() { curl -fs -o /dev/null --max-time 1 "$url" || ! kill -0 "$1" 2>/dev/null; }
-for _ in 1 2 3 4 5; do
-  port=$(free_port) || fail "no free port for node_exporter"
-  ${as_user[@]+"${as_user[@]}"} "$node_exporter" --web.listen-address="127.0.0.1:$port" \
-    --collector.disable-defaults --collector.textfile \
-    --collector.textfile.directory="$textfiles" >"$work/node_exporter.log" 2>&1 &
-  pids+=($!)
-  url="http://127.0.0.1:$port/metrics"
-  within 10 up_or_gone $! || fail "node_exporter did not start"
-  kill -0 $! 2>/dev/null && break
-  grep -q "address already in use" "$work/node_exporter.log" || fail "node_exporter stopped"
-done
-kill -0 $! 2>/dev/null || fail "node_exporter found no free port"
+port=$(free_port 127.0.0.1) || fail "no free port for node_exporter"
+${as_user[@]+"${as_user[@]}"} "$node_exporter" --web.listen-address="127.0.0.1:$port" \
+  --collector.disable-defaults --collector.textfile \
+  --collector.textfile.directory="$textfiles" >"$work/node_exporter.log" 2>&1 &
+pids+=($!)
+url="http://127.0.0.1:$port/metrics"
+within 10 curl -fs -o /dev/null --max-time 1 "$url" || fail "node_exporter did not start"
 
 scrape() { curl -fsS --max-time 5 "$url" >"$work/scrape" || fail "could not fetch $url"; }
 has() { grep -qxF "$1" "$work/scrape"; }
