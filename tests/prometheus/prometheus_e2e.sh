@@ -22,63 +22,11 @@ for tool in prometheus promtool; do
 done
 [ -x "$exporter" ] || { echo "FAIL: no exporter at $exporter" >&2; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in ${pids[@]+"${pids[@]}"}; do kill "$pid" 2>/dev/null || true; done
-  for pid in ${pids[@]+"${pids[@]}"}; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+# shellcheck source=tests/prometheus/e2e_lib.sh
+. "$(dirname "$0")/e2e_lib.sh"
 
-fail() {
-  echo "FAIL: $*" >&2
-  for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $(basename "$log")" >&2; tail -n 20 "$log" >&2; }
-  done
-  exit 1
-}
-
-# Polls "$@" every 0.2 s until it succeeds, for at most $1 seconds.
-within() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
-
-# A loopback port nobody listens on; the caller binds it at once and fails if it lost it.
-free_port() {
-  local port
-  for _ in $(seq 100); do
-    port=$((20000 + RANDOM % 40000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-  return 1
-}
-
-# One simulator per rack, each its own bench and resolved file on a port it picks itself.
-declare -A sim_pid sim_port
-start_rack() { # NAME RESOURCE SEED BLOWERS
-  printf 'instrument %s mainframe port=0 seed=%s blowers=%s\nresource %s %s intf=VXI manf=3372 model=2861\n' \
-    "$1" "$3" "$4" "$2" "$1" >"$work/$1.bench"
-  "$sim" --bench "$work/$1.bench" --resolved "$work/$1.resolved" --speed 0 >"$work/$1.log" 2>&1 &
-  sim_pid[$1]=$!
-  pids+=($!)
-  within 5 grep -qs "^ksm7720-sim: listening" "$work/$1.log" || fail "simulator $1 did not start"
-  sim_port[$1]=$(sed -n "s/^instrument $1 .*port=\([0-9]*\).*/\1/p" "$work/$1.resolved")
-  [ -n "${sim_port[$1]}" ] || fail "no port for $1 in its resolved bench"
-}
 start_rack racka VXI0::24::INSTR 1 2
 start_rack rackb VXI0::32::INSTR 7 3
-# The stand-in VISA library reads one bench: both resolved ones, each naming its fixed port.
-cat "$work/racka.resolved" "$work/rackb.resolved" >"$work/bench"
-
 cat >"$work/racks.yml" <<'EOF'
 racks:
   - resource: VXI0::24::INSTR
@@ -88,30 +36,15 @@ racks:
     name: rack-b
     blowers: 3
 EOF
+start_exporter exporter "$work/racks.yml" racka rackb
+exporter_url="http://127.0.0.1:${exporter_port[exporter]}"
+# No Alertmanager: its port is one nobody listens on.
+start_prometheus prometheus "$examples" "${exporter_port[exporter]}" "$(free_port)"
+prom_url=${prometheus_url[prometheus]}
+# The command line reads the same bench as the exporter.
 export LD_LIBRARY_PATH="$standin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
-export KSM7720_BENCH="$work/bench"
+export KSM7720_BENCH="$work/exporter.bench"
 export KSM7720_VISA_LIBRARY="$standin/libvisa.so" KSM7720_DRIVER_LIBRARY="$standin/libksm7720_32.so"
-eport=$(free_port) || fail "no free port for the exporter"
-"$exporter" --web.listen-address="127.0.0.1:$eport" --config.file="$work/racks.yml" \
-  >"$work/exporter.log" 2>&1 &
-pids+=($!)
-exporter_url="http://127.0.0.1:$eport"
-within 5 curl -fs -o /dev/null --max-time 1 "$exporter_url/metrics" || fail "the exporter did not start"
-
-# The shipped configuration and rules, with the exporter's port and a 1 s interval.
-pport=$(free_port) || fail "no free port for Prometheus"
-sed -e "s/127\.0\.0\.1:9772/127.0.0.1:$eport/" \
-    -e "s/^\(  [a-z_]*_interval:\) 15s$/\1 1s/" "$examples/prometheus.yml" >"$work/prometheus.yml"
-cp "$examples/ksm7720.rules.yml" "$work/"
-[ "$(grep -c -e "127.0.0.1:$eport" -e '_interval: 1s$' "$work/prometheus.yml")" = 4 ] ||
-  fail "the example configuration no longer has the lines this test changes"
-promtool check config "$work/prometheus.yml" >"$work/promtool.log" 2>&1 ||
-  fail "promtool check config failed on the test's configuration"
-prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
-  --web.listen-address="127.0.0.1:$pport" >"$work/prometheus.log" 2>&1 &
-pids+=($!)
-prom_url="http://127.0.0.1:$pport"
-within 15 curl -fs -o /dev/null --max-time 1 "$prom_url/-/ready" || fail "Prometheus did not start"
 
 # An instant query's result as sorted lines "name|identifying labels|value".
 query() {
