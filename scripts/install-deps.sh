@@ -15,6 +15,7 @@ packages=(
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
   prometheus curl jq
+  python3
   prometheus-alertmanager
 )
 

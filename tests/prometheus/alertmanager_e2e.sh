@@ -29,8 +29,55 @@ for tool in prometheus:prometheus promtool:prometheus \
 done
 [ -x "$exporter" ] || { echo "FAIL: no exporter at $exporter" >&2; exit 1; }
 
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for pid in ${pids[@]+"${pids[@]}"}; do kill "$pid" 2>/dev/null || true; done
+  for pid in ${pids[@]+"${pids[@]}"}; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
 # shellcheck source=tests/prometheus/e2e_lib.sh
-. "$(dirname "$0")/e2e_lib.sh"
+source "$(dirname "$0")/e2e_lib.sh"
+
+# An exporter on a free loopback port with the rack list RACK-LIST, whose stand-in VISA
+# library reads the resolved bench BENCH; its port in exporter_port[NAME].
+declare -A exporter_pid exporter_port
+start_exporter() { # NAME RACK-LIST BENCH
+  local port
+  port=$(free_port 127.0.0.1) || fail "no free port for $1"
+  LD_LIBRARY_PATH="$standin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" KSM7720_BENCH="$work/$3.resolved" \
+    KSM7720_VISA_LIBRARY="$standin/libvisa.so" KSM7720_DRIVER_LIBRARY="$standin/libksm7720_32.so" \
+    "$exporter" --web.listen-address="127.0.0.1:$port" --config.file="$2" >"$work/$1.log" 2>&1 &
+  exporter_pid[$1]=$!
+  exporter_port[$1]=$port
+  pids+=($!)
+  within 5 curl -fs -o /dev/null --max-time 1 "http://127.0.0.1:$port/metrics" ||
+    fail "$1 did not start"
+}
+
+# Prometheus on the shipped configuration and rules, changed only in the exporter's and
+# Alertmanager's ports and to a 1 s interval; its URL in prometheus_url[NAME].
+declare -A prometheus_url
+start_prometheus() { # NAME EXPORTER-PORT ALERTMANAGER-PORT
+  local port
+  mkdir "$work/$1"
+  sed -e "s/127\.0\.0\.1:9772/127.0.0.1:$2/" -e "s/127\.0\.0\.1:9093/127.0.0.1:$3/" \
+      -e "s/^\(  [a-z_]*_interval:\) 15s$/\1 1s/" "$examples/prometheus.yml" >"$work/$1/prometheus.yml"
+  cp "$examples/ksm7720.rules.yml" "$work/$1/"
+  [ "$(grep -c -e "127.0.0.1:$2\$" -e "127.0.0.1:$3\$" -e '_interval: 1s$' "$work/$1/prometheus.yml")" = 5 ] ||
+    fail "the example configuration no longer has the lines this test changes"
+  port=$(free_port 127.0.0.1) || fail "no free port for $1"
+  prometheus --config.file="$work/$1/prometheus.yml" --storage.tsdb.path="$work/$1/data" \
+    --web.listen-address="127.0.0.1:$port" >"$work/$1.log" 2>&1 &
+  pids+=($!)
+  prometheus_url[$1]="http://127.0.0.1:$port"
+  within 15 curl -fs -o /dev/null --max-time 1 "${prometheus_url[$1]}/-/ready" ||
+    fail "$1 did not start"
+}
 
 # The webhook: every notification as one line {"path": ..., "body": ...}.
 python3 - "$work/hook.port" "$work/notifications" >"$work/hook.log" 2>&1 <<'EOF' &
@@ -63,7 +110,7 @@ sed -e "s|http://127\.0\.0\.1:5001/REPLACE-|http://127.0.0.1:$hook_port/|" \
   fail "the example Alertmanager configuration no longer has the lines this test changes"
 amtool check-config "$work/alertmanager/alertmanager.yml" >"$work/amtool.log" 2>&1 ||
   fail "amtool check-config failed on the test's configuration"
-am_port=$(free_port) || fail "no free port for Alertmanager"
+am_port=$(free_port 127.0.0.1) || fail "no free port for Alertmanager"
 prometheus-alertmanager --config.file="$work/alertmanager/alertmanager.yml" \
   --storage.path="$work/alertmanager/data" --web.listen-address="127.0.0.1:$am_port" \
   --cluster.listen-address= >"$work/alertmanager.log" 2>&1 &
@@ -71,16 +118,15 @@ pids+=($!)
 am_url="http://127.0.0.1:$am_port"
 within 10 curl -fs -o /dev/null --max-time 1 "$am_url/-/ready" || fail "Alertmanager did not start"
 
-start_rack racka VXI0::24::INSTR 1 2
-start_rack rackb VXI0::32::INSTR 7 3
-start_rack rackc VXI0::24::INSTR 3 2
-start_rack rackd VXI0::32::INSTR 5 3
+# Two racks behind each exporter, the same resources: one simulator per exporter.
+start_simulator site1 "racka VXI0::24::INSTR 1 2" "rackb VXI0::32::INSTR 7 3"
+start_simulator site2 "rackc VXI0::24::INSTR 3 2" "rackd VXI0::32::INSTR 5 3"
 for site in 1 2; do
   first=$([ $site = 1 ] && echo a || echo c) second=$([ $site = 1 ] && echo b || echo d)
   printf 'racks:\n  - resource: VXI0::24::INSTR\n    name: rack-%s\n    blowers: 2\n  - resource: VXI0::32::INSTR\n    name: rack-%s\n    blowers: 3\n' \
     "$first" "$second" >"$work/racks$site.yml"
-  start_exporter "exporter$site" "$work/racks$site.yml" "rack$first" "rack$second"
-  start_prometheus "prometheus$site" "$examples" "${exporter_port[exporter$site]}" "$am_port"
+  start_exporter "exporter$site" "$work/racks$site.yml" "site$site"
+  start_prometheus "prometheus$site" "${exporter_port[exporter$site]}" "$am_port"
 done
 e1="127.0.0.1:${exporter_port[exporter1]}" e2="127.0.0.1:${exporter_port[exporter2]}"
 

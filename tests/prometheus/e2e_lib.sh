@@ -1,23 +1,10 @@
-# shellcheck shell=bash disable=SC2034,SC2154  # sourced: the caller sets and reads these
-# Shared by the end-to-end scripts in this folder, sourced after `set -euo pipefail` with
-# $sim, $exporter and $standin set (the simulator, the exporter, the stand-in libraries'
-# folder): a work folder, the processes started (all stopped on exit), polling, loopback
-# ports, simulated racks, exporters and Prometheus servers on the shipped example
-# configuration.
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in ${pids[@]+"${pids[@]}"}; do kill "$pid" 2>/dev/null || true; done
-  for pid in ${pids[@]+"${pids[@]}"}; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+# Helpers for the end-to-end scripts in this folder, sourced by them: waiting, free ports,
+# simulated racks and what they answer over their own sockets. The caller sets `work`
+# (its temporary folder), `sim` (the simulator) and `pids` (processes to end on exit).
 
 fail() {
   echo "FAIL: $*" >&2
+  local log
   for log in "$work"/*.log; do
     [ -s "$log" ] && { echo "--- $(basename "$log")" >&2; tail -n 20 "$log" >&2; }
   done
@@ -35,65 +22,79 @@ within() {
   done
 }
 
-# A loopback port nobody listens on; the caller binds it at once and fails if it lost it.
-free_port() {
-  local port
+# A port nobody listens on at any of the loopback addresses given (127.0.0.1 when none);
+# the caller binds it at once and fails if it lost it. It is taken below the range the
+# kernel hands out to outgoing connections: a closed connection's port stays taken for a
+# minute (TIME_WAIT), and a busy machine's loopback holds thousands of them.
+free_port() { # [ADDRESS...]
+  local port address taken low=32768
+  read -r low _ </proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || true
+  [ "$low" -gt 12000 ] || low=32768
   for _ in $(seq 100); do
-    port=$((20000 + RANDOM % 40000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+    port=$((10000 + RANDOM % (low - 10000)))
+    taken=
+    for address in "${@:-127.0.0.1}"; do
+      (exec 3<>"/dev/tcp/$address/$port") 2>/dev/null && taken=1
+    done
+    [ -n "$taken" ] || { echo "$port"; return; }
   done
   return 1
 }
 
-# One simulator per rack, each its own bench and resolved file on a port it picks itself.
-declare -A sim_pid sim_port
-start_rack() { # NAME RESOURCE SEED BLOWERS
-  printf 'instrument %s mainframe port=0 seed=%s blowers=%s\nresource %s %s intf=VXI manf=3372 model=2861\n' \
-    "$1" "$3" "$4" "$2" "$1" >"$work/$1.bench"
-  "$sim" --bench "$work/$1.bench" --resolved "$work/$1.resolved" --speed 0 >"$work/$1.log" 2>&1 &
-  sim_pid[$1]=$!
+# One simulator with the mainframes given as "NAME RESOURCE SEED BLOWERS", writing its
+# resolved bench to $work/BENCH.resolved; each mainframe's port goes in sim_port[NAME], the
+# simulator's process id in sim_pid[BENCH].
+declare -A sim_port sim_pid
+start_simulator() { # BENCH "NAME RESOURCE SEED BLOWERS"...
+  local bench=$1 rack name resource seed blowers
+  shift
+  for rack in "$@"; do
+    read -r name resource seed blowers <<<"$rack"
+    printf 'instrument %s mainframe port=0 seed=%s blowers=%s\nresource %s %s intf=VXI manf=3372 model=2861\n' \
+      "$name" "$seed" "$blowers" "$resource" "$name"
+  done >"$work/$bench.bench"
+  "$sim" --bench "$work/$bench.bench" --resolved "$work/$bench.resolved" --speed 0 \
+    >"$work/$bench.log" 2>&1 &
+  sim_pid[$bench]=$!
   pids+=($!)
-  within 5 grep -qs "^ksm7720-sim: listening" "$work/$1.log" || fail "simulator $1 did not start"
-  sim_port[$1]=$(sed -n "s/^instrument $1 .*port=\([0-9]*\).*/\1/p" "$work/$1.resolved")
-  [ -n "${sim_port[$1]}" ] || fail "no port for $1 in its resolved bench"
+  within 5 grep -qs "^ksm7720-sim: listening" "$work/$bench.log" || fail "simulator $bench did not start"
+  for rack in "$@"; do
+    name=${rack%% *}
+    sim_port[$name]=$(sed -n "s/^instrument $name .*port=\([0-9]*\).*/\1/p" "$work/$bench.resolved")
+    [ -n "${sim_port[$name]}" ] || fail "no port for $name in its resolved bench"
+  done
 }
 
-# An exporter on a free loopback port whose stand-in VISA library reads the resolved
-# benches of RACKS, with the rack list RACK-LIST; its port in exporter_port[NAME].
-declare -A exporter_pid exporter_port
-start_exporter() { # NAME RACK-LIST RACK...
-  local name=$1 list=$2 port rack
-  shift 2
-  for rack in "$@"; do cat "$work/$rack.resolved"; done >"$work/$name.bench"
-  port=$(free_port) || fail "no free port for $name"
-  LD_LIBRARY_PATH="$standin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" KSM7720_BENCH="$work/$name.bench" \
-    KSM7720_VISA_LIBRARY="$standin/libvisa.so" KSM7720_DRIVER_LIBRARY="$standin/libksm7720_32.so" \
-    "$exporter" --web.listen-address="127.0.0.1:$port" --config.file="$list" >"$work/$name.log" 2>&1 &
-  exporter_pid[$name]=$!
-  exporter_port[$name]=$port
-  pids+=($!)
-  within 5 curl -fs -o /dev/null --max-time 1 "http://127.0.0.1:$port/metrics" ||
-    fail "$name did not start"
+# What a mainframe answers, as sorted lines "name|identifying labels|value" (the labels
+# blower, supply, slot, position joined by /): each present reading over its socket.
+measure() { # FD CODE NAME DIVISOR LABEL
+  local reply values i label
+  local positions=(front middle rear)
+  printf 'MEAS:LEV? %s\n' "$2" >&"$1"
+  IFS= read -r -t 2 reply <&"$1" || return 1
+  IFS=, read -r -a values <<<"${reply%$'\r'}"
+  for i in "${!values[@]}"; do
+    label=$5
+    [ "${#values[@]}" -eq 1 ] || label="$5/${positions[$i]}"
+    awk -v n="$3" -v l="$label" -v v="${values[$i]}" -v d="$4" 'BEGIN { printf "%s|%s|%.10g\n", n, l, v / d }'
+  done
 }
-
-# Prometheus on the shipped configuration and rules (in EXAMPLES), changed only in the
-# exporter's and Alertmanager's ports and to a 1 s interval; its URL in prometheus_url[NAME].
-declare -A prometheus_url
-start_prometheus() { # NAME EXAMPLES EXPORTER-PORT ALERTMANAGER-PORT
-  local name=$1 examples=$2 port
-  mkdir "$work/$name"
-  sed -e "s/127\.0\.0\.1:9772/127.0.0.1:$3/" -e "s/127\.0\.0\.1:9093/127.0.0.1:$4/" \
-      -e "s/^\(  [a-z_]*_interval:\) 15s$/\1 1s/" "$examples/prometheus.yml" >"$work/$name/prometheus.yml"
-  cp "$examples/ksm7720.rules.yml" "$work/$name/"
-  [ "$(grep -c -e "127.0.0.1:$3\$" -e "127.0.0.1:$4\$" -e '_interval: 1s$' "$work/$name/prometheus.yml")" = 5 ] ||
-    fail "the example configuration no longer has the lines this test changes"
-  promtool check config "$work/$name/prometheus.yml" >"$work/promtool.log" 2>&1 ||
-    fail "promtool check config failed on the test's configuration"
-  port=$(free_port) || fail "no free port for $name"
-  prometheus --config.file="$work/$name/prometheus.yml" --storage.tsdb.path="$work/$name/data" \
-    --web.listen-address="127.0.0.1:$port" >"$work/$name.log" 2>&1 &
-  pids+=($!)
-  prometheus_url[$name]="http://127.0.0.1:$port"
-  within 15 curl -fs -o /dev/null --max-time 1 "${prometheus_url[$name]}/-/ready" ||
-    fail "$name did not start"
+simulator_readings() { # NAME
+  local fd code i
+  local supplies=(P5 P12 N12 P24 N24 N5PT2 N2)
+  exec {fd}<>"/dev/tcp/127.0.0.1/${sim_port[$1]}"
+  {
+    for code in 1 2 3; do measure "$fd" $((49 + code)) ksm7720_blower_speed_rpm 1 "$code"; done
+    for i in "${!supplies[@]}"; do
+      measure "$fd" $((42 + i)) ksm7720_supply_voltage_volts 1000 "${supplies[$i]}"
+      measure "$fd" $((35 + i)) ksm7720_supply_current_amperes 1000 "${supplies[$i]}"
+      measure "$fd" $((27 + i)) ksm7720_supply_power_watts 1000 "${supplies[$i]}"
+    done
+    for code in $(seq 0 12); do
+      measure "$fd" "$code" ksm7720_slot_air_temperature_celsius 10 "$code"
+      measure "$fd" $((13 + code)) ksm7720_slot_temperature_rise_celsius 10 "$code"
+    done
+    measure "$fd" 26 ksm7720_ambient_temperature_celsius 10 ""
+  } | sort
+  exec {fd}>&-
 }

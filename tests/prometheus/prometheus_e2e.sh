@@ -22,11 +22,25 @@ for tool in prometheus promtool; do
 done
 [ -x "$exporter" ] || { echo "FAIL: no exporter at $exporter" >&2; exit 1; }
 
-# shellcheck source=tests/prometheus/e2e_lib.sh
-. "$(dirname "$0")/e2e_lib.sh"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for pid in ${pids[@]+"${pids[@]}"}; do kill "$pid" 2>/dev/null || true; done
+  for pid in ${pids[@]+"${pids[@]}"}; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
 
-start_rack racka VXI0::24::INSTR 1 2
-start_rack rackb VXI0::32::INSTR 7 3
+source "$(dirname "$0")/e2e_lib.sh"
+
+# One simulator per rack, each its own bench and resolved file on a port it picks itself.
+start_simulator racka "racka VXI0::24::INSTR 1 2"
+start_simulator rackb "rackb VXI0::32::INSTR 7 3"
+# The stand-in VISA library reads one bench: both resolved ones, each naming its fixed port.
+cat "$work/racka.resolved" "$work/rackb.resolved" >"$work/bench"
+
 cat >"$work/racks.yml" <<'EOF'
 racks:
   - resource: VXI0::24::INSTR
@@ -36,15 +50,30 @@ racks:
     name: rack-b
     blowers: 3
 EOF
-start_exporter exporter "$work/racks.yml" racka rackb
-exporter_url="http://127.0.0.1:${exporter_port[exporter]}"
-# No Alertmanager: its port is one nobody listens on.
-start_prometheus prometheus "$examples" "${exporter_port[exporter]}" "$(free_port)"
-prom_url=${prometheus_url[prometheus]}
-# The command line reads the same bench as the exporter.
 export LD_LIBRARY_PATH="$standin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
-export KSM7720_BENCH="$work/exporter.bench"
+export KSM7720_BENCH="$work/bench"
 export KSM7720_VISA_LIBRARY="$standin/libvisa.so" KSM7720_DRIVER_LIBRARY="$standin/libksm7720_32.so"
+eport=$(free_port) || fail "no free port for the exporter"
+"$exporter" --web.listen-address="127.0.0.1:$eport" --config.file="$work/racks.yml" \
+  >"$work/exporter.log" 2>&1 &
+pids+=($!)
+exporter_url="http://127.0.0.1:$eport"
+within 5 curl -fs -o /dev/null --max-time 1 "$exporter_url/metrics" || fail "the exporter did not start"
+
+# The shipped configuration and rules, with the exporter's port and a 1 s interval.
+pport=$(free_port) || fail "no free port for Prometheus"
+sed -e "s/127\.0\.0\.1:9772/127.0.0.1:$eport/" \
+    -e "s/^\(  [a-z_]*_interval:\) 15s$/\1 1s/" "$examples/prometheus.yml" >"$work/prometheus.yml"
+cp "$examples/ksm7720.rules.yml" "$work/"
+[ "$(grep -c -e "127.0.0.1:$eport" -e '_interval: 1s$' "$work/prometheus.yml")" = 4 ] ||
+  fail "the example configuration no longer has the lines this test changes"
+promtool check config "$work/prometheus.yml" >"$work/promtool.log" 2>&1 ||
+  fail "promtool check config failed on the test's configuration"
+prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
+  --web.listen-address="127.0.0.1:$pport" >"$work/prometheus.log" 2>&1 &
+pids+=($!)
+prom_url="http://127.0.0.1:$pport"
+within 15 curl -fs -o /dev/null --max-time 1 "$prom_url/-/ready" || fail "Prometheus did not start"
 
 # An instant query's result as sorted lines "name|identifying labels|value".
 query() {
@@ -56,39 +85,6 @@ query() {
 }
 readings() { # RESOURCE
   query "{__name__=~\"ksm7720_(blower_speed_rpm|supply_.*|slot_.*|ambient_temperature_celsius)\",instance=\"$1\"}"
-}
-
-# What a rack's simulator answers, in the same lines: each present reading over its socket.
-supplies=(P5 P12 N12 P24 N24 N5PT2 N2)
-positions=(front middle rear)
-measure() { # FD CODE NAME DIVISOR LABEL
-  local reply values i label
-  printf 'MEAS:LEV? %s\n' "$2" >&"$1"
-  IFS= read -r -t 2 reply <&"$1" || return 1
-  IFS=, read -r -a values <<<"${reply%$'\r'}"
-  for i in "${!values[@]}"; do
-    label=$5
-    [ "${#values[@]}" -eq 1 ] || label="$5/${positions[$i]}"
-    awk -v n="$3" -v l="$label" -v v="${values[$i]}" -v d="$4" 'BEGIN { printf "%s|%s|%.10g\n", n, l, v / d }'
-  done
-}
-simulator_readings() { # RACK
-  local fd code i
-  exec {fd}<>"/dev/tcp/127.0.0.1/${sim_port[$1]}"
-  {
-    for code in 1 2 3; do measure "$fd" $((49 + code)) ksm7720_blower_speed_rpm 1 "$code"; done
-    for i in "${!supplies[@]}"; do
-      measure "$fd" $((42 + i)) ksm7720_supply_voltage_volts 1000 "${supplies[$i]}"
-      measure "$fd" $((35 + i)) ksm7720_supply_current_amperes 1000 "${supplies[$i]}"
-      measure "$fd" $((27 + i)) ksm7720_supply_power_watts 1000 "${supplies[$i]}"
-    done
-    for code in $(seq 0 12); do
-      measure "$fd" "$code" ksm7720_slot_air_temperature_celsius 10 "$code"
-      measure "$fd" $((13 + code)) ksm7720_slot_temperature_rise_celsius 10 "$code"
-    done
-    measure "$fd" 26 ksm7720_ambient_temperature_celsius 10 ""
-  } | sort
-  exec {fd}>&-
 }
 
 # Prometheus's readings of RESOURCE equal RACK's simulator's, all 103 series of them.
