@@ -54,11 +54,20 @@ std::size_t Utf8Prefix(std::string_view text) {
     return i;
 }
 
+// Nesting and nodes no configuration comes near; an alias can make a document cyclic, or
+// far larger than its text, and is refused beyond them rather than followed.
+constexpr int kMaxDepth = 64;
+constexpr std::size_t kMaxNodes = 1 << 20;
+
 // Refuses a key given twice in any map of the document.
-void CheckUniqueKeys(const YAML::Node& node, const std::string& path) {
+void CheckUniqueKeys(const YAML::Node& node, const std::string& path, int depth,
+                     std::size_t& nodes) {
+    if (depth > kMaxDepth || ++nodes > kMaxNodes) {
+        throw CConfigError{Place(path, node) + ": nested too deep, or too many nodes"};
+    }
     if (node.IsSequence()) {
         for (const auto& item : node) {
-            CheckUniqueKeys(item, path);
+            CheckUniqueKeys(item, path, depth + 1, nodes);
         }
     } else if (node.IsMap()) {
         std::set<std::string> keys;
@@ -67,7 +76,7 @@ void CheckUniqueKeys(const YAML::Node& node, const std::string& path) {
             if (!keys.insert(key).second) {
                 throw CConfigError{Place(path, entry.first) + ": key '" + key + "' given twice"};
             }
-            CheckUniqueKeys(entry.second, path);
+            CheckUniqueKeys(entry.second, path, depth + 1, nodes);
         }
     }
 }
@@ -105,7 +114,8 @@ YAML::Node LoadYamlFile(const std::string& path) {
     } catch (const YAML::Exception& error) {
         throw CConfigError{path + ": " + error.what()};
     }
-    CheckUniqueKeys(node, path);
+    std::size_t nodes = 0;
+    CheckUniqueKeys(node, path, 0, nodes);
     return node.IsNull() ? YAML::Node(YAML::NodeType::Map) : node;
 }
 

@@ -49,7 +49,8 @@ TEST(RackNames, CanonicalResourceNameJoinsSpellingsOfOneResource) {
 
 // A rack list loaded although it holds a key twice (the second "racks" silently lost), a
 // resource that can never be probed, text that makes the exposition invalid, no rack at
-// all, or one rack under two spellings; or a refusal that does not say where.
+// all, one rack under two spellings, or an alias that makes the document cyclic (a crash);
+// or a refusal that does not say where.
 TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
     const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
                              "/racks_unit_" + std::to_string(::getpid()) + ".yml";
@@ -70,6 +71,7 @@ TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
         {"racks:\n  - resource: VXI0::24::INSTR\n    name: \xC0\xAF\n", ":3: not UTF-8 text"},
         {"racks:\n  - resource: VXI0::24::INSTR\n    name: Pr\xC3\xBC" "fstand \xF0\x9F\x94\xA5\n", ""},
         {"racks: []\n", ":1: racks is empty"},
+        {"racks: &x\n  - *x\n", ":1: nested too deep"},
         {"racks:\n  - resource: VXI0::24::INSTR\n  - resource: vxi0::024\n",
          ":3: VXI0::024 names the same rack as VXI0::24::INSTR (" },
     };
