@@ -2,6 +2,7 @@
 // each with the file and line to mend.
 #include "core/ResourceName.h"
 #include "exporter/RackConfig.h"
+#include "exporter/TargetPolicy.h"
 #include "exporter/YamlFile.h"
 
 #include <gtest/gtest.h>
@@ -90,4 +91,34 @@ TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
         }
     }
     std::remove(path.c_str());
+}
+
+// A target in another spelling refused (or given a session of its own), the answer
+// labelled with the target's spelling instead of the list's, or a reload that keeps a rack
+// no longer listed.
+TEST(RackNames, TargetsMatchTheirRackInAnySpellingUntilTheListIsReplaced) {
+    const auto rack = [](const char* resource) {
+        RackConfig config;
+        config.resource = resource;
+        return config;
+    };
+    CTargetPolicy policy({rack("VXI0::24::INSTR"), rack("GPIB0::9::INSTR")});
+    const struct {
+        const char* target;
+        const char* rack; // nullptr: refused
+    } before[]{{"vxi0::024", "VXI0::24::INSTR"}, {"VXI::24::INSTR", "VXI0::24::INSTR"},
+               {"GPIB0::09::INSTR", "GPIB0::9::INSTR"}, {"VXI0::32::INSTR", nullptr},
+               {"VXI0::24::INSTR x", nullptr}},
+      after[]{{"VXI0::24::INSTR", nullptr}, {"vxi0::32", "VXI0::32::INSTR"}};
+    const auto answered = [&policy](const char* target) {
+        const auto allowed = policy.Allowed(target);
+        return allowed ? allowed->resource : std::string("refused");
+    };
+    for (const auto& c : before) {
+        EXPECT_EQ(answered(c.target), c.rack != nullptr ? c.rack : "refused") << c.target;
+    }
+    policy.Replace({rack("VXI0::32::INSTR")});
+    for (const auto& c : after) {
+        EXPECT_EQ(answered(c.target), c.rack != nullptr ? c.rack : "refused") << c.target;
+    }
 }
