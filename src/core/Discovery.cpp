@@ -96,7 +96,6 @@ platform::LibraryHandle LoadFirst(const std::vector<std::string>& names,
     return nullptr;
 }
 
-
 } // namespace
 
 bool IdentificationMatches(const unsigned char* reply, std::size_t received,

@@ -70,10 +70,13 @@ std::optional<std::string> CanonicalResourceName(std::string_view text) {
         if (fields[i].empty()) {
             return std::nullopt;
         }
-        *name += "::" + (Digits(fields[i]) ? WithoutLeadingZeros(fields[i]) : AsciiUpper(fields[i]));
+        *name +=
+            "::" + (Digits(fields[i]) ? WithoutLeadingZeros(fields[i]) : AsciiUpper(fields[i]));
     }
-    const std::string_view last = fields.size() > 1 ? std::string_view(*name).substr(name->rfind("::") + 2) : "";
-    if (std::find(kResourceClasses.begin(), kResourceClasses.end(), last) == kResourceClasses.end()) {
+    const std::string_view last =
+        fields.size() > 1 ? std::string_view(*name).substr(name->rfind("::") + 2) : "";
+    if (std::find(kResourceClasses.begin(), kResourceClasses.end(), last) ==
+        kResourceClasses.end()) {
         *name += "::INSTR";
     }
     return name;

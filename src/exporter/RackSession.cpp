@@ -130,8 +130,8 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
 
 ScrapeResult CRackSession::Wait(std::unique_lock<std::mutex>& lock, std::uint64_t ticket,
                                 Clock::time_point deadline) {
-    const bool done = m_changed.wait_until(
-        lock, deadline, [&] { return m_finished >= ticket || m_stopping; });
+    const bool done =
+        m_changed.wait_until(lock, deadline, [&] { return m_finished >= ticket || m_stopping; });
     if (m_stopping) {
         return {};
     }
@@ -225,11 +225,12 @@ bool CRackSession::Open() {
     auto connection = m_discovery->Connect(m_rack.resource, false, m_ioTimeOutMs, true);
     if (!connection.instrument) {
         const bool badDriver = connection.failure == DiscoveryFailure::BadDriver;
-        m_log.Write(badDriver ? LogLevel::Error : LogLevel::Info,
-                    badDriver ? "the driver library lacks an entry point"
-                              : OpeningFailure(connection.status),
-                    "target=" + CLog::Value(m_rack.resource) + " " +
-                        StatusFields(connection.status, m_discovery->StatusText(connection.status)));
+        m_log.Write(
+            badDriver ? LogLevel::Error : LogLevel::Info,
+            badDriver ? "the driver library lacks an entry point"
+                      : OpeningFailure(connection.status),
+            "target=" + CLog::Value(m_rack.resource) + " " +
+                StatusFields(connection.status, m_discovery->StatusText(connection.status)));
         if (connection.status == VI_ERROR_FAIL_ID_QUERY) {
             m_foreignIn = listed; // asked once per search list, not on every probe
         }

@@ -81,8 +81,8 @@ private:
     bool m_stopping = false;
     Clock::time_point m_startedAt;
     std::optional<Clock::duration> m_lastDuration; // of the last read that ran to its end
-    bool m_lastUp = true;                           // and whether it found the rack up
+    bool m_lastUp = true;                          // and whether it found the rack up
     std::optional<std::uint64_t> m_searchVersion;
-    ScrapeResult m_result; // of read m_finished
+    ScrapeResult m_result;                   // of read m_finished
     std::unique_ptr<CWorkerThread> m_worker; // started by the first read
 };

@@ -45,7 +45,7 @@ private:
     bool m_stopping = false;
     std::vector<RackConfig> m_racks;
     std::vector<std::string> m_canonical; // of m_racks, in its order
-    ResourceSearch m_search;               // empty: the rack list is fixed
+    ResourceSearch m_search;              // empty: the rack list is fixed
     std::chrono::steady_clock::duration m_refresh{};
     std::uint64_t m_searchVersion = 0;
     std::unique_ptr<CWorkerThread> m_thread; // last: starts once everything above is built

@@ -44,7 +44,8 @@ std::size_t Utf8Prefix(std::string_view text) {
         }
         for (std::size_t k = 1; k < lead.length; ++k) {
             const auto byte = static_cast<unsigned char>(text[i + k]);
-            const bool fits = k == 1 ? byte >= lead.low && byte <= lead.high : (byte & 0xC0) == 0x80;
+            const bool fits =
+                k == 1 ? byte >= lead.low && byte <= lead.high : (byte & 0xC0) == 0x80;
             if (!fits) {
                 return i;
             }
@@ -105,7 +106,8 @@ YAML::Node LoadYamlFile(const std::string& path) {
     const std::string text = ReadSmallFile(path);
     const std::size_t valid = Utf8Prefix(text);
     if (valid < text.size()) {
-        const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(valid), '\n');
+        const auto line =
+            1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(valid), '\n');
         throw CConfigError{path + ":" + std::to_string(line) + ": not UTF-8 text"};
     }
     YAML::Node node;

@@ -57,8 +57,8 @@ TEST_F(Exporter, ProbesOfAHungRackAnswerAtOnceAndHoldUpNoOtherRack) {
     const CExporter exporter(sim->Dir(), {});
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
     // The silent port: its opening waits for an identification that never comes.
-    ASSERT_TRUE(HasLine(exporter.Get("/probe?target=ASRL1::INSTR", kLongTimeOut).body,
-                        "ksm7720_up 0"));
+    ASSERT_TRUE(
+        HasLine(exporter.Get("/probe?target=ASRL1::INSTR", kLongTimeOut).body, "ksm7720_up 0"));
     std::vector<std::future<Answer>> hung;
     for (int i = 0; i < 40; ++i) {
         hung.push_back(std::async(std::launch::async, [&] {
@@ -76,7 +76,8 @@ TEST_F(Exporter, ProbesOfAHungRackAnswerAtOnceAndHoldUpNoOtherRack) {
         atOnce += ScrapeSeconds(answer.body) < 1.0 ? 1 : 0;
     }
     // Only a probe that found no read running starts one and waits for it.
-    const int openings = Count(exporter.Log(), "rack did not answer in time while it was opened") - 1;
+    const int openings =
+        Count(exporter.Log(), "rack did not answer in time while it was opened") - 1;
     EXPECT_LE(openings, 4);
     EXPECT_GE(atOnce, 40 - openings) << exporter.Log();
 }
@@ -88,8 +89,10 @@ TEST_F(Exporter, RackListNamingOneRackTwiceIsRefusedWithItsLine) {
                                                  "  - resource: vxi0::024::instr\n");
     const CExporter exporter(sim->Dir(), {"--config.file=" + config});
     EXPECT_FALSE(exporter.Listening());
-    EXPECT_NE(exporter.Log().find(config + ":3: VXI0::024::INSTR names the same rack as "
-                                           "VXI0::24::INSTR (" + config + ":2)"),
+    EXPECT_NE(exporter.Log().find(config +
+                                  ":3: VXI0::024::INSTR names the same rack as "
+                                  "VXI0::24::INSTR (" +
+                                  config + ":2)"),
               std::string::npos)
         << exporter.Log();
 }

@@ -70,11 +70,13 @@ TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
         {"racks:\n  - resource: VXI0::24::INSTR\n    name: \"rack \xFF\"\n", ":3: not UTF-8 text"},
         {"racks:\n  - resource: VXI0::24::INSTR\n    name: \xED\xA0\x80\n", ":3: not UTF-8 text"},
         {"racks:\n  - resource: VXI0::24::INSTR\n    name: \xC0\xAF\n", ":3: not UTF-8 text"},
-        {"racks:\n  - resource: VXI0::24::INSTR\n    name: Pr\xC3\xBC" "fstand \xF0\x9F\x94\xA5\n", ""},
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: Pr\xC3\xBC"
+         "fstand \xF0\x9F\x94\xA5\n",
+         ""},
         {"racks: []\n", ":1: racks is empty"},
         {"racks: &x\n  - *x\n", ":1: nested too deep"},
         {"racks:\n  - resource: VXI0::24::INSTR\n  - resource: vxi0::024\n",
-         ":3: VXI0::024 names the same rack as VXI0::24::INSTR (" },
+         ":3: VXI0::024 names the same rack as VXI0::24::INSTR ("},
     };
     for (const auto& c : cases) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
@@ -106,10 +108,12 @@ TEST(RackNames, TargetsMatchTheirRackInAnySpellingUntilTheListIsReplaced) {
     const struct {
         const char* target;
         const char* rack; // nullptr: refused
-    } before[]{{"vxi0::024", "VXI0::24::INSTR"}, {"VXI::24::INSTR", "VXI0::24::INSTR"},
-               {"GPIB0::09::INSTR", "GPIB0::9::INSTR"}, {"VXI0::32::INSTR", nullptr},
+    } before[]{{"vxi0::024", "VXI0::24::INSTR"},
+               {"VXI::24::INSTR", "VXI0::24::INSTR"},
+               {"GPIB0::09::INSTR", "GPIB0::9::INSTR"},
+               {"VXI0::32::INSTR", nullptr},
                {"VXI0::24::INSTR x", nullptr}},
-      after[]{{"VXI0::24::INSTR", nullptr}, {"vxi0::32", "VXI0::32::INSTR"}};
+        after[]{{"VXI0::24::INSTR", nullptr}, {"vxi0::32", "VXI0::32::INSTR"}};
     const auto answered = [&policy](const char* target) {
         const auto allowed = policy.Allowed(target);
         return allowed ? allowed->resource : std::string("refused");

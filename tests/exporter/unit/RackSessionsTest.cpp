@@ -58,9 +58,8 @@ TEST(RackSessions, StopAnswersWaitingAndLaterProbesAtOnce) {
                          << "\nresource VXI0::24::INSTR rack intf=VXI manf=3372 model=2861\n";
     ::setenv("KSM7720_BENCH", bench.c_str(), 1);
     const auto far = [] { return Clock::now() + std::chrono::seconds(20); };
-    auto waiting = std::async(std::launch::async, [&] {
-        return sessions.Get(Rack("VXI0::24::INSTR"))->Probe(far());
-    });
+    auto waiting = std::async(std::launch::async,
+                              [&] { return sessions.Get(Rack("VXI0::24::INSTR"))->Probe(far()); });
     // The worker is now in the driver's opening, which waits 5 s for an identification.
     EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
     sessions.Stop();
