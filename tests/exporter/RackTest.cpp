@@ -39,7 +39,8 @@ TEST_F(Exporter, ProbesOfOneRackShareOneRead) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     auto second = std::async(std::launch::async,
                              [&] { return exporter.Get("/probe?target=VXI0::24::INSTR"); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Well within the driver's I/O time-out of 3 s, so the read goes on when it resumes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     sim->Signal(SIGCONT);
     for (const Answer& answer : {first.get(), second.get()}) {
         EXPECT_TRUE(HasLine(answer.body, "ksm7720_up 1")) << answer.body;
