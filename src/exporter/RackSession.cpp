@@ -7,13 +7,17 @@ CRackSession::CRackSession(RackConfig rack, LibraryNames libraries, int ioTimeOu
       m_log(log), m_worker(&CRackSession::Work, this) {}
 
 CRackSession::~CRackSession() {
+    Stop();
+    m_worker.join();
+    Drop();
+}
+
+void CRackSession::Stop() {
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
     m_changed.notify_all();
-    m_worker.join();
-    Drop();
 }
 
 ScrapeResult CRackSession::Probe(std::chrono::steady_clock::time_point deadline) {
@@ -27,11 +31,14 @@ ScrapeResult CRackSession::Probe(std::chrono::steady_clock::time_point deadline)
     m_state = State::Requested;
     const std::uint64_t ticket = ++m_requested;
     m_changed.notify_all();
-    if (!m_changed.wait_until(lock, deadline, [&] { return m_done == ticket; })) {
+    m_changed.wait_until(lock, deadline, [&] { return m_done == ticket || m_stopping; });
+    if (m_done != ticket) {
         m_abandoned = true;
         m_changed.notify_all(); // probes waiting for their turn answer now
-        m_log.Write(LogLevel::Warn, "rack did not answer within the scrape time-out",
-                    "target=" + CLog::Value(m_rack.resource));
+        if (!m_stopping) {
+            m_log.Write(LogLevel::Warn, "rack did not answer within the scrape time-out",
+                        "target=" + CLog::Value(m_rack.resource));
+        }
         return {};
     }
     return std::move(m_result);
@@ -72,9 +79,13 @@ ScrapeResult CRackSession::Scrape() {
 
 bool CRackSession::Open() {
     m_discovery = std::make_unique<CDiscovery>(m_libraries.visa, m_libraries.driver);
-    if (m_discovery->Open()) {
-        m_log.Write(LogLevel::Error, "the VISA or driver library did not load",
-                    "target=" + CLog::Value(m_rack.resource));
+    if (const auto failure = m_discovery->Open()) {
+        const std::vector<std::string> lines = OpenFailureLines(*m_discovery, *failure);
+        std::string fields = "target=" + CLog::Value(m_rack.resource);
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            fields += " reason=" + CLog::Value(lines[i]);
+        }
+        m_log.Write(LogLevel::Error, lines.front(), fields);
         m_discovery.reset();
         return false;
     }

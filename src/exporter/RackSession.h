@@ -34,6 +34,9 @@ public:
     // One scrape, or one that is not up when the rack is busy with an abandoned scrape or
     // does not answer by the deadline.
     ScrapeResult Probe(std::chrono::steady_clock::time_point deadline);
+    // Probes waiting and to come answer at once that the rack was not read; a call in
+    // progress is not waited for.
+    void Stop();
 
 private:
     enum class State { Idle, Requested, Working };

@@ -5,6 +5,17 @@ std::shared_ptr<CRackSession> CRackSessions::Get(const RackConfig& rack) {
     auto& session = m_sessions[rack.resource];
     if (!session) {
         session = std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log);
+        if (m_stopped) {
+            session->Stop();
+        }
     }
     return session;
+}
+
+void CRackSessions::Stop() {
+    const std::lock_guard lock(m_mutex);
+    m_stopped = true;
+    for (const auto& [resource, session] : m_sessions) {
+        session->Stop();
+    }
 }

@@ -13,6 +13,8 @@ public:
         : m_libraries(std::move(libraries)), m_ioTimeOutMs(ioTimeOutMs), m_log(log) {}
 
     std::shared_ptr<CRackSession> Get(const RackConfig& rack);
+    // Stops every session, and each one made later, at once (CRackSession::Stop).
+    void Stop();
 
 private:
     const LibraryNames m_libraries;
@@ -20,4 +22,5 @@ private:
     CLog& m_log;
     std::mutex m_mutex;
     std::map<std::string, std::shared_ptr<CRackSession>> m_sessions;
+    bool m_stopped = false;
 };

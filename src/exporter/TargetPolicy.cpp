@@ -9,6 +9,12 @@ CTargetPolicy::CTargetPolicy(std::vector<RackConfig> racks) : m_racks(std::move(
 CTargetPolicy::CTargetPolicy(ResourceSearch search, std::chrono::steady_clock::duration refresh)
     : m_search(std::move(search)), m_refresh(refresh) {}
 
+void CTargetPolicy::Replace(std::vector<RackConfig> racks) {
+    const std::lock_guard lock(m_mutex);
+    m_racks = std::move(racks);
+    m_search = nullptr;
+}
+
 void CTargetPolicy::RefreshIfDue() {
     const auto now = std::chrono::steady_clock::now();
     if (!m_search || (m_searched && now - *m_searched < m_refresh)) {

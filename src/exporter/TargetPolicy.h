@@ -21,6 +21,8 @@ public:
     explicit CTargetPolicy(std::vector<RackConfig> racks);
     CTargetPolicy(ResourceSearch search, std::chrono::steady_clock::duration refresh);
 
+    // A rack list read again takes the place of the list or the search.
+    void Replace(std::vector<RackConfig> racks);
     // The rack a target names, compared without ASCII case; nothing when it is not allowed.
     std::optional<RackConfig> Allowed(const std::string& target);
     // The racks known now, for the landing page.
