@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests, the demo and the packages need
-# (prometheus for its promtool and server in the tests, systemd for systemd-analyze).
+# (prometheus for its promtool and server in the tests, prometheus-alertmanager for its
+# amtool and server, prometheus-node-exporter for the textfile collector's test, systemd
+# for systemd-analyze).
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
@@ -14,6 +16,9 @@ packages=(
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
   prometheus curl jq
+  python3
+  prometheus-node-exporter
+  prometheus-alertmanager
   locales
 )
 # The exporter's unit tests write numbers under a locale with a decimal comma.
