@@ -14,6 +14,7 @@
 #include "exporter/TargetPolicy.h"
 #include "exporter/YamlFile.h"
 
+#include <gnutls/gnutls.h>
 #include <malloc.h>
 #include <sys/resource.h>
 
@@ -97,6 +98,34 @@ std::unique_ptr<CBasicAuth> AuthFor(const ExporterFlags& flags, const WebConfig&
     }
 }
 
+// The certificate with its key, and the client authorities, as the server will take them:
+// a file that is not PEM, or a key that does not match, is a CConfigError naming the file.
+void CheckTls(const ExporterFlags& flags, const TlsConfig& tls) {
+    const auto datum = [](const std::string& pem) {
+        return gnutls_datum_t{reinterpret_cast<unsigned char*>(const_cast<char*>(pem.data())),
+                              static_cast<unsigned>(pem.size())};
+    };
+    gnutls_certificate_credentials_t credentials = nullptr;
+    int result = gnutls_certificate_allocate_credentials(&credentials);
+    std::string what = "cert_file and key_file are not a certificate and its key";
+    if (result >= 0) {
+        const gnutls_datum_t cert = datum(tls.certPem);
+        const gnutls_datum_t key = datum(tls.keyPem);
+        result = gnutls_certificate_set_x509_key_mem(credentials, &cert, &key, GNUTLS_X509_FMT_PEM);
+    }
+    if (result >= 0 && !tls.clientCaPem.empty()) {
+        what = "client_ca_file holds no certificate";
+        const gnutls_datum_t authorities = datum(tls.clientCaPem);
+        result = gnutls_certificate_set_x509_trust_mem(credentials, &authorities, GNUTLS_X509_FMT_PEM);
+        result = result == 0 ? GNUTLS_E_NO_CERTIFICATE_FOUND : result;
+    }
+    gnutls_certificate_free_credentials(credentials);
+    if (result < 0) {
+        throw CConfigError{flags.webConfigFile + ": tls_server_config: " + what + " (" +
+                           gnutls_strerror(result) + ")"};
+    }
+}
+
 // Both files read again and applied together; a file that cannot be read or is wrong, or
 // a change that needs a restart, changes nothing. The reason it failed, or nothing.
 std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& server,
@@ -147,6 +176,9 @@ std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& serve
 
 int Serve(const ExporterFlags& flags, CLog& log) {
     const Configuration config = LoadConfiguration(flags);
+    if (config.web.tls) {
+        CheckTls(flags, *config.web.tls);
+    }
     const std::unique_ptr<CBasicAuth> auth = AuthFor(flags, config.web);
     const LibraryNames libraries{core::VisaLibraryCandidates(core::ProcessEnvironment),
                                  core::DriverLibraryCandidates(core::ProcessEnvironment)};
@@ -201,7 +233,11 @@ int Serve(const ExporterFlags& flags, CLog& log) {
 // --config.check: both files read and checked as a start or reload would.
 int CheckConfiguration(const ExporterFlags& flags) {
     try {
-        AuthFor(flags, LoadConfiguration(flags).web);
+        const Configuration config = LoadConfiguration(flags);
+        if (config.web.tls) {
+            CheckTls(flags, *config.web.tls);
+        }
+        AuthFor(flags, config.web);
     } catch (const CConfigError& error) {
         std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n';
         return kExitFailure;
