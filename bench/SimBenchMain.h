@@ -12,9 +12,10 @@
 
 // start: runs once the simulator does; false (after saying why) skips the benchmarks and
 // makes the exit status 1. stop: undoes it.
-inline int RunOnSimulatedBench(int argc, char** argv, std::unique_ptr<CSimProcess>& sim,
-                               const std::function<bool()>& start = [] { return true; },
-                               const std::function<void()>& stop = [] {}) {
+inline int RunOnSimulatedBench(
+    int argc, char** argv, std::unique_ptr<CSimProcess>& sim,
+    const std::function<bool()>& start = [] { return true; },
+    const std::function<void()>& stop = [] {}) {
     benchmark::Initialize(&argc, argv);
     sim = std::make_unique<CSimProcess>(CSimProcess::DefaultBench(), 1.0);
     if (!sim->Start()) {

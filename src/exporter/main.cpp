@@ -71,33 +71,6 @@ void RaiseDescriptorLimit(CLog& log) {
     }
 }
 
-// What the two files say, read and checked together.
-struct Configuration {
-    WebConfig web;
-    std::optional<std::vector<RackConfig>> racks; // nothing without --config.file
-};
-
-Configuration LoadConfiguration(const ExporterFlags& flags) {
-    Configuration config;
-    if (!flags.webConfigFile.empty()) {
-        config.web = LoadWebConfig(flags.webConfigFile);
-    }
-    if (!flags.configFile.empty()) {
-        config.racks = LoadRackConfig(flags.configFile);
-    }
-    return config;
-}
-
-// The web configuration's users as requests are checked against them; a hash that cannot
-// be used is a CConfigError naming the file.
-std::unique_ptr<CBasicAuth> AuthFor(const ExporterFlags& flags, const WebConfig& web) {
-    try {
-        return std::make_unique<CBasicAuth>(web.users);
-    } catch (const CConfigError& error) {
-        throw CConfigError{flags.webConfigFile + ": " + error.message};
-    }
-}
-
 // The certificate with its key, and the client authorities, as the server will take them:
 // a file that is not PEM, or a key that does not match, is a CConfigError naming the file.
 void CheckTls(const ExporterFlags& flags, const TlsConfig& tls) {
@@ -116,13 +89,45 @@ void CheckTls(const ExporterFlags& flags, const TlsConfig& tls) {
     if (result >= 0 && !tls.clientCaPem.empty()) {
         what = "client_ca_file holds no certificate";
         const gnutls_datum_t authorities = datum(tls.clientCaPem);
-        result = gnutls_certificate_set_x509_trust_mem(credentials, &authorities, GNUTLS_X509_FMT_PEM);
+        result =
+            gnutls_certificate_set_x509_trust_mem(credentials, &authorities, GNUTLS_X509_FMT_PEM);
         result = result == 0 ? GNUTLS_E_NO_CERTIFICATE_FOUND : result;
     }
     gnutls_certificate_free_credentials(credentials);
     if (result < 0) {
         throw CConfigError{flags.webConfigFile + ": tls_server_config: " + what + " (" +
                            gnutls_strerror(result) + ")"};
+    }
+}
+
+// What the two files say, read and checked together (the TLS files as the server takes
+// them; the password hashes are AuthFor's).
+struct Configuration {
+    WebConfig web;
+    std::optional<std::vector<RackConfig>> racks; // nothing without --config.file
+};
+
+Configuration LoadConfiguration(const ExporterFlags& flags) {
+    Configuration config;
+    if (!flags.webConfigFile.empty()) {
+        config.web = LoadWebConfig(flags.webConfigFile);
+        if (config.web.tls) {
+            CheckTls(flags, *config.web.tls);
+        }
+    }
+    if (!flags.configFile.empty()) {
+        config.racks = LoadRackConfig(flags.configFile);
+    }
+    return config;
+}
+
+// The web configuration's users as requests are checked against them; a hash that cannot
+// be used is a CConfigError naming the file.
+std::unique_ptr<CBasicAuth> AuthFor(const ExporterFlags& flags, const WebConfig& web) {
+    try {
+        return std::make_unique<CBasicAuth>(web.users);
+    } catch (const CConfigError& error) {
+        throw CConfigError{flags.webConfigFile + ": " + error.message};
     }
 }
 
@@ -176,9 +181,6 @@ std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& serve
 
 int Serve(const ExporterFlags& flags, CLog& log) {
     const Configuration config = LoadConfiguration(flags);
-    if (config.web.tls) {
-        CheckTls(flags, *config.web.tls);
-    }
     const std::unique_ptr<CBasicAuth> auth = AuthFor(flags, config.web);
     const LibraryNames libraries{core::VisaLibraryCandidates(core::ProcessEnvironment),
                                  core::DriverLibraryCandidates(core::ProcessEnvironment)};
@@ -198,7 +200,9 @@ int Serve(const ExporterFlags& flags, CLog& log) {
         policy = std::make_unique<CTargetPolicy>(*config.racks);
     } else {
         policy = std::make_unique<CTargetPolicy>(
-            [&discovery] { return SearchInstruments(discovery.Visa(), discovery.ResourceManager()); },
+            [&discovery] {
+                return SearchInstruments(discovery.Visa(), discovery.ResourceManager());
+            },
             kSearchRefresh);
     }
     CRackSessions sessions(libraries, kSessionIoTimeOutMs, log);
@@ -216,15 +220,16 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     }
     server.emplace(std::move(options), *policy, sessions, metrics, *auth, log);
     const std::string address = server->Start();
-    log.Write(LogLevel::Info, "listening", "address=" + CLog::Value(address) +
-                                               " tls=" + (config.web.tls ? "true" : "false"));
+    log.Write(LogLevel::Info, "listening",
+              "address=" + CLog::Value(address) + " tls=" + (config.web.tls ? "true" : "false"));
     const sigset_t handled = HandledSignals();
     for (int signal = 0; signal != SIGTERM && signal != SIGINT;) {
         sigwait(&handled, &signal);
         if (signal == SIGHUP) {
             reload();
         } else if (signal == SIGUSR1 || signal == SIGUSR2) {
-            log.Write(LogLevel::Info, "signal ignored", "signal=" + std::string(sigabbrev_np(signal)));
+            log.Write(LogLevel::Info, "signal ignored",
+                      "signal=" + std::string(sigabbrev_np(signal)));
         }
     }
     StopAndExit(*server, sessions, log);
@@ -233,11 +238,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
 // --config.check: both files read and checked as a start or reload would.
 int CheckConfiguration(const ExporterFlags& flags) {
     try {
-        const Configuration config = LoadConfiguration(flags);
-        if (config.web.tls) {
-            CheckTls(flags, *config.web.tls);
-        }
-        AuthFor(flags, config.web);
+        AuthFor(flags, LoadConfiguration(flags).web);
     } catch (const CConfigError& error) {
         std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n';
         return kExitFailure;

@@ -13,7 +13,8 @@ bool LogShows(const CExporter& exporter, const std::string& text, int count) {
     for (int i = 0; i < 100; ++i) {
         const std::string log = exporter.Log();
         int found = 0;
-        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+        for (std::size_t at = log.find(text); at != std::string::npos;
+             at = log.find(text, at + 1)) {
             ++found;
         }
         if (found >= count) {
@@ -36,7 +37,8 @@ std::pair<int, std::string> RunCommand(const std::string& command) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
-const std::string kBothRacks = "racks:\n  - resource: VXI0::24::INSTR\n  - resource: VXI0::32::INSTR\n";
+const std::string kBothRacks =
+    "racks:\n  - resource: VXI0::24::INSTR\n  - resource: VXI0::32::INSTR\n";
 const std::string kBadRacks = "racks:\n  - resource: VXI0::24::INSTR\n    blowers: 4\n";
 
 } // namespace
@@ -47,9 +49,10 @@ const std::string kBadRacks = "racks:\n  - resource: VXI0::24::INSTR\n    blower
 TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
     for (const bool bySignal : {true, false}) {
         const std::string racks = File("reload.yml", "racks:\n  - resource: VXI0::24::INSTR\n");
-        CExporter exporter(sim->Dir(), bySignal ? std::vector<std::string>{"--config.file=" + racks}
-                                                : std::vector<std::string>{"--config.file=" + racks,
-                                                                           "--web.enable-lifecycle"});
+        CExporter exporter(sim->Dir(), bySignal
+                                           ? std::vector<std::string>{"--config.file=" + racks}
+                                           : std::vector<std::string>{"--config.file=" + racks,
+                                                                      "--web.enable-lifecycle"});
         ASSERT_TRUE(exporter.Listening()) << exporter.Log();
         const auto reload = [&](int expectedStatus, const std::string& logged, int times) {
             if (bySignal) {
@@ -59,7 +62,8 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
                 EXPECT_EQ(exporter.Get("/-/reload", {"-X", "POST"}).status, expectedStatus);
             }
         };
-        EXPECT_EQ(exporter.Get("/-/reload").status, bySignal ? 404 : 405) << "the lifecycle endpoint";
+        EXPECT_EQ(exporter.Get("/-/reload").status, bySignal ? 404 : 405)
+            << "the lifecycle endpoint";
         EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 403);
         File("reload.yml", kBothRacks);
         reload(200, "msg=\"configuration reloaded\"", 1);
@@ -73,7 +77,8 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
         EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
                             "ksm7720_exporter_config_last_reload_successful 0"));
         EXPECT_NE(exporter.Log().find(racks + ": racks[0]: blowers must be 1, 2 or 3"),
-                  std::string::npos) << exporter.Log();
+                  std::string::npos)
+            << exporter.Log();
     }
 }
 
@@ -126,8 +131,8 @@ TEST_F(Exporter, OpenFileLimitIsRaisedToTheHardOne) {
     const CExporter exporter(sim->Dir(), {});
     ::setrlimit(RLIMIT_NOFILE, &own);
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
-    EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
-                        "process_max_fds " + std::to_string(own.rlim_max)));
+    EXPECT_TRUE(
+        HasLine(exporter.Get("/metrics").body, "process_max_fds " + std::to_string(own.rlim_max)));
 }
 
 // --config.check passing a bad file or failing a good one, a message without the file and
@@ -156,8 +161,8 @@ TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
         {exe + " --config.check --web.config.file=" + tls, 1,
          tls + ": tls_server_config: cert_file and key_file are not a certificate and its key"},
         {"KSM7720_VISA_LIBRARY=" + dir.Path() + "/none.so " + exe +
-             " --web.listen-address=127.0.0.1:0", 1,
-         "msg=\"no usable VISA library; tried: " + dir.Path() + "/none.so\""},
+             " --web.listen-address=127.0.0.1:0",
+         1, "msg=\"no usable VISA library; tried: " + dir.Path() + "/none.so\""},
         {"KSM7720_VISA_LIBRARY=" + notElf + " " + exe + " --web.listen-address=127.0.0.1:0", 1,
          "reason=\"" + notElf + ": "},
     };

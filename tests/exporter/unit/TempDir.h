@@ -8,7 +8,8 @@
 class CTempDir {
 public:
     CTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "exporter-unit-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "exporter-unit-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
     }
     ~CTempDir() {

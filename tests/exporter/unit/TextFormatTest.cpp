@@ -1,8 +1,8 @@
 // The text exposition format as the exporter writes it: escapes in HELP and in label
 // values, the three numbers that are not finite, and numbers under a decimal-comma locale.
+#include "metrics/TextFormat.h"
 #include "CommaLocale.h"
 #include "exporter/ExporterMetrics.h"
-#include "metrics/TextFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,8 @@ TEST(TextFormat, EscapesAndNumbersThatAreNotFinite) {
 TEST(TextFormat, NumbersHaveAPointUnderACommaLocale) {
     const CCommaLocale comma;
     if (!comma.Active()) {
-        GTEST_SKIP() << "no " << CCommaLocale::kName << " locale (scripts/install-deps.sh makes it)";
+        GTEST_SKIP() << "no " << CCommaLocale::kName
+                     << " locale (scripts/install-deps.sh makes it)";
     }
     std::ostringstream out;
     CTextFormat text(out);

@@ -1,7 +1,7 @@
 // --web.config.file read strictly: what a good file gives, and the exact message of each
 // mistake, naming the file and the place.
-#include "TempDir.h"
 #include "exporter/WebConfig.h"
+#include "TempDir.h"
 #include "exporter/YamlFile.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +14,17 @@ TEST(WebConfig, GoodFilesGiveTheirSettingsAndBadOnesTheirMessage) {
     dir.File("cert.pem", "CERT");
     dir.File("key.pem", "KEY");
     dir.File("ca.pem", "CA");
-    const std::string web = dir.File("web.yml", "tls_server_config:\n"
-                                                "  cert_file: cert.pem\n"
-                                                "  key_file: " + dir.Path() + "/key.pem\n"
-                                                "  client_auth_type: RequireAndVerifyClientCert\n"
-                                                "  client_ca_file: ca.pem\n"
-                                                "  min_version: TLS13\n"
-                                                "basic_auth_users:\n"
-                                                "  alice: $2y$10$hash\n");
+    const std::string web =
+        dir.File("web.yml", "tls_server_config:\n"
+                            "  cert_file: cert.pem\n"
+                            "  key_file: " +
+                                dir.Path() +
+                                "/key.pem\n"
+                                "  client_auth_type: RequireAndVerifyClientCert\n"
+                                "  client_ca_file: ca.pem\n"
+                                "  min_version: TLS13\n"
+                                "basic_auth_users:\n"
+                                "  alice: $2y$10$hash\n");
     const WebConfig config = LoadWebConfig(web);
     ASSERT_TRUE(config.tls);
     EXPECT_EQ(config.tls->certPem, "CERT");
@@ -53,7 +56,8 @@ TEST(WebConfig, GoodFilesGiveTheirSettingsAndBadOnesTheirMessage) {
          ": tls_server_config: asking for client certificates needs client_ca_file"},
         {tls + "  min_version: TLS14\n",
          ": tls_server_config: min_version: 'TLS14' is not one of its values"},
-        {tls + "  min_version: [TLS12]\n", ": tls_server_config: min_version must be a single value"},
+        {tls + "  min_version: [TLS12]\n",
+         ": tls_server_config: min_version must be a single value"},
         {tls + "  cipher_suites: []\n", ": tls_server_config: unknown key 'cipher_suites'"},
         {"basic_auth_users: [alice]\n", ": basic_auth_users must map users to hashes"},
         {"basic_auth_users:\n  alice: [a, b]\n", ": basic_auth_users: each user maps to one hash"},
@@ -72,7 +76,8 @@ TEST(WebConfig, GoodFilesGiveTheirSettingsAndBadOnesTheirMessage) {
         std::string message;
     } unreadable[]{
         {dir.Path() + "/none.yml", dir.Path() + "/none.yml: cannot be read"},
-        {dir.File("no-key.yml", "tls_server_config:\n  cert_file: cert.pem\n  key_file: gone.pem\n"),
+        {dir.File("no-key.yml",
+                  "tls_server_config:\n  cert_file: cert.pem\n  key_file: gone.pem\n"),
          dir.Path() + "/gone.pem: cannot be read"},
     };
     for (const auto& c : unreadable) {
