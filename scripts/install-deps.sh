@@ -19,13 +19,16 @@ packages=(
   python3
   prometheus-node-exporter
   prometheus-alertmanager
+  locales
 )
+# The exporter's unit tests write numbers under a locale with a decimal comma.
+test_locale_present() { locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; }
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && test_locale_present && exit 0
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -35,8 +38,11 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
   sudo_cmd=(sudo)
 fi
-echo "Installing: ${missing[*]}"
-"${sudo_cmd[@]}" apt-get update -qq
-# sudo resets the environment, so the variable goes through env, past it.
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  # sudo resets the environment, so the variable goes through env, past it.
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+test_locale_present || "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8

@@ -248,6 +248,33 @@ CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName, bool
     return connection;
 }
 
+std::vector<std::string> OpenFailureLines(const CDiscovery& discovery, DiscoveryFailure failure) {
+    const auto joined = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const std::string& name : names) {
+            text += (text.empty() ? "" : ", ") + name;
+        }
+        return text;
+    };
+    std::vector<std::string> lines;
+    switch (failure) {
+    case DiscoveryFailure::NoVisaLibrary:
+        lines.push_back("no usable VISA library; tried: " + joined(discovery.VisaNames()));
+        break;
+    case DiscoveryFailure::NoDriverLibrary:
+        lines.push_back("no instrument driver library; tried: " + joined(discovery.DriverNames()));
+        break;
+    default:
+        return {"the VISA default resource manager did not open"};
+    }
+    for (const std::string& reason : discovery.LoadErrors()) {
+        if (reason.find("No such file or directory") == std::string::npos) {
+            lines.push_back(reason);
+        }
+    }
+    return lines;
+}
+
 std::string CDiscovery::StatusText(visa::ViStatus status) const {
     if (const char* text = DriverStatusText(status)) {
         return std::string(StatusName(status)) + ": " + text;

@@ -57,6 +57,13 @@ enum class DiscoveryFailure {
     BadDriver,       // the driver lacks an entry point
 };
 
+class CDiscovery;
+// Why Open failed, in words: the first line says what is missing with every library name
+// tried, in order; each further line is the loader's reason for a library that is there but
+// did not load (a wrong architecture, a damaged file, a missing dependency, no descriptor
+// left); absent ones say nothing.
+std::vector<std::string> OpenFailureLines(const CDiscovery& discovery, DiscoveryFailure failure);
+
 // One discovery: the libraries and the resource manager it holds are released when it
 // ends, except the driver library that a connection hands to its instrument.
 class CDiscovery {

@@ -13,6 +13,11 @@
 
 namespace {
 
+double SecondsSinceEpoch() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 struct ProcessFigures {
     double cpuSeconds = 0.0;
     double residentBytes = 0.0;
@@ -55,9 +60,16 @@ ProcessFigures ReadProcessFigures() {
 } // namespace
 
 CExporterMetrics::CExporterMetrics(std::string version)
-    : m_version(std::move(version)),
-      m_startTime(std::chrono::duration<double>(
-                      std::chrono::system_clock::now().time_since_epoch()).count()) {}
+    : m_version(std::move(version)), m_startTime(SecondsSinceEpoch()),
+      m_reloadSuccessTime(m_startTime) {}
+
+void CExporterMetrics::CountReload(bool successful) {
+    const std::lock_guard lock(m_mutex);
+    m_reloadSuccessful = successful;
+    if (successful) {
+        m_reloadSuccessTime = SecondsSinceEpoch();
+    }
+}
 
 void CExporterMetrics::CountProbe(const std::string& target, bool up) {
     const std::lock_guard lock(m_mutex);
@@ -81,6 +93,12 @@ void CExporterMetrics::Write(std::ostream& out) {
         for (const auto& [target, counts] : m_targets) {
             text.Sample({{"target", target}}, static_cast<double>(counts.failures));
         }
+        text.Family("ksm7720_exporter_config_last_reload_successful",
+                    "Whether the last configuration reload succeeded.");
+        text.Sample(m_reloadSuccessful ? 1 : 0);
+        text.Family("ksm7720_exporter_config_last_reload_success_timestamp_seconds",
+                    "Time of the last successful configuration reload.");
+        text.Sample(m_reloadSuccessTime);
     }
     const ProcessFigures figures = ReadProcessFigures();
     text.Family("process_cpu_seconds_total", "User and system CPU time in seconds.", "counter");

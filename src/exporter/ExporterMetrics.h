@@ -1,6 +1,6 @@
 #pragma once
 // The exporter's own figures for /metrics: its build, the probes and failed probes of each
-// target, and the process's CPU time, memory, descriptors and start time.
+// target, the outcome of the last configuration reload, and the process's CPU time, memory, descriptors and start time.
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -15,6 +15,8 @@ public:
 
     // Counts one probe of an allowed target, and whether the rack was read.
     void CountProbe(const std::string& target, bool up);
+    // The outcome of a reload of the configuration files; the load at start succeeded.
+    void CountReload(bool successful);
     void Write(std::ostream& out);
 
 private:
@@ -27,4 +29,6 @@ private:
     const double m_startTime; // seconds since the epoch
     std::mutex m_mutex;
     std::map<std::string, Counts> m_targets;
+    bool m_reloadSuccessful = true;
+    double m_reloadSuccessTime; // seconds since the epoch
 };

@@ -1,15 +1,18 @@
 #include "exporter/HttpServer.h"
 
+#include "exporter/YamlFile.h"
 #include "metrics/RackExposition.h"
 
 #include <gnutls/gnutls.h>
 #include <netdb.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -140,8 +143,9 @@ CHttpServer::~CHttpServer() {
 
 std::string CHttpServer::Start() {
     m_address = ListenAddress(m_options.listenAddress);
+    // MHD_USE_ITC: so Stop can stop accepting before the server stops.
     unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD |
-                     MHD_USE_POLL | MHD_USE_ERROR_LOG;
+                     MHD_USE_POLL | MHD_USE_ERROR_LOG | MHD_USE_ITC;
     if (m_address.ss_family == AF_INET6) {
         flags |= MHD_USE_IPv6;
     }
@@ -177,6 +181,30 @@ std::string CHttpServer::Start() {
     const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
     const std::string port = info != nullptr ? std::to_string(info->port) : "?";
     return m_options.listenAddress.substr(0, m_options.listenAddress.rfind(':') + 1) + port;
+}
+
+void CHttpServer::SetWebConfig(const WebConfig& web) {
+    if (web.tls != m_options.tls) {
+        throw CConfigError{"tls_server_config changed: the change needs a restart"};
+    }
+    auto auth = std::make_shared<const CBasicAuth>(web.users);
+    const std::lock_guard lock(m_authMutex);
+    m_reloadedAuth = std::move(auth);
+}
+
+void CHttpServer::Stop(std::chrono::steady_clock::time_point deadline) {
+    if (m_daemon == nullptr) {
+        return;
+    }
+    const MHD_socket listener = MHD_quiesce_daemon(m_daemon);
+    while (m_inFlight > 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    MHD_stop_daemon(m_daemon);
+    m_daemon = nullptr;
+    if (listener != MHD_INVALID_SOCKET) {
+        ::close(listener); // only now: a connection thread may use it until the stop
+    }
 }
 
 MHD_Result CHttpServer::OnRequest(void* self, MHD_Connection* connection, const char* url,
@@ -229,6 +257,9 @@ Reply CHttpServer::Handle(MHD_Connection* connection, const std::string& url,
         Reply reply = Text(MHD_HTTP_UNAUTHORIZED, "user name or password refused");
         reply.askForPassword = true;
         return reply;
+    }
+    if (url == "/-/reload" && m_options.reload) {
+        return Reload(method);
     }
     if (url != "/" && url != "/metrics" && url != "/probe") {
         return Text(MHD_HTTP_NOT_FOUND, "not found; try /, /metrics or /probe?target=RESOURCE");
@@ -284,6 +315,17 @@ Reply CHttpServer::Probe(MHD_Connection* connection) {
     return {MHD_HTTP_OK, out.str(), kExposition, {}, false};
 }
 
+Reply CHttpServer::Reload(const std::string& method) {
+    if (method != MHD_HTTP_METHOD_POST) {
+        Reply reply = Text(MHD_HTTP_METHOD_NOT_ALLOWED, "only POST");
+        reply.headers.emplace_back("Allow", "POST");
+        return reply;
+    }
+    const auto failure = m_options.reload();
+    return failure ? Text(MHD_HTTP_INTERNAL_SERVER_ERROR, "reload failed: " + *failure)
+                   : Text(MHD_HTTP_OK, "configuration reloaded");
+}
+
 Reply CHttpServer::LandingPage() {
     std::string body = "<!DOCTYPE html>\n<html><head><title>KS M7720 exporter</title></head>"
                        "<body>\n<h1>KS M7720 exporter</h1>\n"
@@ -323,14 +365,20 @@ bool CHttpServer::ClientCertificateAccepted(MHD_Connection* connection) const {
     }
 }
 
-bool CHttpServer::PasswordAccepted(MHD_Connection* connection) const {
-    if (!m_auth.Enabled()) {
+bool CHttpServer::PasswordAccepted(MHD_Connection* connection) {
+    std::shared_ptr<const CBasicAuth> reloaded;
+    {
+        const std::lock_guard lock(m_authMutex);
+        reloaded = m_reloadedAuth;
+    }
+    const CBasicAuth& auth = reloaded ? *reloaded : m_auth;
+    if (!auth.Enabled()) {
         return true;
     }
     char* password = nullptr;
     char* user = MHD_basic_auth_get_username_password(connection, &password);
     const bool accepted =
-        user != nullptr && password != nullptr && m_auth.Check(user, password);
+        user != nullptr && password != nullptr && auth.Check(user, password);
     if (password != nullptr) {
         std::memset(password, 0, std::strlen(password));
     }

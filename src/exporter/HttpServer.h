@@ -5,7 +5,8 @@
 // landing page, GET /metrics the exporter's own figures, GET /probe?target=RESOURCE one
 // rack's exposition; 400 for a missing or malformed target, 401 without the right
 // password, 403 for a target not allowed or a client certificate refused, 404 and 405 for
-// other paths and methods, 503 beyond the requests allowed in flight.
+// other paths and methods, 503 beyond the requests allowed in flight. With a reload
+// function, POST /-/reload calls it: 200, or 500 with the reason it failed.
 #include "exporter/BasicAuth.h"
 #include "exporter/ExporterMetrics.h"
 #include "exporter/Log.h"
@@ -18,6 +19,10 @@
 #include <microhttpd.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -28,6 +33,9 @@ struct ServerOptions {
     int maxRequests = 40;
     double timeOffsetSeconds = 0.5;
     std::optional<TlsConfig> tls;
+    // Reads the configuration again: the reason it failed, or nothing. Empty: no
+    // POST /-/reload.
+    std::function<std::optional<std::string>()> reload;
 };
 
 struct CServerError {
@@ -52,6 +60,12 @@ public:
 
     // Listens; throws CServerError. The address it listens on, with the port it got.
     std::string Start();
+    // The users of a web configuration read again; throws CConfigError for a change of
+    // its TLS settings, which needs a restart.
+    void SetWebConfig(const WebConfig& web);
+    // Stops accepting, gives the requests in flight until deadline to be answered, then
+    // stops the server.
+    void Stop(std::chrono::steady_clock::time_point deadline);
 
 private:
     static MHD_Result OnRequest(void* self, MHD_Connection* connection, const char* url,
@@ -61,13 +75,16 @@ private:
     Reply Probe(MHD_Connection* connection);
     Reply LandingPage();
     bool ClientCertificateAccepted(MHD_Connection* connection) const;
-    bool PasswordAccepted(MHD_Connection* connection) const;
+    bool PasswordAccepted(MHD_Connection* connection);
+    Reply Reload(const std::string& method);
 
     const ServerOptions m_options;
     CTargetPolicy& m_policy;
     CRackSessions& m_sessions;
     CExporterMetrics& m_metrics;
     const CBasicAuth& m_auth;
+    std::mutex m_authMutex;
+    std::shared_ptr<const CBasicAuth> m_reloadedAuth; // replaces m_auth once set
     CLog& m_log;
     std::atomic<int> m_inFlight{0};
     sockaddr_storage m_address{};

@@ -216,9 +216,13 @@ bool CRackSession::Open() {
         return false;
     }
     m_discovery = std::make_unique<CDiscovery>(m_libraries.visa, m_libraries.driver);
-    if (m_discovery->Open()) {
-        m_log.Write(LogLevel::Error, "the VISA or driver library did not load",
-                    "target=" + CLog::Value(m_rack.resource));
+    if (const auto failure = m_discovery->Open()) {
+        const std::vector<std::string> lines = OpenFailureLines(*m_discovery, *failure);
+        std::string fields = "target=" + CLog::Value(m_rack.resource);
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            fields += " reason=" + CLog::Value(lines[i]);
+        }
+        m_log.Write(LogLevel::Error, lines.front(), fields);
         m_discovery.reset();
         return false;
     }

@@ -1,5 +1,6 @@
 #include "exporter/WebConfig.h"
 
+#include "exporter/NameTable.h"
 #include "exporter/YamlFile.h"
 
 #include <array>
@@ -24,14 +25,13 @@ constexpr std::array<std::pair<const char*, const char*>, 4> kMinVersions{{
     {"TLS13", "NORMAL:-VERS-ALL:+VERS-TLS1.3"},
 }};
 
+// The value a name in the file stands for; where: the file and key, for the message.
 template <typename Table>
-auto ByName(const Table& table, const std::string& name, const std::string& what) {
-    for (const auto& [key, value] : table) {
-        if (name == key) {
-            return value;
-        }
+auto Named(const Table& table, const std::string& name, const std::string& where) {
+    if (const auto value = ByName(table, name)) {
+        return *value;
     }
-    throw CConfigError{what + ": '" + name + "' is not one of its values"};
+    throw CConfigError{where + ": '" + name + "' is not one of its values"};
 }
 
 std::string FileBeside(const std::string& config, const std::string& file) {
@@ -51,7 +51,7 @@ TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
     TlsConfig tls;
     tls.certPem = ReadSmallFile(FileBeside(path, cert));
     tls.keyPem = ReadSmallFile(FileBeside(path, key));
-    tls.clientAuth = ByName(kClientAuthTypes, ScalarOr(node, "client_auth_type", "NoClientCert",
+    tls.clientAuth = Named(kClientAuthTypes, ScalarOr(node, "client_auth_type", "NoClientCert",
                                                        where), where + ": client_auth_type");
     const std::string ca = ScalarOr(node, "client_ca_file", "", where);
     if (!ca.empty()) {
@@ -62,7 +62,7 @@ TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
         throw CConfigError{where + ": asking for client certificates needs client_ca_file"};
     }
     tls.priorities =
-        ByName(kMinVersions, ScalarOr(node, "min_version", "TLS12", where), where + ": min_version");
+        Named(kMinVersions, ScalarOr(node, "min_version", "TLS12", where), where + ": min_version");
     return tls;
 }
 
