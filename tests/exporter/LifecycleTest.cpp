@@ -76,7 +76,7 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
         EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 200) << "old list kept";
         EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
                             "ksm7720_exporter_config_last_reload_successful 0"));
-        EXPECT_NE(exporter.Log().find(racks + ": racks[0]: blowers must be 1, 2 or 3"),
+        EXPECT_NE(exporter.Log().find(racks + ":2: blowers must be 1, 2 or 3"),
                   std::string::npos)
             << exporter.Log();
     }
@@ -155,7 +155,7 @@ TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
         {exe + " --config.check", 0, ""},
         {exe + " --config.check --config.file=" + good, 0, ""},
         {exe + " --config.check --config.file=" + bad, 1,
-         "prometheus-ksm7720-exporter: " + bad + ": racks[0]: blowers must be 1, 2 or 3\n"},
+         "prometheus-ksm7720-exporter: " + bad + ":2: blowers must be 1, 2 or 3\n"},
         {exe + " --config.file=" + good + " --config.check --web.config.file=" + web, 1,
          web + ": basic_auth_users: the hash of 'bob' is not bcrypt"},
         {exe + " --config.check --web.config.file=" + tls, 1,
