@@ -7,6 +7,7 @@
 #include "exporter/BasicAuth.h"
 #include "exporter/ExporterFlags.h"
 #include "exporter/ExporterMetrics.h"
+#include "exporter/HttpRules.h"
 #include "exporter/HttpServer.h"
 #include "exporter/RackSessions.h"
 #include "exporter/TargetPolicy.h"
@@ -27,7 +28,7 @@ constexpr int kSessionIoTimeOutMs = 3000;
 // The VISA search that decides which targets exist runs at most this often.
 constexpr auto kSearchRefresh = std::chrono::seconds(5);
 // glibc gives busy threads heaps of their own, each keeping what it once held: with a
-// worker per rack and a thread per connection the resident memory would creep up for
+// worker per rack and a pool of request workers the resident memory would creep up for
 // minutes. Two heaps keep it flat at no cost in latency (the soak in docs/BENCH.md).
 constexpr int kMallocArenas = 2;
 
@@ -69,7 +70,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     }
     CRackSessions sessions(libraries, kSessionIoTimeOutMs, log);
     CExporterMetrics metrics(KSM7720_VERSION);
-    CHttpServer server({flags.listenAddress, flags.maxRequests, flags.timeOffsetSeconds, web.tls},
+    CHttpServer server({flags.listenAddress, flags.maxRequests, flags.timeOffsetSeconds, web.tls, {}},
                        *policy, sessions, metrics, auth, log);
     sigset_t stop;
     sigemptyset(&stop);
@@ -97,6 +98,7 @@ int main(int argc, char* argv[]) {
     ExporterFlags flags;
     try {
         flags = ParseExporterFlags(std::vector<std::string>(argv + 1, argv + argc));
+        ParseListenAddress(flags.listenAddress);
     } catch (const CFlagError& error) {
         std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n' << ExporterUsage();
         return kExitUsage;
