@@ -1,0 +1,114 @@
+// The HTTP server in this process with the hooks the exporter's lifecycle drives: reload
+// through POST /-/reload with new users, and a stop while a request is in flight. The
+// client is a plain socket on 127.0.0.1.
+#include "exporter/HttpServer.h"
+#include "exporter/YamlFile.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <crypt.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The status of one request with Connection: close; 0 when the connection ended unanswered.
+int Status(const std::string& address, const std::string& method, const std::string& path,
+           const std::string& headers = "") {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))));
+    ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    const std::string request = method + " " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
+                                headers + "\r\n";
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string answer;
+    char buffer[512];
+    pollfd entry{fd, POLLIN, 0};
+    for (int i = 0; i < 100 && ::poll(&entry, 1, 5000) == 1; ++i) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0) {
+            break;
+        }
+        answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::stoi(answer.substr(9, 3)) : 0;
+}
+
+std::string Hash(const std::string& password) {
+    crypt_data data{};
+    const char* salt = crypt_gensalt_rn("$2b$", 4, nullptr, 0, data.setting, sizeof data.setting);
+    return salt != nullptr ? crypt_rn(password.c_str(), salt, &data, sizeof data) : "";
+}
+
+struct Parts {
+    CLog log{LogLevel::Error};
+    CTargetPolicy policy{std::vector<RackConfig>{}};
+    CRackSessions sessions{LibraryNames{}, 1000, log};
+    CExporterMetrics metrics{"test"};
+    CBasicAuth auth{{}};
+};
+
+} // namespace
+
+// New users not applied by a reload, the old ones still let in, a reload's failure answered
+// as success, or a change that needs a restart taken live.
+TEST(HttpServer, ReloadSwapsTheUsers) {
+    Parts parts;
+    CHttpServer* self = nullptr;
+    std::optional<std::string> failure;
+    ServerOptions options{"127.0.0.1:0", 4, 0.5, std::nullopt, [&]() -> std::optional<std::string> {
+        if (!failure) {
+            self->SetWebConfig({std::nullopt, {{"alice", Hash("secret")}}});
+        }
+        return failure;
+    }};
+    CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
+    self = &server;
+    const std::string address = server.Start();
+    const std::string alice = "Authorization: Basic YWxpY2U6c2VjcmV0\r\n"; // alice:secret
+    EXPECT_EQ(Status(address, "GET", "/metrics"), 200);
+    EXPECT_EQ(Status(address, "GET", "/-/reload"), 405);
+    EXPECT_EQ(Status(address, "POST", "/-/reload"), 200);
+    EXPECT_EQ(Status(address, "GET", "/metrics"), 401);
+    EXPECT_EQ(Status(address, "GET", "/metrics", alice), 200);
+    failure = "bad file";
+    EXPECT_EQ(Status(address, "POST", "/-/reload", alice), 500);
+    TlsConfig tls;
+    EXPECT_THROW(server.SetWebConfig({tls, {}}), CConfigError);
+    EXPECT_EQ(Status(address, "GET", "/metrics", alice), 200);
+}
+
+// A stop that hangs behind a request in flight, or ends the process (a connection still
+// suspended when the server stops), or leaves the port open.
+TEST(HttpServer, StopReturnsByItsDeadlineWithARequestInFlight) {
+    Parts parts;
+    ServerOptions options{"127.0.0.1:0", 4, 0.5, std::nullopt, [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return std::optional<std::string>{};
+    }};
+    CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
+    const std::string address = server.Start();
+    auto held = std::async(std::launch::async, [&] { return Status(address, "POST", "/-/reload"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto start = Clock::now();
+    server.Stop(start + std::chrono::milliseconds(300));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    const int answered = held.get();
+    EXPECT_TRUE(answered == 503 || answered == 0) << answered;
+    EXPECT_EQ(Status(address, "GET", "/metrics"), -1) << "still listening";
+}
