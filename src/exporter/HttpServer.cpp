@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <system_error>
 
 namespace {
 
@@ -261,10 +262,14 @@ std::string CHttpServer::Start() {
         throw CServerError{error.message};
     }
     const std::size_t connections = ConnectionsAllowed();
-    m_guard = std::make_unique<CConnectionGuard>(
-        ConnectionLimits{connections, std::min(kMaxPerClient, connections), kHeaderDeadline,
-                         kIdleTimeOut},
-        m_refusals);
+    try {
+        m_guard = std::make_unique<CConnectionGuard>(
+            ConnectionLimits{connections, std::min(kMaxPerClient, connections), kHeaderDeadline,
+                             kIdleTimeOut},
+            m_refusals);
+    } catch (const std::system_error& error) {
+        throw CServerError{std::string("cannot start the connection reaper: ") + error.what()};
+    }
     for (const char* reason : {"connection_limit", "client_connection_limit", "header_timeout"}) {
         m_metrics.CountConnectionRefused(reason, 0);
     }
