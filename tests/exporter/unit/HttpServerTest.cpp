@@ -20,15 +20,27 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The status of one request with Connection: close; 0 when the connection ended unanswered.
+// The status of one request with Connection: close to host (127.0.0.1 or ::1) at the port
+// address ends with; 0 when the connection ended unanswered, -1 when it was refused.
 int Status(const std::string& address, const std::string& method, const std::string& path,
-           const std::string& headers = "") {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in server{};
-    server.sin_family = AF_INET;
-    server.sin_port = htons(static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))));
-    ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
+           const std::string& headers = "", const std::string& host = "127.0.0.1") {
+    const auto port = htons(static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))));
+    sockaddr_storage server{};
+    socklen_t length = sizeof(sockaddr_in);
+    if (host == "::1") {
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(server);
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = port;
+        ::inet_pton(AF_INET6, "::1", &v6.sin6_addr);
+        length = sizeof v6;
+    } else {
+        auto& v4 = reinterpret_cast<sockaddr_in&>(server);
+        v4.sin_family = AF_INET;
+        v4.sin_port = port;
+        ::inet_pton(AF_INET, host.c_str(), &v4.sin_addr);
+    }
+    const int fd = ::socket(server.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&server), length) != 0) {
         ::close(fd);
         return -1;
     }
@@ -47,6 +59,18 @@ int Status(const std::string& address, const std::string& method, const std::str
     }
     ::close(fd);
     return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::stoi(answer.substr(9, 3)) : 0;
+}
+
+bool HasIpv6Loopback() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool usable = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return usable;
 }
 
 std::string Hash(const std::string& password) {
@@ -111,4 +135,25 @@ TEST(HttpServer, StopReturnsByItsDeadlineWithARequestInFlight) {
     const int answered = held.get();
     EXPECT_TRUE(answered == 503 || answered == 0) << answered;
     EXPECT_EQ(Status(address, "GET", "/metrics"), -1) << "still listening";
+}
+
+// ":PORT" listening on IPv4 alone (or IPv6 alone), a bracketed IPv6 address not taken as
+// IPv6, or an IPv4 address listening on IPv6 too.
+TEST(HttpServer, ListensWhereTheAddressSays) {
+    if (!HasIpv6Loopback()) {
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    const struct {
+        std::string address;
+        int overIpv4;
+        int overIpv6;
+    } cases[]{{":0", 200, 200}, {"[::1]:0", -1, 200}, {"127.0.0.1:0", 200, -1}};
+    for (const auto& c : cases) {
+        Parts parts;
+        CHttpServer server({c.address, 4, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
+                           parts.metrics, parts.auth, parts.log);
+        const std::string address = server.Start();
+        EXPECT_EQ(Status(address, "GET", "/", "", "127.0.0.1"), c.overIpv4) << c.address;
+        EXPECT_EQ(Status(address, "GET", "/", "", "::1"), c.overIpv6) << c.address;
+    }
 }
