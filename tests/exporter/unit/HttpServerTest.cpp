@@ -13,6 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -156,4 +158,44 @@ TEST(HttpServer, ListensWhereTheAddressSays) {
         EXPECT_EQ(Status(address, "GET", "/", "", "127.0.0.1"), c.overIpv4) << c.address;
         EXPECT_EQ(Status(address, "GET", "/", "", "::1"), c.overIpv6) << c.address;
     }
+}
+
+// A reloaded certificate not offered to new handshakes (or the old one still offered), or
+// a certificate change refused as if it needed a restart.
+TEST(HttpServer, ReloadedCertificateServesNewHandshakes) {
+    char pattern[] = "/tmp/httpserver-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    for (const char* name : {"a", "b"}) {
+        const std::string command =
+            std::string("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1") +
+            " -addext subjectAltName=IP:127.0.0.1 -keyout '" + dir + "/" + name + ".key' -out '" +
+            dir + "/" + name + ".crt' 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    const auto web = [&](const std::string& name) {
+        std::ofstream(dir + "/web.yml") << "tls_server_config:\n  cert_file: " << name
+                                        << ".crt\n  key_file: " << name << ".key\n";
+        return LoadWebConfig(dir + "/web.yml");
+    };
+    Parts parts;
+    CHttpServer* self = nullptr;
+    ServerOptions options{"127.0.0.1:0", 4, 0.5, web("a").tls, [&]() -> std::optional<std::string> {
+        self->SetWebConfig(web("b"));
+        return std::nullopt;
+    }};
+    CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
+    self = &server;
+    const std::string port = server.Start().substr(10);
+    const auto trusts = [&](const std::string& name, const std::string& method) {
+        const std::string command = "curl -s -o /dev/null --max-time 5 -X " + method + " --cacert '" +
+                                    dir + "/" + name + ".crt' https://127.0.0.1:" + port + "/-/reload";
+        return std::system(command.c_str()) == 0;
+    };
+    EXPECT_TRUE(trusts("a", "GET"));
+    EXPECT_FALSE(trusts("b", "GET"));
+    EXPECT_TRUE(trusts("a", "POST")); // the reload
+    EXPECT_TRUE(trusts("b", "GET"));
+    EXPECT_FALSE(trusts("a", "GET"));
+    std::filesystem::remove_all(dir);
 }
