@@ -25,7 +25,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxConnections = 1024;   // in all, within the descriptor limit
-constexpr std::size_t kMaxPerClient = 32;       // connections from one client address
+constexpr std::size_t kMaxPerClient = 32;       // connections from one client address,
+constexpr std::size_t kIdlePerClient = 16;      // or its share of the work plus these idle
 constexpr std::size_t kReservedFds = 128;       // for racks, files and the log
 constexpr unsigned kServerSlack = 16;           // libmicrohttpd's own limit, above ours
 constexpr auto kHeaderDeadline = std::chrono::seconds(10);
@@ -37,6 +38,12 @@ constexpr std::size_t kPasswordQueue = 8;       // checks waiting; beyond them 5
 constexpr int kListenBacklog = 128;
 constexpr std::size_t kMaxTargetLength = 255;   // a VISA resource descriptor's room
 constexpr const char* kExposition = "text/plain; version=0.0.4; charset=utf-8";
+
+// The requests in flight one client address may have: three quarters, so one client
+// cannot take them all.
+std::size_t ClientShare(int maxRequests) {
+    return std::max<std::size_t>(1, static_cast<std::size_t>(maxRequests) * 3 / 4);
+}
 
 // The identity a TLS handshake offers: GnuTLS's certificate callback has no argument of
 // its own, so the one TLS server of the process publishes its current identity here.
@@ -238,8 +245,7 @@ CHttpServer::CHttpServer(ServerOptions options, CTargetPolicy& policy, CRackSess
                          CExporterMetrics& metrics, const CBasicAuth& auth, CLog& log)
     : m_options(std::move(options)), m_policy(policy), m_sessions(sessions), m_metrics(metrics),
       m_log(log), m_refusals(metrics, log),
-      m_slots(static_cast<std::size_t>(m_options.maxRequests),
-              std::max<std::size_t>(1, static_cast<std::size_t>(m_options.maxRequests) * 3 / 4)),
+      m_slots(static_cast<std::size_t>(m_options.maxRequests), ClientShare(m_options.maxRequests)),
       m_auth(std::shared_ptr<const CBasicAuth>(std::shared_ptr<void>{}, &auth)) {}
 
 CHttpServer::~CHttpServer() {
@@ -262,10 +268,12 @@ std::string CHttpServer::Start() {
         throw CServerError{error.message};
     }
     const std::size_t connections = ConnectionsAllowed();
+    // A scraper keeps a connection per request it has in flight, and some idle ones.
+    const std::size_t perClient = std::min(
+        connections, std::max(kMaxPerClient, ClientShare(m_options.maxRequests) + kIdlePerClient));
     try {
         m_guard = std::make_unique<CConnectionGuard>(
-            ConnectionLimits{connections, std::min(kMaxPerClient, connections), kHeaderDeadline,
-                             kIdleTimeOut},
+            ConnectionLimits{connections, perClient, kHeaderDeadline, kIdleTimeOut},
             m_refusals);
     } catch (const std::system_error& error) {
         throw CServerError{std::string("cannot start the connection reaper: ") + error.what()};
