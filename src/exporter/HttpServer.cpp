@@ -284,6 +284,14 @@ std::string CHttpServer::Start() {
     for (const char* reason : {"in_flight_limit", "client_in_flight_limit", "password_check_queue"}) {
         m_metrics.CountRequestRefused(reason, 0);
     }
+    if (const auto& tls = m_options.tls) {
+        if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
+            throw CServerError{"this libmicrohttpd was built without TLS"};
+        }
+        auto identity = std::make_shared<CTlsIdentity>(tls->certPem, tls->keyPem);
+        m_identities.push_back(identity);
+        g_identity = identity.get();
+    }
     m_listenFd = OpenListenSocket(where, m_options.listenAddress);
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
                      MHD_USE_ERROR_LOG;
@@ -304,12 +312,6 @@ std::string CHttpServer::Start() {
         {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&CHttpServer::OnUri), this},
     };
     if (const auto& tls = m_options.tls) {
-        if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
-            throw CServerError{"this libmicrohttpd was built without TLS"};
-        }
-        auto identity = std::make_shared<CTlsIdentity>(tls->certPem, tls->keyPem);
-        m_identities.push_back(identity);
-        g_identity = identity.get();
         flags |= MHD_USE_TLS;
         items.push_back({MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(tls->priorities.c_str())});
         if (!tls->clientCaPem.empty()) {
@@ -361,7 +363,7 @@ void CHttpServer::Stop(Clock::time_point deadline) {
     std::vector<std::shared_ptr<Job>> late;
     {
         std::unique_lock lock(m_mutex);
-        m_answered.wait_until(lock, deadline, [this] { return m_pending.empty(); });
+        m_answered.wait_until(lock, deadline, [this] { return m_open == 0; });
         for (const auto& [key, job] : m_pending) {
             late.push_back(job);
         }
@@ -409,8 +411,12 @@ void CHttpServer::OnConnection(void* self, MHD_Connection* connection, void**,
 }
 
 void* CHttpServer::OnUri(void* self, const char* uri, MHD_Connection*) {
+    auto& server = *static_cast<CHttpServer*>(self);
     try {
-        return new Request{CheckTargetQuery(uri != nullptr ? uri : ""), false, nullptr};
+        auto* request = new Request{CheckTargetQuery(uri != nullptr ? uri : ""), false, nullptr};
+        const std::lock_guard lock(server.m_mutex);
+        ++server.m_open;
+        return request;
     } catch (...) {
         static_cast<CHttpServer*>(self)->Failed("request start", "no memory");
         return nullptr;
@@ -420,8 +426,18 @@ void* CHttpServer::OnUri(void* self, const char* uri, MHD_Connection*) {
 void CHttpServer::OnCompleted(void* self, MHD_Connection* connection, void** state,
                               MHD_RequestTerminationCode) {
     auto& server = *static_cast<CHttpServer*>(self);
-    delete static_cast<Request*>(*state);
-    *state = nullptr;
+    if (auto* request = static_cast<Request*>(*state)) {
+        {
+            const std::lock_guard lock(server.m_mutex);
+            --server.m_open;
+            if (request->job) {
+                server.m_pending.erase(request->job.get());
+            }
+        }
+        server.m_answered.notify_all();
+        delete request;
+        *state = nullptr;
+    }
     try {
         server.m_guard->Answered(connection);
     } catch (...) {
@@ -614,9 +630,6 @@ void CHttpServer::Finish(Job& job, Reply reply) {
         job.reply = std::move(reply);
         MHD_resume_connection(job.connection);
     }
-    const std::lock_guard lock(m_mutex);
-    m_pending.erase(&job);
-    m_answered.notify_all();
 }
 
 MHD_Result CHttpServer::Queue(MHD_Connection* connection, const Reply& reply) {

@@ -122,7 +122,8 @@ private:
     std::condition_variable m_answered;
     std::shared_ptr<const CBasicAuth> m_auth;
     std::vector<std::shared_ptr<CTlsIdentity>> m_identities; // kept: handshakes may use them
-    std::map<Job*, std::shared_ptr<Job>> m_pending;          // suspended, not answered yet
+    std::map<Job*, std::shared_ptr<Job>> m_pending;          // handed to a pool, not yet sent
+    std::size_t m_open = 0; // requests from their first line until their answer is sent
     MHD_Daemon* m_daemon = nullptr;
     int m_listenFd = -1;
     std::unique_ptr<CConnectionGuard> m_guard;
