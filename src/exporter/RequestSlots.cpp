@@ -25,8 +25,3 @@ void CRequestSlots::Give(const std::string& client) {
         m_byClient.erase(found);
     }
 }
-
-std::size_t CRequestSlots::InUse() {
-    const std::lock_guard lock(m_mutex);
-    return m_inUse;
-}

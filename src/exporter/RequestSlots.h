@@ -16,7 +16,6 @@ public:
 
     Taken Take(const std::string& client);
     void Give(const std::string& client);
-    std::size_t InUse();
 
 private:
     const std::size_t m_total;
