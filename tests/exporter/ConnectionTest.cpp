@@ -150,3 +150,28 @@ TEST_F(Exporter, ListenAddressItCannotUseEndsItWithTheReason) {
         EXPECT_NE(exporter.Log().find(c.reason), std::string::npos) << exporter.Log();
     }
 }
+
+// One client address holding every slot for requests in flight, so another client gets
+// 503 too, or its own requests beyond its share served (or refused without a count).
+TEST_F(Exporter, OneClientCannotHoldEveryRequestSlot) {
+    const CExporter exporter(sim->Dir(), {"--web.max-requests=4"}); // 3 for one client
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    ASSERT_EQ(exporter.Get("/probe?target=VXI0::24::INSTR").status, 200); // session open
+    Raw("mainframe", "SIM:HANG 0");
+    const std::vector<std::string> timeOut{"-H", "X-Prometheus-Scrape-Timeout-Seconds: 2"};
+    std::vector<std::future<Answer>> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(std::async(std::launch::async, [&] {
+            return exporter.Get("/probe?target=VXI0::24::INSTR", timeOut);
+        }));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(exporter.Get("/").status, 503);
+    EXPECT_EQ(exporter.Get("/", {"--interface", "127.0.0.2"}).status, 200);
+    for (auto& answer : held) {
+        EXPECT_EQ(answer.get().status, 200);
+    }
+    Raw("mainframe", "SIM:RES");
+    EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
+        R"(ksm7720_exporter_http_requests_refused_total{reason="client_in_flight_limit"} 1)"));
+}
