@@ -17,7 +17,8 @@ std::string ClientKey(const sockaddr* address) {
         return text;
     }
     if (address->sa_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text, sizeof text);
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                  sizeof text);
     } else if (address->sa_family == AF_INET6) {
         const in6_addr& v6 = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
         if (IN6_IS_ADDR_V4MAPPED(&v6)) {

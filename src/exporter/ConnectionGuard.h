@@ -4,8 +4,9 @@
 // headers (the TLS handshake included) from the connection's start, or for a kept-alive
 // connection from the end of its last answer plus the idle time-out. A reaper thread
 // shuts down the socket of a connection past its deadline; the server then closes it.
-// A socket is only ever touched while its connection is listed, and the server unlists a
-// connection before it closes the socket, so no closed or reused descriptor is touched.
+// A socket is only ever touched while its connection is listed, under the guard's lock;
+// libmicrohttpd reports a connection closed (and the guard unlists it) before it closes
+// the socket, so no closed or reused descriptor is ever touched.
 #include "exporter/RefusalLog.h"
 
 #include <sys/socket.h>
@@ -21,8 +22,8 @@
 struct ConnectionLimits {
     std::size_t total = 1024;
     std::size_t perClient = 32;
-    std::chrono::seconds headers{10};     // from the start to a request's complete headers
-    std::chrono::seconds idle{30};        // a kept-alive connection's wait for its next request
+    std::chrono::seconds headers{10}; // from the start to a request's complete headers
+    std::chrono::seconds idle{30};    // a kept-alive connection's wait for its next request
 };
 
 // The address of a client as one key for all its connections; IPv4 also when it came

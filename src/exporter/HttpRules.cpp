@@ -43,7 +43,8 @@ std::string Unescaped(std::string_view text) {
 
 ListenAddress ParseListenAddress(const std::string& text) {
     const std::string usage = "--web.listen-address takes HOST:PORT, [IPv6]:PORT or :PORT with "
-                              "PORT from 1 to 65535 (0: a free one), not '" + text + "'";
+                              "PORT from 1 to 65535 (0: a free one), not '" +
+                              text + "'";
     const std::size_t colon = text.rfind(':');
     if (colon == std::string::npos) {
         throw CFlagError{usage};
@@ -60,8 +61,7 @@ ListenAddress ParseListenAddress(const std::string& text) {
     }
     std::string& host = address.host;
     if (!host.empty() && host.front() == '[') {
-        if (host.size() < 3 || host.back() != ']' ||
-            host.find(':') == std::string::npos) {
+        if (host.size() < 3 || host.back() != ']' || host.find(':') == std::string::npos) {
             throw CFlagError{usage};
         }
         host = host.substr(1, host.size() - 2);

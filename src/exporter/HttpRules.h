@@ -6,7 +6,7 @@
 #include <string_view>
 
 struct ListenAddress {
-    std::string host; // without brackets; empty: every address, IPv4 and IPv6
+    std::string host;  // without brackets; empty: every address, IPv4 and IPv6
     unsigned port = 0; // 0: a free port the system picks
 };
 

@@ -24,19 +24,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kMaxConnections = 1024;   // in all, within the descriptor limit
-constexpr std::size_t kMaxPerClient = 32;       // connections from one client address,
-constexpr std::size_t kIdlePerClient = 16;      // or its share of the work plus these idle
-constexpr std::size_t kReservedFds = 128;       // for racks, files and the log
-constexpr unsigned kServerSlack = 16;           // libmicrohttpd's own limit, above ours
+constexpr std::size_t kMaxConnections = 1024; // in all, within the descriptor limit
+constexpr std::size_t kMaxPerClient = 32;     // connections from one client address,
+constexpr std::size_t kIdlePerClient = 16;    // or its share of the work plus these idle
+constexpr std::size_t kReservedFds = 128;     // for racks, files and the log
+constexpr unsigned kServerSlack = 16;         // libmicrohttpd's own limit, above ours
 constexpr auto kHeaderDeadline = std::chrono::seconds(10);
 constexpr auto kIdleTimeOut = std::chrono::seconds(30); // a connection that sends nothing
 constexpr std::size_t kRequestMemory = 32 * 1024;
 constexpr std::size_t kThreadStack = 256 * 1024;
-constexpr std::size_t kPasswordThreads = 1;     // bcrypt takes a core while it runs
-constexpr std::size_t kPasswordQueue = 8;       // checks waiting; beyond them 503
+constexpr std::size_t kPasswordThreads = 1; // bcrypt takes a core while it runs
+constexpr std::size_t kPasswordQueue = 8;   // checks waiting; beyond them 503
 constexpr int kListenBacklog = 128;
-constexpr std::size_t kMaxTargetLength = 255;   // a VISA resource descriptor's room
+constexpr std::size_t kMaxTargetLength = 255; // a VISA resource descriptor's room
 constexpr const char* kExposition = "text/plain; version=0.0.4; charset=utf-8";
 
 // The requests in flight one client address may have: three quarters, so one client
@@ -72,11 +72,20 @@ std::string HtmlEscaped(const std::string& text) {
     std::string escaped;
     for (char c : text) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -188,8 +197,8 @@ void LogFromServer(void* log, const char* format, va_list arguments) {
 }
 
 // GnuTLS's certificate callback for the server side: the current identity.
-int CertificateFor(gnutls_session_t, const gnutls_datum_t*, int, const gnutls_pk_algorithm_t*,
-                   int, gnutls_pcert_st** chain, unsigned* length, gnutls_privkey_t* key) {
+int CertificateFor(gnutls_session_t, const gnutls_datum_t*, int, const gnutls_pk_algorithm_t*, int,
+                   gnutls_pcert_st** chain, unsigned* length, gnutls_privkey_t* key) {
     CTlsIdentity* identity = g_identity.load();
     if (identity == nullptr) {
         return -1;
@@ -263,7 +272,8 @@ std::string CHttpServer::Start() {
     const auto workers = static_cast<std::size_t>(m_options.maxRequests);
     try {
         m_workers = std::make_unique<CWorkerPool>(workers, workers, kThreadStack);
-        m_passwordChecks = std::make_unique<CWorkerPool>(kPasswordThreads, kPasswordQueue, kThreadStack);
+        m_passwordChecks =
+            std::make_unique<CWorkerPool>(kPasswordThreads, kPasswordQueue, kThreadStack);
     } catch (const CPoolError& error) {
         throw CServerError{error.message};
     }
@@ -273,15 +283,15 @@ std::string CHttpServer::Start() {
         connections, std::max(kMaxPerClient, ClientShare(m_options.maxRequests) + kIdlePerClient));
     try {
         m_guard = std::make_unique<CConnectionGuard>(
-            ConnectionLimits{connections, perClient, kHeaderDeadline, kIdleTimeOut},
-            m_refusals);
+            ConnectionLimits{connections, perClient, kHeaderDeadline, kIdleTimeOut}, m_refusals);
     } catch (const std::system_error& error) {
         throw CServerError{std::string("cannot start the connection reaper: ") + error.what()};
     }
     for (const char* reason : {"connection_limit", "client_connection_limit", "header_timeout"}) {
         m_metrics.CountConnectionRefused(reason, 0);
     }
-    for (const char* reason : {"in_flight_limit", "client_in_flight_limit", "password_check_queue"}) {
+    for (const char* reason :
+         {"in_flight_limit", "client_in_flight_limit", "password_check_queue"}) {
         m_metrics.CountRequestRefused(reason, 0);
     }
     if (const auto& tls = m_options.tls) {
@@ -307,24 +317,28 @@ std::string CHttpServer::Start() {
         {MHD_OPTION_CONNECTION_LIMIT, static_cast<intptr_t>(connections + kServerSlack), nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, static_cast<intptr_t>(kIdleTimeOut.count()), nullptr},
         {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(kRequestMemory), nullptr},
-        {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&CHttpServer::OnConnection), this},
+        {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&CHttpServer::OnConnection),
+         this},
         {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&CHttpServer::OnCompleted), this},
         {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&CHttpServer::OnUri), this},
     };
     if (const auto& tls = m_options.tls) {
         flags |= MHD_USE_TLS;
-        items.push_back({MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(tls->priorities.c_str())});
+        items.push_back(
+            {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(tls->priorities.c_str())});
         if (!tls->clientCaPem.empty()) {
-            items.push_back({MHD_OPTION_HTTPS_MEM_TRUST, 0, const_cast<char*>(tls->clientCaPem.c_str())});
+            items.push_back(
+                {MHD_OPTION_HTTPS_MEM_TRUST, 0, const_cast<char*>(tls->clientCaPem.c_str())});
         }
     }
     items.push_back({MHD_OPTION_END, 0, nullptr});
-    m_daemon = m_options.tls
-                   ? MHD_start_daemon(flags, 0, &CHttpServer::Admit, this, &CHttpServer::OnRequest,
-                                      this, MHD_OPTION_ARRAY, items.data(),
-                                      MHD_OPTION_HTTPS_CERT_CALLBACK, &CertificateFor, MHD_OPTION_END)
-                   : MHD_start_daemon(flags, 0, &CHttpServer::Admit, this, &CHttpServer::OnRequest,
-                                      this, MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
+    m_daemon =
+        m_options.tls
+            ? MHD_start_daemon(flags, 0, &CHttpServer::Admit, this, &CHttpServer::OnRequest, this,
+                               MHD_OPTION_ARRAY, items.data(), MHD_OPTION_HTTPS_CERT_CALLBACK,
+                               &CertificateFor, MHD_OPTION_END)
+            : MHD_start_daemon(flags, 0, &CHttpServer::Admit, this, &CHttpServer::OnRequest, this,
+                               MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
     if (m_daemon == nullptr) {
         ::close(m_listenFd);
         m_listenFd = -1;
@@ -340,7 +354,8 @@ void CHttpServer::SetWebConfig(const WebConfig& web) {
         throw CConfigError{"turning TLS on or off needs a restart"};
     }
     if (web.tls && !SameTlsSettings(*web.tls, *m_options.tls)) {
-        throw CConfigError{"a change of client_auth_type, client_ca_file or min_version needs a restart"};
+        throw CConfigError{
+            "a change of client_auth_type, client_ca_file or min_version needs a restart"};
     }
     auto auth = std::make_shared<const CBasicAuth>(web.users);
     std::shared_ptr<CTlsIdentity> identity;
@@ -382,7 +397,8 @@ void CHttpServer::Stop(Clock::time_point deadline) {
 
 MHD_Result CHttpServer::Admit(void* self, const sockaddr* address, socklen_t) {
     try {
-        return static_cast<CHttpServer*>(self)->m_guard->Admit(ClientKey(address)) ? MHD_YES : MHD_NO;
+        return static_cast<CHttpServer*>(self)->m_guard->Admit(ClientKey(address)) ? MHD_YES
+                                                                                   : MHD_NO;
     } catch (...) {
         return MHD_NO;
     }
@@ -396,7 +412,8 @@ void CHttpServer::OnConnection(void* self, MHD_Connection* connection, void**,
             server.m_guard->Closed(connection);
             return;
         }
-        const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        const MHD_ConnectionInfo* fd =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
         const MHD_ConnectionInfo* address =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
         if (fd != nullptr) {
@@ -475,8 +492,8 @@ MHD_Result CHttpServer::Respond(MHD_Connection* connection, Request& request, co
         }
         return Queue(connection, reply);
     }
-    const bool readMethod =
-        std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 || std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
+    const bool readMethod = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 ||
+                            std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
     // A GET or HEAD is answered once its headers are in, so the connection may be kept
     // open for the next; any other method is answered at once and the connection closed.
     // No body is ever read: a GET that sends one loses its connection unanswered.
@@ -505,7 +522,8 @@ MHD_Result CHttpServer::Dispatch(MHD_Connection* connection, Request& request, c
     const MHD_ConnectionInfo* address =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     job->client = ClientKey(address != nullptr ? address->client_addr : nullptr);
-    if (const char* target = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "target")) {
+    if (const char* target =
+            MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "target")) {
         job->target = target;
     }
     if (const char* timeOut = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
@@ -764,6 +782,6 @@ std::shared_ptr<const CBasicAuth> CHttpServer::Auth() {
 }
 
 void CHttpServer::Failed(const char* where, const char* what) {
-    m_log.Write(LogLevel::Error, "internal error", std::string("where=") + CLog::Value(where) +
-                                                       " error=" + CLog::Value(what));
+    m_log.Write(LogLevel::Error, "internal error",
+                std::string("where=") + CLog::Value(where) + " error=" + CLog::Value(what));
 }

@@ -12,7 +12,8 @@ public:
     enum class Taken { Yes, AllBusy, ClientBusy };
 
     // perClient: at most total; at least 1.
-    CRequestSlots(std::size_t total, std::size_t perClient) : m_total(total), m_perClient(perClient) {}
+    CRequestSlots(std::size_t total, std::size_t perClient)
+        : m_total(total), m_perClient(perClient) {}
 
     Taken Take(const std::string& client);
     void Give(const std::string& client);

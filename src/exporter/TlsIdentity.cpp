@@ -18,8 +18,8 @@ CTlsIdentity::CTlsIdentity(const std::string& certPem, const std::string& keyPem
     m_chain.resize(kMaxChain);
     unsigned count = kMaxChain;
     const gnutls_datum_t cert = Datum(certPem);
-    int status = gnutls_pcert_list_import_x509_raw(m_chain.data(), &count, &cert,
-                                                   GNUTLS_X509_FMT_PEM, 0);
+    int status =
+        gnutls_pcert_list_import_x509_raw(m_chain.data(), &count, &cert, GNUTLS_X509_FMT_PEM, 0);
     if (status < 0 || count == 0) {
         m_chain.clear();
         throw CConfigError{certName + ": " +

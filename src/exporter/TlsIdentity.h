@@ -12,7 +12,8 @@ class CTlsIdentity {
 public:
     // Throws CConfigError naming certName or keyName with GnuTLS's reason.
     CTlsIdentity(const std::string& certPem, const std::string& keyPem,
-                 const std::string& certName = "cert_file", const std::string& keyName = "key_file");
+                 const std::string& certName = "cert_file",
+                 const std::string& keyName = "key_file");
     ~CTlsIdentity();
     CTlsIdentity(const CTlsIdentity&) = delete;
     CTlsIdentity& operator=(const CTlsIdentity&) = delete;

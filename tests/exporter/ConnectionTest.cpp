@@ -39,7 +39,8 @@ bool ClosedByPeer(int fd) {
 
 std::string BcryptHash(const std::string& password, int cost) {
     crypt_data data{};
-    const char* salt = crypt_gensalt_rn("$2b$", cost, nullptr, 0, data.setting, sizeof data.setting);
+    const char* salt =
+        crypt_gensalt_rn("$2b$", cost, nullptr, 0, data.setting, sizeof data.setting);
     return salt != nullptr ? crypt_rn(password.c_str(), salt, &data, sizeof data) : "";
 }
 
@@ -63,7 +64,8 @@ TEST_F(Exporter, SlowHeaderClientsFromOtherAddressesLeaveRoomForOthers) {
     const auto start = Clock::now();
     const Answer served = exporter.Get("/metrics");
     EXPECT_EQ(served.status, 200);
-    EXPECT_TRUE(HasLine(served.body,
+    EXPECT_TRUE(HasLine(
+        served.body,
         R"(ksm7720_exporter_http_connections_refused_total{reason="client_connection_limit"} 16)"))
         << served.body;
     // A header byte each half second, for longer than the deadline for complete headers.
@@ -81,8 +83,9 @@ TEST_F(Exporter, SlowHeaderClientsFromOtherAddressesLeaveRoomForOthers) {
     }
     EXPECT_EQ(closed, 80);
     const Answer counted = exporter.Get("/metrics");
-    EXPECT_TRUE(HasLine(counted.body,
-        R"(ksm7720_exporter_http_connections_refused_total{reason="header_timeout"} 64)"))
+    EXPECT_TRUE(
+        HasLine(counted.body,
+                R"(ksm7720_exporter_http_connections_refused_total{reason="header_timeout"} 64)"))
         << counted.body;
     const int again = ConnectFrom("127.0.0.2", exporter.Port());
     ASSERT_GE(again, 0);
@@ -95,14 +98,15 @@ TEST_F(Exporter, SlowHeaderClientsFromOtherAddressesLeaveRoomForOthers) {
     ::close(again);
     EXPECT_STREQ(head, "HTTP/1.1 200") << "the slow address's slots were not given back";
     EXPECT_NE(exporter.Log().find("msg=\"connections refused\" reason=header_timeout"),
-              std::string::npos) << exporter.Log();
+              std::string::npos)
+        << exporter.Log();
 }
 
 // A wrong-password flood that holds the slots for requests in flight or queues the good
 // scraper behind its bcrypt checks, so the good scrape gets 503; a wrong pair let in.
 TEST_F(Exporter, WrongPasswordFloodLeavesARememberedScraperServed) {
-    const std::string web = File("flood.yml", "basic_auth_users:\n  alice: '" +
-                                                  BcryptHash("secret", 8) + "'\n");
+    const std::string web =
+        File("flood.yml", "basic_auth_users:\n  alice: '" + BcryptHash("secret", 8) + "'\n");
     const CExporter exporter(sim->Dir(), {"--web.config.file=" + web, "--web.max-requests=4"});
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
     const std::vector<std::string> good{"-u", "alice:secret"};
@@ -172,6 +176,7 @@ TEST_F(Exporter, OneClientCannotHoldEveryRequestSlot) {
         EXPECT_EQ(answer.get().status, 200);
     }
     Raw("mainframe", "SIM:RES");
-    EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
+    EXPECT_TRUE(HasLine(
+        exporter.Get("/metrics").body,
         R"(ksm7720_exporter_http_requests_refused_total{reason="client_in_flight_limit"} 1)"));
 }

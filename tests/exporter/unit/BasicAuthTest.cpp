@@ -9,7 +9,8 @@ namespace {
 
 std::string Hash(const std::string& password, int cost) {
     crypt_data data{};
-    const char* salt = crypt_gensalt_rn("$2b$", cost, nullptr, 0, data.setting, sizeof data.setting);
+    const char* salt =
+        crypt_gensalt_rn("$2b$", cost, nullptr, 0, data.setting, sizeof data.setting);
     return salt != nullptr ? crypt_rn(password.c_str(), salt, &data, sizeof data) : "";
 }
 
@@ -30,10 +31,8 @@ TEST(BasicAuth, PassedAndFailedPairsAreRecalledWithoutBcrypt) {
         const char* password;
         Verdict verdict;
     } cases[]{
-        {"alice", "secret", Verdict::Passed},
-        {"alice", "wrong", Verdict::Refused},
-        {"mallory", "secret", Verdict::Refused},
-        {"alice", "secret2", Verdict::Unknown},
+        {"alice", "secret", Verdict::Passed},    {"alice", "wrong", Verdict::Refused},
+        {"mallory", "secret", Verdict::Refused}, {"alice", "secret2", Verdict::Unknown},
         {"bob", "secret", Verdict::Unknown},
     };
     for (const auto& c : cases) {

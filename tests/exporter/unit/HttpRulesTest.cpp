@@ -1,7 +1,7 @@
 // The HTTP side's pure rules: the listen address, the scrape time-out header and the raw
 // query of a probe.
-#include "exporter/ExporterFlags.h"
 #include "exporter/HttpRules.h"
+#include "exporter/ExporterFlags.h"
 
 #include <gtest/gtest.h>
 
@@ -50,9 +50,9 @@ TEST(ScrapeBudget, PrometheusTimeOutLessTheOffset) {
         const char* header;
         std::optional<double> budget;
     } cases[]{
-        {nullptr, 9.5}, {"2", 1.5}, {"0.4", 0.4}, {"1e9", 119.5}, {"inf", 119.5},
-        {"0", std::nullopt}, {"-3", std::nullopt}, {"soon", std::nullopt},
-        {"5s", std::nullopt}, {"", std::nullopt}, {"nan", std::nullopt},
+        {nullptr, 9.5},       {"2", 1.5},          {"0.4", 0.4},          {"1e9", 119.5},
+        {"inf", 119.5},       {"0", std::nullopt}, {"-3", std::nullopt},  {"soon", std::nullopt},
+        {"5s", std::nullopt}, {"", std::nullopt},  {"nan", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ScrapeBudget(c.header, 0.5), c.budget) << (c.header ? c.header : "(none)");

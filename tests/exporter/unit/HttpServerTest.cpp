@@ -27,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 // address ends with; 0 when the connection ended unanswered, -1 when it was refused.
 int Status(const std::string& address, const std::string& method, const std::string& path,
            const std::string& headers = "", const std::string& host = "127.0.0.1") {
-    const auto port = htons(static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))));
+    const auto port =
+        htons(static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))));
     sockaddr_storage server{};
     socklen_t length = sizeof(sockaddr_in);
     if (host == "::1") {
@@ -47,8 +48,8 @@ int Status(const std::string& address, const std::string& method, const std::str
         ::close(fd);
         return -1;
     }
-    const std::string request = method + " " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
-                                headers + "\r\n";
+    const std::string request =
+        method + " " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + headers + "\r\n";
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     std::string answer;
     char buffer[512];
@@ -69,7 +70,8 @@ bool HasIpv6Loopback() {
     sockaddr_in6 address{};
     address.sin6_family = AF_INET6;
     address.sin6_addr = in6addr_loopback;
-    const bool usable = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool usable =
+        fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     if (fd >= 0) {
         ::close(fd);
     }
@@ -99,11 +101,11 @@ TEST(HttpServer, ReloadSwapsTheUsers) {
     CHttpServer* self = nullptr;
     std::optional<std::string> failure;
     ServerOptions options{"127.0.0.1:0", 4, 0.5, std::nullopt, [&]() -> std::optional<std::string> {
-        if (!failure) {
-            self->SetWebConfig({std::nullopt, {{"alice", Hash("secret")}}});
-        }
-        return failure;
-    }};
+                              if (!failure) {
+                                  self->SetWebConfig({std::nullopt, {{"alice", Hash("secret")}}});
+                              }
+                              return failure;
+                          }};
     CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
     self = &server;
     const std::string address = server.Start();
@@ -134,18 +136,21 @@ TEST(HttpServer, StopAnswersWhatItCanByItsDeadline) {
     for (const auto& c : cases) {
         Parts parts;
         ServerOptions options{"127.0.0.1:0", 4, 0.5, std::nullopt, [&c] {
-            std::this_thread::sleep_for(c.work);
-            return std::optional<std::string>{};
-        }};
-        CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
+                                  std::this_thread::sleep_for(c.work);
+                                  return std::optional<std::string>{};
+                              }};
+        CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth,
+                           parts.log);
         const std::string address = server.Start();
-        auto held = std::async(std::launch::async, [&] { return Status(address, "POST", "/-/reload"); });
+        auto held =
+            std::async(std::launch::async, [&] { return Status(address, "POST", "/-/reload"); });
         std::this_thread::sleep_for(milliseconds(100));
         const auto start = Clock::now();
         server.Stop(start + c.deadline);
         EXPECT_LT(Clock::now() - start, std::min(c.work, c.deadline) + milliseconds(500));
         const int answered = held.get();
-        EXPECT_NE(std::find(c.answers.begin(), c.answers.end(), answered), c.answers.end()) << answered;
+        EXPECT_NE(std::find(c.answers.begin(), c.answers.end(), answered), c.answers.end())
+            << answered;
         EXPECT_EQ(Status(address, "GET", "/metrics"), -1) << "still listening";
     }
 }
@@ -192,15 +197,16 @@ TEST(HttpServer, ReloadedCertificateServesNewHandshakes) {
     Parts parts;
     CHttpServer* self = nullptr;
     ServerOptions options{"127.0.0.1:0", 4, 0.5, web("a").tls, [&]() -> std::optional<std::string> {
-        self->SetWebConfig(web("b"));
-        return std::nullopt;
-    }};
+                              self->SetWebConfig(web("b"));
+                              return std::nullopt;
+                          }};
     CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
     self = &server;
     const std::string port = server.Start().substr(10);
     const auto trusts = [&](const std::string& name, const std::string& method) {
-        const std::string command = "curl -s -o /dev/null --max-time 5 -X " + method + " --cacert '" +
-                                    dir + "/" + name + ".crt' https://127.0.0.1:" + port + "/-/reload";
+        const std::string command = "curl -s -o /dev/null --max-time 5 -X " + method +
+                                    " --cacert '" + dir + "/" + name +
+                                    ".crt' https://127.0.0.1:" + port + "/-/reload";
         return std::system(command.c_str()) == 0;
     };
     EXPECT_TRUE(trusts("a", "GET"));

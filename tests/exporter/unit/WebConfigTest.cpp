@@ -12,9 +12,9 @@ namespace {
 
 // Makes a self-signed certificate and key under dir with openssl; false when it cannot.
 bool MakePair(const std::string& dir, const std::string& name) {
-    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=t -keyout '" +
-                                dir + "/" + name + ".key' -out '" + dir + "/" + name +
-                                ".crt' 2>/dev/null";
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=t -keyout '" + dir + "/" +
+        name + ".key' -out '" + dir + "/" + name + ".crt' 2>/dev/null";
     return std::system(command.c_str()) == 0;
 }
 
@@ -41,8 +41,9 @@ TEST(WebConfig, TlsFilesAreCheckedAndNamed) {
     };
     for (const auto& c : cases) {
         const std::string path = dir + "/web.yml";
-        std::ofstream(path) << "tls_server_config:\n  cert_file: " << c.cert << "\n  key_file: "
-                            << c.key << (c.ca.empty() ? "" : "\n  client_ca_file: " + c.ca) << "\n";
+        std::ofstream(path) << "tls_server_config:\n  cert_file: " << c.cert
+                            << "\n  key_file: " << c.key
+                            << (c.ca.empty() ? "" : "\n  client_ca_file: " + c.ca) << "\n";
         try {
             const WebConfig web = LoadWebConfig(path);
             EXPECT_EQ(c.complaint, "") << c.cert << ' ' << c.key << ' ' << c.ca;

@@ -15,7 +15,11 @@ TEST(WorkerPool, QueueIsBoundedAndQueuedJobsRun) {
     {
         CWorkerPool pool(1, 2, 256 * 1024);
         std::promise<void> started;
-        ASSERT_TRUE(pool.TrySubmit([&] { started.set_value(); released.wait(); ++ran; }));
+        ASSERT_TRUE(pool.TrySubmit([&] {
+            started.set_value();
+            released.wait();
+            ++ran;
+        }));
         started.get_future().wait(); // the one thread is busy; the queue is empty
         EXPECT_TRUE(pool.TrySubmit([&] { ++ran; }));
         EXPECT_TRUE(pool.TrySubmit([&] { ++ran; }));
