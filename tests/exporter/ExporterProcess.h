@@ -41,6 +41,7 @@ struct Answer {
 class CExporter {
 public:
     CExporter(const std::string& dir, const std::vector<std::string>& flags) : m_log(dir + "/exporter.log") {
+        std::ofstream(m_log, std::ios::trunc); // not the last exporter's lines
         m_pid = ::fork();
         if (m_pid == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGTERM);
