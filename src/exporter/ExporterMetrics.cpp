@@ -78,6 +78,16 @@ void CExporterMetrics::CountProbe(const std::string& target, bool up) {
     counts.failures += up ? 0 : 1;
 }
 
+void CExporterMetrics::CountConnectionRefused(const std::string& reason, std::uint64_t count) {
+    const std::lock_guard lock(m_mutex);
+    m_connectionsRefused[reason] += count;
+}
+
+void CExporterMetrics::CountRequestRefused(const std::string& reason, std::uint64_t count) {
+    const std::lock_guard lock(m_mutex);
+    m_requestsRefused[reason] += count;
+}
+
 void CExporterMetrics::Write(std::ostream& out) {
     CTextFormat text(out);
     text.Family("ksm7720_exporter_build_info", "The exporter's version.");
@@ -99,6 +109,17 @@ void CExporterMetrics::Write(std::ostream& out) {
         text.Family("ksm7720_exporter_config_last_reload_success_timestamp_seconds",
                     "Time of the last successful configuration reload.");
         text.Sample(m_reloadSuccessTime);
+        text.Family("ksm7720_exporter_http_connections_refused_total",
+                    "Connections closed unserved: beyond a limit, or headers not in on time.",
+                    "counter");
+        for (const auto& [reason, count] : m_connectionsRefused) {
+            text.Sample({{"reason", reason}}, static_cast<double>(count));
+        }
+        text.Family("ksm7720_exporter_http_requests_refused_total",
+                    "Requests answered 503 at once: beyond a limit of work in flight.", "counter");
+        for (const auto& [reason, count] : m_requestsRefused) {
+            text.Sample({{"reason", reason}}, static_cast<double>(count));
+        }
     }
     const ProcessFigures figures = ReadProcessFigures();
     text.Family("process_cpu_seconds_total", "User and system CPU time in seconds.", "counter");

@@ -22,5 +22,6 @@ struct WebConfig {
     std::map<std::string, std::string> users; // user -> bcrypt hash
 };
 
-// Reads and checks the file, the certificate and key files included; throws CConfigError.
+// Reads and checks the file, the certificate, key and client CA files included (that
+// GnuTLS reads them and that the key pairs with the certificate); throws CConfigError.
 WebConfig LoadWebConfig(const std::string& path);

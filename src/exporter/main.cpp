@@ -9,12 +9,12 @@
 #include "exporter/BasicAuth.h"
 #include "exporter/ExporterFlags.h"
 #include "exporter/ExporterMetrics.h"
+#include "exporter/HttpRules.h"
 #include "exporter/HttpServer.h"
 #include "exporter/RackSessions.h"
 #include "exporter/TargetPolicy.h"
 #include "exporter/YamlFile.h"
 
-#include <gnutls/gnutls.h>
 #include <malloc.h>
 #include <sys/resource.h>
 
@@ -37,7 +37,7 @@ constexpr int kSessionIoTimeOutMs = 3000;
 // The VISA search that decides which targets exist runs at most this often.
 constexpr auto kSearchRefresh = std::chrono::seconds(5);
 // glibc gives busy threads heaps of their own, each keeping what it once held: with a
-// worker per rack and a thread per connection the resident memory would creep up for
+// worker per rack and a pool of request workers the resident memory would creep up for
 // minutes. Two heaps keep it flat at no cost in latency (the soak in docs/BENCH.md).
 constexpr int kMallocArenas = 2;
 // After SIGTERM the requests in flight have this long to be answered, and the server
@@ -71,37 +71,8 @@ void RaiseDescriptorLimit(CLog& log) {
     }
 }
 
-// The certificate with its key, and the client authorities, as the server will take them:
-// a file that is not PEM, or a key that does not match, is a CConfigError naming the file.
-void CheckTls(const ExporterFlags& flags, const TlsConfig& tls) {
-    const auto datum = [](const std::string& pem) {
-        return gnutls_datum_t{reinterpret_cast<unsigned char*>(const_cast<char*>(pem.data())),
-                              static_cast<unsigned>(pem.size())};
-    };
-    gnutls_certificate_credentials_t credentials = nullptr;
-    int result = gnutls_certificate_allocate_credentials(&credentials);
-    std::string what = "cert_file and key_file are not a certificate and its key";
-    if (result >= 0) {
-        const gnutls_datum_t cert = datum(tls.certPem);
-        const gnutls_datum_t key = datum(tls.keyPem);
-        result = gnutls_certificate_set_x509_key_mem(credentials, &cert, &key, GNUTLS_X509_FMT_PEM);
-    }
-    if (result >= 0 && !tls.clientCaPem.empty()) {
-        what = "client_ca_file holds no certificate";
-        const gnutls_datum_t authorities = datum(tls.clientCaPem);
-        result =
-            gnutls_certificate_set_x509_trust_mem(credentials, &authorities, GNUTLS_X509_FMT_PEM);
-        result = result == 0 ? GNUTLS_E_NO_CERTIFICATE_FOUND : result;
-    }
-    gnutls_certificate_free_credentials(credentials);
-    if (result < 0) {
-        throw CConfigError{flags.webConfigFile + ": tls_server_config: " + what + " (" +
-                           gnutls_strerror(result) + ")"};
-    }
-}
-
 // What the two files say, read and checked together (the TLS files as the server takes
-// them; the password hashes are AuthFor's).
+// them, by LoadWebConfig; the password hashes are AuthFor's).
 struct Configuration {
     WebConfig web;
     std::optional<std::vector<RackConfig>> racks; // nothing without --config.file
@@ -111,9 +82,6 @@ Configuration LoadConfiguration(const ExporterFlags& flags) {
     Configuration config;
     if (!flags.webConfigFile.empty()) {
         config.web = LoadWebConfig(flags.webConfigFile);
-        if (config.web.tls) {
-            CheckTls(flags, *config.web.tls);
-        }
     }
     if (!flags.configFile.empty()) {
         config.racks = LoadRackConfig(flags.configFile);
@@ -257,6 +225,7 @@ int main(int argc, char* argv[]) {
     ExporterFlags flags;
     try {
         flags = ParseExporterFlags(std::vector<std::string>(argv + 1, argv + argc));
+        ParseListenAddress(flags.listenAddress);
     } catch (const CFlagError& error) {
         std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n' << ExporterUsage();
         return kExitUsage;

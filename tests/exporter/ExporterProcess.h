@@ -18,6 +18,7 @@
 #include <chrono>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -56,7 +57,12 @@ public:
             ::_exit(127);
         }
         const std::regex listening(R"(msg=listening address=127\.0\.0\.1:(\d+))");
-        for (int i = 0; i < 100 && m_port.empty(); ++i) {
+        for (int i = 0; i < 100 && m_port.empty() && !m_exitStatus; ++i) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                break;
+            }
             std::smatch m;
             const std::string log = ReadFile(m_log);
             if (std::regex_search(log, m, listening)) {
@@ -67,7 +73,7 @@ public:
         }
     }
     ~CExporter() {
-        if (m_pid > 0) {
+        if (m_pid > 0 && !m_exitStatus) {
             ::kill(m_pid, SIGTERM);
             ::waitpid(m_pid, nullptr, 0);
         }
@@ -84,6 +90,9 @@ public:
     }
     // Whether the process still runs.
     bool Running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+    const std::string& Port() const { return m_port; }
+    // The exit status when it ended before it listened.
+    std::optional<int> ExitStatus() const { return m_exitStatus; }
     std::string Log() const { return ReadFile(m_log); }
 
     // One request with curl; path after the host, then curl's own options. Every
@@ -115,6 +124,7 @@ private:
     std::string m_log;
     std::string m_port;
     pid_t m_pid = -1;
+    std::optional<int> m_exitStatus;
     mutable int m_requests = 0;
 };
 

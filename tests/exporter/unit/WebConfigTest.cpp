@@ -6,14 +6,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 // A file name taken relative to the working folder instead of the file, a default that is
 // not the documented one, a value table that maps a name to the wrong setting, or a
 // mistake accepted or reported without its file and key.
 TEST(WebConfig, GoodFilesGiveTheirSettingsAndBadOnesTheirMessage) {
     const CTempDir dir;
-    dir.File("cert.pem", "CERT");
-    dir.File("key.pem", "KEY");
-    dir.File("ca.pem", "CA");
+    // A real certificate and key, for the loader checks them with GnuTLS.
+    ASSERT_EQ(std::system(("cd '" + dir.Path() +
+                           "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1"
+                           " -nodes -days 1 -subj /CN=t -keyout key.pem -out cert.pem 2>/dev/null"
+                           " && cp cert.pem ca.pem")
+                              .c_str()),
+              0);
+    const auto text = [&](const std::string& name) {
+        std::ifstream in(dir.Path() + "/" + name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
     const std::string web =
         dir.File("web.yml", "tls_server_config:\n"
                             "  cert_file: cert.pem\n"
@@ -27,9 +38,9 @@ TEST(WebConfig, GoodFilesGiveTheirSettingsAndBadOnesTheirMessage) {
                                 "  alice: $2y$10$hash\n");
     const WebConfig config = LoadWebConfig(web);
     ASSERT_TRUE(config.tls);
-    EXPECT_EQ(config.tls->certPem, "CERT");
-    EXPECT_EQ(config.tls->keyPem, "KEY");
-    EXPECT_EQ(config.tls->clientCaPem, "CA");
+    EXPECT_EQ(config.tls->certPem, text("cert.pem"));
+    EXPECT_EQ(config.tls->keyPem, text("key.pem"));
+    EXPECT_EQ(config.tls->clientCaPem, text("ca.pem"));
     EXPECT_EQ(config.tls->clientAuth, ClientAuth::RequireAndVerify);
     EXPECT_EQ(config.tls->priorities, "NORMAL:-VERS-ALL:+VERS-TLS1.3");
     EXPECT_EQ(config.users, (std::map<std::string, std::string>{{"alice", "$2y$10$hash"}}));
