@@ -47,7 +47,7 @@ const char* OpeningFailure(InstrumentStatus status) {
 
 CRackSession::CRackSession(RackConfig rack, LibraryNames libraries, int ioTimeOutMs, CLog& log)
     : m_rack(std::move(rack)), m_libraries(std::move(libraries)), m_ioTimeOutMs(ioTimeOutMs),
-      m_log(log), m_searchVersion(m_rack.searchVersion) {}
+      m_log(log), m_searchVersion(m_rack.searchVersion), m_errorQueue(m_rack.errorQueue) {}
 
 CRackSession::~CRackSession() {
     Stop();
@@ -61,9 +61,10 @@ void CRackSession::Stop() {
     m_changed.notify_all();
 }
 
-void CRackSession::Listed(std::optional<std::uint64_t> searchVersion) {
+void CRackSession::Listed(const RackConfig& rack) {
     const std::lock_guard lock(m_mutex);
-    m_searchVersion = searchVersion;
+    m_searchVersion = rack.searchVersion;
+    m_errorQueue = rack.errorQueue;
 }
 
 CRackSession::Clock::time_point CRackSession::DueBy(Clock::time_point start) const {
@@ -191,8 +192,13 @@ ScrapeResult CRackSession::Scrape() {
     if (!m_instrument && !Open()) {
         return {};
     }
+    ErrorQueueUse errorQueue;
+    {
+        const std::lock_guard lock(m_mutex);
+        errorQueue = m_errorQueue;
+    }
     ScrapeResult result =
-        CRackReader(m_rack.errorQueue, [this] { return Cancelled(); }).Read(*m_instrument);
+        CRackReader(errorQueue, [this] { return Cancelled(); }).Read(*m_instrument);
     if (!result.up && !result.cancelled) {
         const InstrumentStatus status = m_instrument->GetLastStatus();
         const char* text = status < 0 ? m_instrument->GetStatusText(status) : nullptr;

@@ -44,9 +44,10 @@ public:
     // Wakes every waiting probe, which answers not up, as does every later one; a read in
     // progress stops at its next object. Does not wait for a call in progress.
     void Stop();
-    // The discovery search list the rack was last allowed from (RackConfig::searchVersion):
-    // a "not a mainframe" verdict holds until that list changes.
-    void Listed(std::optional<std::uint64_t> searchVersion);
+    // The rack as the policy allows it now: its error-queue rule applies from the next read
+    // (a reloaded rack list may change it), and its discovery search list
+    // (RackConfig::searchVersion) bounds a "not a mainframe" verdict.
+    void Listed(const RackConfig& rack);
 
 private:
     bool Joinable(Clock::time_point deadline) const;  // with m_mutex held
@@ -83,6 +84,7 @@ private:
     std::optional<Clock::duration> m_lastDuration; // of the last read that ran to its end
     bool m_lastUp = true;                          // and whether it found the rack up
     std::optional<std::uint64_t> m_searchVersion;
+    ErrorQueueUse m_errorQueue;
     ScrapeResult m_result;                   // of read m_finished
     std::unique_ptr<CWorkerThread> m_worker; // started by the first read
 };

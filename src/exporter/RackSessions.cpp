@@ -11,7 +11,7 @@ std::shared_ptr<CRackSession> CRackSessions::Get(const RackConfig& rack) {
             session->Stop();
         }
     }
-    session->Listed(rack.searchVersion);
+    session->Listed(rack);
     return session;
 }
 

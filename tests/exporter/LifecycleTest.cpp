@@ -37,13 +37,14 @@ std::pair<int, std::string> RunCommand(const std::string& command) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
-const std::string kBothRacks =
-    "racks:\n  - resource: VXI0::24::INSTR\n  - resource: VXI0::32::INSTR\n";
+const std::string kBothRacks = "racks:\n  - resource: VXI0::24::INSTR\n    error_queue: leave\n"
+                               "  - resource: VXI0::32::INSTR\n";
 const std::string kBadRacks = "racks:\n  - resource: VXI0::24::INSTR\n    blowers: 4\n";
 
 } // namespace
 
-// A reload that kills the exporter or does nothing, a new rack list not applied, a bad
+// A reload that kills the exporter or does nothing, a new rack list not applied (also to a
+// rack whose session is open), a bad
 // file that empties or half-applies the list, a failure not counted in the gauge or not
 // logged with its file and reason, or /-/reload served without --web.enable-lifecycle.
 TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
@@ -65,9 +66,14 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
         EXPECT_EQ(exporter.Get("/-/reload").status, bySignal ? 404 : 405)
             << "the lifecycle endpoint";
         EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 403);
+        EXPECT_EQ(exporter.Get("/probe?target=VXI0::24::INSTR").status, 200); // session open
         File("reload.yml", kBothRacks);
         reload(200, "msg=\"configuration reloaded\"", 1);
         EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 200) << bySignal;
+        Raw("mainframe", "SIM:ERR 1");
+        exporter.Get("/probe?target=VXI0::24::INSTR");
+        EXPECT_EQ(Raw("mainframe", "SYST:ERR:COUN?"), "1") << "the open session's old queue rule";
+        Raw("mainframe", "*CLS");
         EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
                             "ksm7720_exporter_config_last_reload_successful 1"));
         File("reload.yml", kBadRacks);
