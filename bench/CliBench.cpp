@@ -2,7 +2,7 @@
 // the same command's discovery and readings in-process, and the readings alone (the
 // instrument round trips: 51 readings, each with its error-queue look). The readings'
 // share of the whole is the ratio of the first and the last.
-#include "SimProcess.h"
+#include "SimBenchMain.h"
 #include "core/Discovery.h"
 #include "metrics/RackExposition.h"
 #include "metrics/RackReader.h"
@@ -82,15 +82,5 @@ BENCHMARK(BM_MetricsInProcess)->UseRealTime()->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    g_sim = std::make_unique<CSimProcess>(CSimProcess::DefaultBench(), 1.0);
-    if (!g_sim->Start()) {
-        std::fprintf(stderr, "cannot start the simulator\n");
-        return 1;
-    }
-    g_sim->ExportEnvironment(VISA_LIBRARY, DRIVER_LIBRARY);
-    benchmark::RunSpecifiedBenchmarks();
-    g_sim.reset();
-    benchmark::Shutdown();
-    return 0;
+    return RunOnSimulatedBench(argc, argv, g_sim);
 }

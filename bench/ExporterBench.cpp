@@ -1,7 +1,7 @@
 // One probe of prometheus-ksm7720-exporter on loopback, as Prometheus makes it: the real
 // program on the default bench (simulator at speed 1), one kept-alive HTTP connection, the
 // whole answer read. The same for /metrics, which reaches no instrument.
-#include "SimProcess.h"
+#include "SimBenchMain.h"
 
 #include <benchmark/benchmark.h>
 
@@ -121,22 +121,18 @@ BENCHMARK(BM_OwnMetrics)->UseRealTime()->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    g_sim = std::make_unique<CSimProcess>(CSimProcess::DefaultBench(), 1.0);
-    if (!g_sim->Start()) {
-        std::fprintf(stderr, "cannot start the simulator\n");
-        return 1;
-    }
-    g_sim->ExportEnvironment(VISA_LIBRARY, DRIVER_LIBRARY);
-    const bool started = StartExporter();
-    if (started) {
-        benchmark::RunSpecifiedBenchmarks();
-    } else {
-        std::fprintf(stderr, "cannot start the exporter\n");
-    }
-    ::kill(g_exporter, SIGTERM);
-    ::waitpid(g_exporter, nullptr, 0);
-    g_sim.reset();
-    benchmark::Shutdown();
-    return started ? 0 : 1;
+    const auto start = [] {
+        if (!StartExporter()) {
+            std::fprintf(stderr, "cannot start the exporter\n");
+            return false;
+        }
+        return true;
+    };
+    const auto stop = [] {
+        if (g_exporter > 0) { // never kill(-1): that would reach every process
+            ::kill(g_exporter, SIGTERM);
+            ::waitpid(g_exporter, nullptr, 0);
+        }
+    };
+    return RunOnSimulatedBench(argc, argv, g_sim, start, stop);
 }

@@ -2,8 +2,8 @@
 # Checks the three packages scripts/package.sh produced: the panel's desktop entry and
 # AppStream metainfo validate, lintian finds nothing to warn about in any of them, neither
 # the command line nor the exporter needs Qt (their programs link none and nothing they
-# depend on pulls it), the exporter's systemd unit is hardened enough; and (as root) each
-# package installs with apt, puts its files in place, answers --version, its unit verifies,
+# depend on pulls it), the systemd services are hardened enough; and (as root) each
+# package installs with apt, puts its files in place, answers --version, its units verify,
 # and purges without a trace.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,6 +14,7 @@ for p in "${packages[@]}"; do
   deb[$p]=$(ls "$out/$p"_*.deb)
 done
 unit=prometheus-ksm7720-exporter.service
+cli_units="ksm7720-metrics@.service ksm7720-metrics@.timer"
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 for p in "${packages[@]}"; do dpkg-deb -x "${deb[$p]}" "$stage/$p"; done
@@ -36,9 +37,11 @@ for p in ksm7720 prometheus-ksm7720-exporter; do
     exit 1
   fi
 done
-# The unit's exposure as systemd-analyze rates it (0 safe to 10 exposed): at most 1.5.
-systemd-analyze security --offline=yes --threshold=15 \
-  "$stage/prometheus-ksm7720-exporter/lib/systemd/system/$unit" | tail -n 1
+# Each service's exposure as systemd-analyze rates it (0 safe to 10 exposed): at most 1.5.
+for service in "prometheus-ksm7720-exporter/lib/systemd/system/$unit" \
+               "ksm7720/lib/systemd/system/ksm7720-metrics@.service"; do
+  systemd-analyze security --offline=yes --threshold=15 "$stage/$service" | tail -n 1
+done
 echo "check-package.sh: the command line and the exporter pull no Qt"
 
 [ "$(id -u)" -eq 0 ] || { echo "check-package.sh: not root, install not tried"; exit 0; }
@@ -50,12 +53,15 @@ for p in "${packages[@]}"; do
 done
 
 declare -A files=(
-  [ksm7720]="/usr/bin/ksm7720 /usr/share/man/man1/ksm7720.1.gz"
+  [ksm7720]="/usr/bin/ksm7720 /usr/share/man/man1/ksm7720.1.gz /etc/default/ksm7720
+    /lib/systemd/system/ksm7720-metrics@.service /lib/systemd/system/ksm7720-metrics@.timer
+    /usr/share/doc/ksm7720/examples/rack.conf"
   [prometheus-ksm7720-exporter]="/usr/bin/prometheus-ksm7720-exporter
     /usr/share/man/man1/prometheus-ksm7720-exporter.1.gz /lib/systemd/system/$unit
     /etc/default/prometheus-ksm7720-exporter
     /usr/share/doc/prometheus-ksm7720-exporter/examples/prometheus.yml
-    /usr/share/doc/prometheus-ksm7720-exporter/examples/ksm7720.rules.yml"
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/ksm7720.rules.yml
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/alertmanager.yml"
   [ksm7720-sfp]="/usr/bin/ksm7720-sfp /usr/share/man/man1/ksm7720-sfp.1.gz
     /usr/share/applications/org.ksm7720.sfp.desktop
     /usr/share/icons/hicolor/48x48/apps/ksm7720-sfp.png"
@@ -68,6 +74,9 @@ for p in "${packages[@]}"; do
   env -u DISPLAY -u WAYLAND_DISPLAY "$p" --version
   if [ "$p" = prometheus-ksm7720-exporter ]; then
     systemd-analyze verify --man=no "/lib/systemd/system/$unit"
+  fi
+  if [ "$p" = ksm7720 ]; then
+    for u in $cli_units; do systemd-analyze verify --man=no "/lib/systemd/system/$u"; done
   fi
   DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "$p" >/dev/null
   for f in ${files[$p]} "/etc/systemd/system/multi-user.target.wants/$unit"; do

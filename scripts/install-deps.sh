@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests, the demo and the packages need
-# (prometheus for its promtool and server in the tests, systemd for systemd-analyze).
+# (prometheus for its promtool and server in the tests, prometheus-alertmanager for its
+# amtool and server, prometheus-node-exporter for the textfile collector's test, systemd
+# for systemd-analyze).
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
@@ -13,14 +15,20 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
-  prometheus curl jq python3
+  prometheus curl jq
+  python3
+  prometheus-node-exporter
+  prometheus-alertmanager
+  locales
 )
+# The exporter's unit tests write numbers under a locale with a decimal comma.
+test_locale_present() { locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; }
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && test_locale_present && exit 0
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -30,8 +38,11 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
   sudo_cmd=(sudo)
 fi
-echo "Installing: ${missing[*]}"
-"${sudo_cmd[@]}" apt-get update -qq
-# sudo resets the environment, so the variable goes through env, past it.
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  # sudo resets the environment, so the variable goes through env, past it.
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+test_locale_present || "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8

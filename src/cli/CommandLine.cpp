@@ -65,6 +65,11 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
         invocation.timeOutMs = TimeOutByText(OptionValue(args, i, "--timeout"));
     } else if (IsLongOption(arg, "--blowers")) {
         invocation.blowers = BlowersByText(OptionValue(args, i, "--blowers"));
+    } else if (IsLongOption(arg, "--output")) {
+        invocation.output = OptionValue(args, i, "--output");
+        if (invocation.output.empty()) {
+            throw CUsageError{"--output needs a file name"};
+        }
     } else {
         return false;
     }
@@ -132,6 +137,7 @@ std::string HelpText() {
            "  --timeout MS    the driver's I/O time-out (default 12000)\n"
            "  --format F      text (default), csv or json\n"
            "  --blowers N     metrics: the rack has blowers 1..N fitted (ksm7720_blower_fitted)\n"
+           "  --output FILE   metrics: replace FILE whole (new file renamed over it), not stdout\n"
            "  --help, --version\n"
            "\n"
            "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"

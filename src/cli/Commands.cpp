@@ -8,11 +8,7 @@
 
 namespace {
 
-// More than the mainframe's queue holds: a queue that never empties cannot keep us.
-constexpr std::size_t kMaxErrorEntries = 100;
 constexpr int kHistogramBins = 10;
-
-constexpr int kLimitExceeded = 201; // the mainframe's error number for a limit excursion
 
 CommandResult Shown(Table table, int status = 0) {
     return {std::move(table), status, {}};
@@ -27,9 +23,9 @@ std::string EntryLine(const std::string& text) {
 std::vector<std::string> LimitExcursions(CInstrument& instrument) {
     std::vector<std::string> lines{EntryLine(instrument.GetErrorText())};
     bool onlyExcursions = true;
-    for (const auto& [code, text] : DrainErrorQueue(instrument, kMaxErrorEntries)) {
+    for (const auto& [code, text] : ErrorEntries(instrument)) {
         lines.push_back(EntryLine(text));
-        onlyExcursions = onlyExcursions && code == kLimitExceeded;
+        onlyExcursions = onlyExcursions && code == kLimitExcursion;
     }
     if (!onlyExcursions) {
         throw CCommandFailure{lines};
@@ -46,7 +42,7 @@ CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
         levels = instrument.GetLevel(request.code, 0);
     } catch (const CInstrumentException&) {
         if (instrument.GetLastStatus() != INSTRUMENT_ERROR_DETECTED ||
-            instrument.LastErrorNumber() != kLimitExceeded) {
+            instrument.LastErrorNumber() != kLimitExcursion) {
             throw;
         }
         excursions = LimitExcursions(instrument);
@@ -131,7 +127,7 @@ CommandResult RunSelfTest(const Request&, CDriverInstrument& instrument) {
 
 CommandResult DrainErrors(const Request&, CDriverInstrument& instrument) {
     Table table{{"code", "text"}, {}};
-    for (const auto& [code, text] : DrainErrorQueue(instrument, kMaxErrorEntries)) {
+    for (const auto& [code, text] : ErrorEntries(instrument)) {
         table.rows.push_back({NumberCell(code), TextCell(text)});
     }
     return Shown(std::move(table));
@@ -146,27 +142,12 @@ CommandResult RunAction(CommandAction action, const Request& request,
     }
 }
 
-std::string StatusHex(InstrumentStatus status) {
-    std::array<char, 16> text{};
-    std::snprintf(text.data(), text.size(), "0x%08X", static_cast<unsigned>(status));
-    return text.data();
-}
-
-std::vector<std::pair<int, std::string>> DrainErrorQueue(CInstrument& instrument,
-                                                         std::size_t limit) {
-    std::vector<std::pair<int, std::string>> entries;
-    while (entries.size() < limit) {
-        int code = 0;
-        const char* text = instrument.QueryError(&code);
-        if (text == nullptr) {
-            throw CCommandFailure{{"the error queue could not be read"}};
-        }
-        if (code == 0) {
-            break;
-        }
-        entries.emplace_back(code, text);
+std::vector<ErrorEntry> ErrorEntries(CInstrument& instrument) {
+    try {
+        return DrainErrorQueue(instrument);
+    } catch (const CInstrumentException&) {
+        throw CCommandFailure{{"the error queue could not be read"}};
     }
-    return entries;
 }
 
 std::vector<std::string> FailureLines(CInstrument& instrument) {
@@ -175,8 +156,8 @@ std::vector<std::string> FailureLines(CInstrument& instrument) {
         // The entry the failing call found, then whatever else the queue holds.
         std::vector<std::string> lines{EntryLine(instrument.GetErrorText())};
         try {
-            for (const auto& entry : DrainErrorQueue(instrument, kMaxErrorEntries)) {
-                lines.push_back(EntryLine(entry.second));
+            for (const auto& entry : ErrorEntries(instrument)) {
+                lines.push_back(EntryLine(entry.text));
             }
         } catch (const CCommandFailure& failure) {
             lines.insert(lines.end(), failure.lines.begin(), failure.lines.end());

@@ -4,6 +4,8 @@
 #include "cli/Request.h"
 #include "cli/Table.h"
 #include "core/DriverInstrument.h"
+#include "core/ErrorQueue.h"
+#include "core/StatusNames.h"
 
 #include <optional>
 #include <string>
@@ -46,10 +48,6 @@ CommandResult RunAction(CommandAction action, const Request& request,
 // held any; the driver's text for the status otherwise.
 std::vector<std::string> FailureLines(CInstrument& instrument);
 
-// A status as the VISA documents write it: 0xBFFF0015.
-std::string StatusHex(InstrumentStatus status);
-
-// Takes the entries off the error queue, oldest first, up to limit; throws CCommandFailure
-// when the queue cannot be read.
-std::vector<std::pair<int, std::string>> DrainErrorQueue(CInstrument& instrument,
-                                                         std::size_t limit);
+// Takes the entries off the error queue, oldest first (DrainErrorQueue); throws
+// CCommandFailure when the queue cannot be read or never reports empty.
+std::vector<ErrorEntry> ErrorEntries(CInstrument& instrument);

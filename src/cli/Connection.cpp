@@ -7,14 +7,6 @@
 
 namespace {
 
-std::string Joined(const std::vector<std::string>& names) {
-    std::string text;
-    for (const std::string& name : names) {
-        text += (text.empty() ? "" : ", ") + name;
-    }
-    return text;
-}
-
 std::string InterfaceName(const std::optional<visa::ViUInt16>& type) {
     static constexpr std::array<const char*, 8> kNames{"",     "GPIB", "VXI",   "GPIB-VXI",
                                                        "ASRL", "PXI",  "TCPIP", "USB"};
@@ -59,18 +51,6 @@ std::string ChooseResource(const CDiscovery& discovery, const Invocation& invoca
     return (*candidates)[choice];
 }
 
-// The message, then the loader's reason for every library that is there but did not load
-// (a wrong architecture, a damaged file, a missing dependency); absent ones say nothing.
-CCommandFailure LibraryFailure(const std::string& message, const CDiscovery& discovery) {
-    CCommandFailure failure{{message}};
-    for (const std::string& reason : discovery.LoadErrors()) {
-        if (reason.find("No such file or directory") == std::string::npos) {
-            failure.lines.push_back("  " + reason);
-        }
-    }
-    return failure;
-}
-
 } // namespace
 
 void OpenDiscovery(CDiscovery& discovery) {
@@ -78,16 +58,11 @@ void OpenDiscovery(CDiscovery& discovery) {
     if (!failure) {
         return;
     }
-    switch (*failure) {
-    case DiscoveryFailure::NoVisaLibrary:
-        throw LibraryFailure("no usable VISA library; tried: " + Joined(discovery.VisaNames()),
-                             discovery);
-    case DiscoveryFailure::NoDriverLibrary:
-        throw LibraryFailure(
-            "no instrument driver library; tried: " + Joined(discovery.DriverNames()), discovery);
-    default:
-        throw CCommandFailure{{"the VISA default resource manager did not open"}};
+    std::vector<std::string> lines = OpenFailureLines(discovery, *failure);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        lines[i] = "  " + lines[i];
     }
+    throw CCommandFailure{lines};
 }
 
 Table ListResources(const CDiscovery& discovery) {

@@ -1,11 +1,13 @@
 #include "cli/Metrics.h"
 
 #include "cli/Connection.h"
+#include "cli/FileReplacement.h"
 #include "core/Text.h"
 #include "metrics/RackExposition.h"
 #include "metrics/RackReader.h"
 
 #include <chrono>
+#include <sstream>
 
 int RunMetrics(const Invocation& invocation, CDiscovery& discovery, std::ostream& out,
                std::ostream& err) {
@@ -30,7 +32,14 @@ int RunMetrics(const Invocation& invocation, CDiscovery& discovery, std::ostream
     }
     scrape.durationSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    WriteRackExposition(scrape, labels, out);
+    // The whole exposition first, so a file is replaced by a complete one or not at all.
+    std::ostringstream exposition;
+    WriteRackExposition(scrape, labels, exposition);
+    if (invocation.output.empty()) {
+        out << exposition.view();
+    } else if (const auto reason = ReplaceFile(invocation.output, exposition.view())) {
+        failure.push_back("could not write " + invocation.output + ": " + *reason);
+    }
     for (const std::string& entry : scrape.entryTexts) {
         err << "ksm7720: instrument reports error: " << entry << '\n';
     }

@@ -107,6 +107,9 @@ Request CheckRequest(const Invocation& invocation) {
     if (invocation.blowers && std::string(entry->name) != "metrics") {
         throw CUsageError{"--blowers belongs to metrics"};
     }
+    if (!invocation.output.empty() && std::string(entry->name) != "metrics") {
+        throw CUsageError{"--output belongs to metrics"};
+    }
     return request;
 }
 

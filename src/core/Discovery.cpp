@@ -1,5 +1,6 @@
 #include "core/Discovery.h"
 
+#include "core/StatusNames.h"
 #include "core/Text.h"
 
 #include <algorithm>
@@ -95,17 +96,6 @@ platform::LibraryHandle LoadFirst(const std::vector<std::string>& names,
     return nullptr;
 }
 
-// The instrument-driver statuses of the VXIplug&play convention, which VISA does not know.
-constexpr std::array<std::pair<visa::ViStatus, const char*>, 6> kDriverStatusNames{{
-    {static_cast<visa::ViStatus>(0xBFFC0001u), "VI_ERROR_PARAMETER1: parameter 1 out of range"},
-    {static_cast<visa::ViStatus>(0xBFFC0002u), "VI_ERROR_PARAMETER2: parameter 2 out of range"},
-    {static_cast<visa::ViStatus>(0xBFFC0003u), "VI_ERROR_PARAMETER3: parameter 3 out of range"},
-    {static_cast<visa::ViStatus>(0xBFFC0004u), "VI_ERROR_PARAMETER4: parameter 4 out of range"},
-    {VI_ERROR_FAIL_ID_QUERY, "VI_ERROR_FAIL_ID_QUERY: the instrument did not identify as expected"},
-    {static_cast<visa::ViStatus>(0xBFFC0012u),
-     "VI_ERROR_INV_RESPONSE: invalid instrument response"},
-}};
-
 } // namespace
 
 bool IdentificationMatches(const unsigned char* reply, std::size_t received,
@@ -140,25 +130,38 @@ std::string InstrumentName(std::string_view resourceName) {
     return name;
 }
 
-std::optional<std::vector<ResourceProbe>> ProbeResources(const visa::VisaEntryPoints& vi,
-                                                         visa::ViSession rm, bool identify) {
+std::optional<std::vector<std::string>> FindResources(const visa::VisaEntryPoints& vi,
+                                                      visa::ViSession rm) {
     std::array<char, visa::kFindBufLen> descriptor{};
     visa::ViFindList list = 0;
     visa::ViUInt32 matches = 0;
     if (vi.findRsrc(rm, kSearchExpression, &list, &matches, descriptor.data()) < 0) {
         return std::nullopt;
     }
-    std::vector<ResourceProbe> probes;
+    std::vector<std::string> found;
     for (visa::ViUInt32 i = 0; i < matches; ++i) {
-        // A list that ends before its count says has nothing more to probe; a sound
-        // library never gets here, a broken one must not keep discovery spinning.
+        // A list that ends before its count says has nothing more; a sound library never
+        // gets here, a broken one must not keep the search spinning.
         if (i > 0 && vi.findNext(list, descriptor.data()) < 0) {
             break;
         }
         descriptor.back() = '\0';
-        probes.push_back(ProbeResource(vi, rm, descriptor.data(), identify));
+        found.emplace_back(descriptor.data());
     }
     vi.close(list);
+    return found;
+}
+
+std::optional<std::vector<ResourceProbe>> ProbeResources(const visa::VisaEntryPoints& vi,
+                                                         visa::ViSession rm, bool identify) {
+    const auto found = FindResources(vi, rm);
+    if (!found) {
+        return std::nullopt;
+    }
+    std::vector<ResourceProbe> probes;
+    for (const std::string& descriptor : *found) {
+        probes.push_back(ProbeResource(vi, rm, descriptor.c_str(), identify));
+    }
     return probes;
 }
 
@@ -245,11 +248,36 @@ CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName, bool
     return connection;
 }
 
-std::string CDiscovery::StatusText(visa::ViStatus status) const {
-    for (const auto& [known, name] : kDriverStatusNames) {
-        if (known == status) {
-            return name;
+std::vector<std::string> OpenFailureLines(const CDiscovery& discovery, DiscoveryFailure failure) {
+    const auto joined = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const std::string& name : names) {
+            text += (text.empty() ? "" : ", ") + name;
         }
+        return text;
+    };
+    std::vector<std::string> lines;
+    switch (failure) {
+    case DiscoveryFailure::NoVisaLibrary:
+        lines.push_back("no usable VISA library; tried: " + joined(discovery.VisaNames()));
+        break;
+    case DiscoveryFailure::NoDriverLibrary:
+        lines.push_back("no instrument driver library; tried: " + joined(discovery.DriverNames()));
+        break;
+    default:
+        return {"the VISA default resource manager did not open"};
+    }
+    for (const std::string& reason : discovery.LoadErrors()) {
+        if (reason.find("No such file or directory") == std::string::npos) {
+            lines.push_back(reason);
+        }
+    }
+    return lines;
+}
+
+std::string CDiscovery::StatusText(visa::ViStatus status) const {
+    if (const char* text = DriverStatusText(status)) {
+        return std::string(StatusName(status)) + ": " + text;
     }
     const auto describe = platform::GetProc<visa::StatusDescFn>(m_visaLibrary, "viStatusDesc");
     std::array<char, visa::kFindBufLen> text{};

@@ -25,6 +25,11 @@ int AutomaticChoice(const std::vector<std::string>& candidates, bool noIdentific
 // The name shown for a resource: upper case, without its "::INSTR" ending.
 std::string InstrumentName(std::string_view resourceName);
 
+// The descriptors that match "?*INSTR", in search order, without opening any of them;
+// nothing when the search itself failed.
+std::optional<std::vector<std::string>> FindResources(const visa::VisaEntryPoints& vi,
+                                                      visa::ViSession rm);
+
 // One resource of the search as the probe found it.
 struct ResourceProbe {
     std::string descriptor;
@@ -51,6 +56,13 @@ enum class DiscoveryFailure {
     InitFailed,      // the driver could not open the resource
     BadDriver,       // the driver lacks an entry point
 };
+
+class CDiscovery;
+// Why Open failed, in words: the first line says what is missing with every library name
+// tried, in order; each further line is the loader's reason for a library that is there but
+// did not load (a wrong architecture, a damaged file, a missing dependency, no descriptor
+// left); absent ones say nothing.
+std::vector<std::string> OpenFailureLines(const CDiscovery& discovery, DiscoveryFailure failure);
 
 // One discovery: the libraries and the resource manager it holds are released when it
 // ends, except the driver library that a connection hands to its instrument.

@@ -7,18 +7,26 @@
 #include <gnutls/gnutls.h>
 
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace {
 
-constexpr auto kRemembered = std::chrono::minutes(1);
-constexpr std::size_t kMaxRemembered = 256; // then all are forgotten at once
+constexpr auto kPassedRemembered = std::chrono::minutes(1);
+constexpr auto kFailedRemembered = std::chrono::seconds(10);
+constexpr std::size_t kMaxRemembered = 256; // of each kind; then all are forgotten at once
+
+void Wipe(std::string& text) {
+    explicit_bzero(text.data(), text.size());
+}
 
 // password hashed with the setting in hash; empty when crypt refuses it.
 std::string Hashed(const std::string& password, const std::string& hash) {
     const auto data = std::make_unique<crypt_data>(); // zeroed, as crypt_rn wants it
     const char* result = crypt_rn(password.c_str(), hash.c_str(), data.get(), sizeof *data);
-    return result != nullptr && result[0] != '*' ? result : "";
+    std::string hashed = result != nullptr && result[0] != '*' ? result : "";
+    explicit_bzero(data.get(), sizeof *data); // crypt's work area holds the password
+    return hashed;
 }
 
 bool SameInConstantTime(const std::string& a, const std::string& b) {
@@ -29,6 +37,17 @@ bool SameInConstantTime(const std::string& a, const std::string& b) {
     return difference == 0;
 }
 
+// The cost of "$2b$12$...": 12; 0 when it cannot be read.
+int BcryptCost(const std::string& hash) {
+    return hash.size() > 7 && hash[6] == '$' ? std::atoi(hash.substr(4, 2).c_str()) : 0;
+}
+
+bool Recalled(std::map<std::string, std::chrono::steady_clock::time_point>& remembered,
+              const std::string& digest) {
+    const auto found = remembered.find(digest);
+    return found != remembered.end() && std::chrono::steady_clock::now() < found->second;
+}
+
 } // namespace
 
 CBasicAuth::CBasicAuth(std::map<std::string, std::string> users) : m_users(std::move(users)) {
@@ -36,9 +55,9 @@ CBasicAuth::CBasicAuth(std::map<std::string, std::string> users) : m_users(std::
         if (hash.rfind("$2", 0) != 0 || Hashed("", hash).empty()) {
             throw CConfigError{"basic_auth_users: the hash of '" + user + "' is not bcrypt"};
         }
-    }
-    if (!m_users.empty()) {
-        m_decoy = m_users.begin()->second;
+        if (m_decoy.empty() || BcryptCost(hash) > BcryptCost(m_decoy)) {
+            m_decoy = hash;
+        }
     }
     m_key.resize(32);
     if (gnutls_rnd(GNUTLS_RND_KEY, m_key.data(), m_key.size()) != 0) {
@@ -46,39 +65,54 @@ CBasicAuth::CBasicAuth(std::map<std::string, std::string> users) : m_users(std::
     }
 }
 
+CBasicAuth::~CBasicAuth() {
+    Wipe(m_key);
+}
+
+CBasicAuth::Verdict CBasicAuth::Recall(const std::string& user, const std::string& password) const {
+    const auto digest = Digest(user, password);
+    if (!digest) {
+        return Verdict::Unknown;
+    }
+    const std::lock_guard lock(m_mutex);
+    if (Recalled(m_passed, *digest)) {
+        return Verdict::Passed;
+    }
+    return Recalled(m_failed, *digest) ? Verdict::Refused : Verdict::Unknown;
+}
+
 bool CBasicAuth::Check(const std::string& user, const std::string& password) const {
     const auto found = m_users.find(user);
-    const std::string digest = Digest(user, password);
-    if (found != m_users.end() && Remembered(digest)) {
-        return true;
-    }
     const std::string& hash = found != m_users.end() ? found->second : m_decoy;
-    const bool same = SameInConstantTime(Hashed(password, hash), hash);
-    if (found != m_users.end() && same) {
-        Remember(digest);
-        return true;
+    const bool passed = SameInConstantTime(Hashed(password, hash), hash) && found != m_users.end();
+    if (const auto digest = Digest(user, password)) {
+        Remember(*digest, passed);
     }
-    return false;
+    return passed;
 }
 
-std::string CBasicAuth::Digest(const std::string& user, const std::string& password) const {
-    const std::string text = user + '\0' + password;
+std::optional<std::string> CBasicAuth::Digest(const std::string& user,
+                                              const std::string& password) const {
+    std::string text = user + '\0' + password;
     std::array<char, 32> digest{};
-    gnutls_hmac_fast(GNUTLS_MAC_SHA256, m_key.data(), m_key.size(), text.data(), text.size(),
-                     digest.data());
-    return {digest.begin(), digest.end()};
-}
-
-bool CBasicAuth::Remembered(const std::string& digest) const {
-    const std::lock_guard lock(m_mutex);
-    const auto found = m_passed.find(digest);
-    return found != m_passed.end() && std::chrono::steady_clock::now() < found->second;
-}
-
-void CBasicAuth::Remember(const std::string& digest) const {
-    const std::lock_guard lock(m_mutex);
-    if (m_passed.size() >= kMaxRemembered) {
-        m_passed.clear();
+    const int status = gnutls_hmac_fast(GNUTLS_MAC_SHA256, m_key.data(), m_key.size(),
+                                        text.data(), text.size(), digest.data());
+    Wipe(text);
+    if (status != 0) {
+        return std::nullopt;
     }
-    m_passed[digest] = std::chrono::steady_clock::now() + kRemembered;
+    return std::string{digest.begin(), digest.end()};
+}
+
+void CBasicAuth::Remember(const std::string& digest, bool passed) const {
+    const std::lock_guard lock(m_mutex);
+    auto& remembered = passed ? m_passed : m_failed;
+    if (remembered.size() >= kMaxRemembered) {
+        remembered.clear();
+    }
+    remembered[digest] = Clock::now() + (passed ? Clock::duration(kPassedRemembered)
+                                                : Clock::duration(kFailedRemembered));
+    if (passed) {
+        m_failed.erase(digest);
+    }
 }

@@ -1,29 +1,43 @@
 #pragma once
 // HTTP basic authentication against bcrypt hashes as "htpasswd -B" writes them, checked by
-// the system's crypt library. A user that does not exist costs the same bcrypt work as one
-// that does, so the time of an answer does not tell which users exist. A pair that passed
-// is remembered for a minute (as a keyed digest, never in clear), so a scraper that sends
-// it with every request costs one bcrypt check a minute, not one per scrape.
+// the system's crypt library. A user that does not exist costs the same bcrypt work as the
+// costliest one that does, so the time of an answer does not tell which users exist. A
+// pair that passed is remembered for a minute and one that failed for ten seconds (as
+// keyed digests, never in clear), so a scraper that sends its pair with every request, or
+// a client that repeats a wrong one, costs one bcrypt check per period, not one per
+// request. Without a digest (the digest call failed) nothing is remembered or recalled.
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class CBasicAuth {
 public:
+    enum class Verdict { Passed, Refused, Unknown };
+
     // Throws CConfigError for a hash that is not bcrypt or that crypt cannot use.
     explicit CBasicAuth(std::map<std::string, std::string> users);
+    ~CBasicAuth();
+    CBasicAuth(const CBasicAuth&) = delete;
+    CBasicAuth& operator=(const CBasicAuth&) = delete;
+
     bool Enabled() const { return !m_users.empty(); }
+    // What is remembered of the pair, without bcrypt: Unknown when only bcrypt can tell.
+    Verdict Recall(const std::string& user, const std::string& password) const;
+    // The bcrypt check, whose outcome is remembered.
     bool Check(const std::string& user, const std::string& password) const;
 
 private:
-    std::string Digest(const std::string& user, const std::string& password) const;
-    bool Remembered(const std::string& digest) const;
-    void Remember(const std::string& digest) const;
+    using Clock = std::chrono::steady_clock;
+
+    std::optional<std::string> Digest(const std::string& user, const std::string& password) const;
+    void Remember(const std::string& digest, bool passed) const;
 
     std::map<std::string, std::string> m_users;
-    std::string m_decoy; // the hash an unknown user's password is checked against
+    std::string m_decoy; // the costliest hash: an unknown user's password is checked against it
     std::string m_key;   // this process's own key for the digests
     mutable std::mutex m_mutex;
-    mutable std::map<std::string, std::chrono::steady_clock::time_point> m_passed;
+    mutable std::map<std::string, Clock::time_point> m_passed; // digest -> remembered until
+    mutable std::map<std::string, Clock::time_point> m_failed;
 };

@@ -1,6 +1,7 @@
 #include "exporter/ExporterFlags.h"
 
 #include "core/Text.h"
+#include "exporter/NameTable.h"
 
 #include <cmath>
 
@@ -22,22 +23,6 @@ int PositiveCount(const std::string& name, const std::string& text) {
     return *value;
 }
 
-LogLevel LevelByName(const std::string& text) {
-    if (text == "debug") {
-        return LogLevel::Debug;
-    }
-    if (text == "info") {
-        return LogLevel::Info;
-    }
-    if (text == "warn") {
-        return LogLevel::Warn;
-    }
-    if (text == "error") {
-        return LogLevel::Error;
-    }
-    throw CFlagError{"--log.level takes debug, info, warn or error, not '" + text + "'"};
-}
-
 } // namespace
 
 ExporterFlags ParseExporterFlags(const std::vector<std::string>& args) {
@@ -54,6 +39,13 @@ ExporterFlags ParseExporterFlags(const std::vector<std::string>& args) {
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
+        if (name == "--config.check" || name == "--web.enable-lifecycle") {
+            if (equals != std::string::npos) {
+                throw CFlagError{name + " takes no value"};
+            }
+            (name == "--config.check" ? flags.configCheck : flags.enableLifecycle) = true;
+            continue;
+        }
         std::string value;
         if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
@@ -74,7 +66,11 @@ ExporterFlags ParseExporterFlags(const std::vector<std::string>& args) {
         } else if (name == "--web.max-requests") {
             flags.maxRequests = PositiveCount(name, value);
         } else if (name == "--log.level") {
-            flags.logLevel = LevelByName(value);
+            const auto level = ByName(kLogLevels, value);
+            if (!level) {
+                throw CFlagError{"--log.level takes debug, info, warn or error, not '" + value + "'"};
+            }
+            flags.logLevel = *level;
         } else {
             throw CFlagError{"unknown flag '" + name + "'"};
         }
@@ -86,10 +82,13 @@ const char* ExporterUsage() {
     return "Usage: prometheus-ksm7720-exporter [--web.listen-address=HOST:PORT]\n"
            "         [--web.config.file=FILE] [--config.file=FILE] [--timeout-offset=SECONDS]\n"
            "         [--web.max-requests=N] [--log.level=debug|info|warn|error]\n"
+           "         [--web.enable-lifecycle]\n"
+           "       prometheus-ksm7720-exporter [--web.config.file=FILE] [--config.file=FILE]\n"
+           "         --config.check\n"
            "       prometheus-ksm7720-exporter --help | --version\n"
            "\n"
            "Serves GET /probe?target=RESOURCE (one KS M7720 mainframe's readings), GET /metrics\n"
-           "(the exporter's own figures) and GET /.\n"
+           "(the exporter's own figures) and GET /. SIGHUP reads both files again.\n"
            "\n"
            "  --web.listen-address  where to listen (default 127.0.0.1:9772, loopback only)\n"
            "  --web.config.file     TLS and basic authentication, as Prometheus's exporters take it\n"
@@ -97,6 +96,8 @@ const char* ExporterUsage() {
            "  --timeout-offset      seconds kept back from Prometheus's scrape time-out (0.5)\n"
            "  --web.max-requests    requests in flight at once; beyond them 503 (40)\n"
            "  --log.level           debug, info (default), warn or error\n"
+           "  --web.enable-lifecycle  POST /-/reload reads both files again, as SIGHUP does\n"
+           "  --config.check        check both files and exit: 0 when valid, 1 with the reason\n"
            "\n"
            "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"
            "Exit status: 0 after SIGTERM or SIGINT, 1 when it cannot start, 2 on a usage error.\n"

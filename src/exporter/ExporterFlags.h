@@ -9,6 +9,8 @@
 struct ExporterFlags {
     bool help = false;
     bool version = false;
+    bool configCheck = false;                     // check both files, then exit
+    bool enableLifecycle = false;                 // POST /-/reload
     std::string listenAddress = "127.0.0.1:9772"; // loopback only unless told otherwise
     std::string webConfigFile;                    // empty: plain HTTP, no users
     std::string configFile;                       // empty: what the VISA search lists

@@ -13,6 +13,11 @@
 
 namespace {
 
+double SecondsSinceEpoch() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 struct ProcessFigures {
     double cpuSeconds = 0.0;
     double residentBytes = 0.0;
@@ -55,15 +60,32 @@ ProcessFigures ReadProcessFigures() {
 } // namespace
 
 CExporterMetrics::CExporterMetrics(std::string version)
-    : m_version(std::move(version)),
-      m_startTime(std::chrono::duration<double>(
-                      std::chrono::system_clock::now().time_since_epoch()).count()) {}
+    : m_version(std::move(version)), m_startTime(SecondsSinceEpoch()),
+      m_reloadSuccessTime(m_startTime) {}
+
+void CExporterMetrics::CountReload(bool successful) {
+    const std::lock_guard lock(m_mutex);
+    m_reloadSuccessful = successful;
+    if (successful) {
+        m_reloadSuccessTime = SecondsSinceEpoch();
+    }
+}
 
 void CExporterMetrics::CountProbe(const std::string& target, bool up) {
     const std::lock_guard lock(m_mutex);
     Counts& counts = m_targets[target];
     ++counts.probes;
     counts.failures += up ? 0 : 1;
+}
+
+void CExporterMetrics::CountConnectionRefused(const std::string& reason, std::uint64_t count) {
+    const std::lock_guard lock(m_mutex);
+    m_connectionsRefused[reason] += count;
+}
+
+void CExporterMetrics::CountRequestRefused(const std::string& reason, std::uint64_t count) {
+    const std::lock_guard lock(m_mutex);
+    m_requestsRefused[reason] += count;
 }
 
 void CExporterMetrics::Write(std::ostream& out) {
@@ -80,6 +102,23 @@ void CExporterMetrics::Write(std::ostream& out) {
                     "Probes of each target that did not read the rack.", "counter");
         for (const auto& [target, counts] : m_targets) {
             text.Sample({{"target", target}}, static_cast<double>(counts.failures));
+        }
+        text.Family("ksm7720_exporter_config_last_reload_successful",
+                    "Whether the last configuration reload succeeded.");
+        text.Sample(m_reloadSuccessful ? 1 : 0);
+        text.Family("ksm7720_exporter_config_last_reload_success_timestamp_seconds",
+                    "Time of the last successful configuration reload.");
+        text.Sample(m_reloadSuccessTime);
+        text.Family("ksm7720_exporter_http_connections_refused_total",
+                    "Connections closed unserved: beyond a limit, or headers not in on time.",
+                    "counter");
+        for (const auto& [reason, count] : m_connectionsRefused) {
+            text.Sample({{"reason", reason}}, static_cast<double>(count));
+        }
+        text.Family("ksm7720_exporter_http_requests_refused_total",
+                    "Requests answered 503 at once: beyond a limit of work in flight.", "counter");
+        for (const auto& [reason, count] : m_requestsRefused) {
+            text.Sample({{"reason", reason}}, static_cast<double>(count));
         }
     }
     const ProcessFigures figures = ReadProcessFigures();

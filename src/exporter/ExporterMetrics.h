@@ -1,6 +1,7 @@
 #pragma once
 // The exporter's own figures for /metrics: its build, the probes and failed probes of each
-// target, and the process's CPU time, memory, descriptors and start time.
+// target, the outcome of the last configuration reload, the connections and requests the
+// HTTP server refused, and the process's CPU time, memory, descriptors and start time.
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -15,6 +16,12 @@ public:
 
     // Counts one probe of an allowed target, and whether the rack was read.
     void CountProbe(const std::string& target, bool up);
+    // The outcome of a reload of the configuration files; the load at start succeeded.
+    void CountReload(bool successful);
+    // Counts connections the HTTP server closed unserved, or requests it refused at once
+    // (a count of 0 makes the reason's series appear).
+    void CountConnectionRefused(const std::string& reason, std::uint64_t count = 1);
+    void CountRequestRefused(const std::string& reason, std::uint64_t count = 1);
     void Write(std::ostream& out);
 
 private:
@@ -27,4 +34,8 @@ private:
     const double m_startTime; // seconds since the epoch
     std::mutex m_mutex;
     std::map<std::string, Counts> m_targets;
+    bool m_reloadSuccessful = true;
+    double m_reloadSuccessTime; // seconds since the epoch
+    std::map<std::string, std::uint64_t> m_connectionsRefused; // by reason
+    std::map<std::string, std::uint64_t> m_requestsRefused;
 };

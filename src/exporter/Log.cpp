@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr std::array<const char*, 4> kLevelNames{"debug", "info", "warn", "error"};
-
 std::string Now() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -23,7 +21,7 @@ void CLog::Write(LogLevel level, std::string_view message, std::string_view fiel
     if (!Enabled(level)) {
         return;
     }
-    const std::string line = "ts=" + Now() + " level=" + kLevelNames[static_cast<int>(level)] +
+    const std::string line = "ts=" + Now() + " level=" + kLogLevels[static_cast<std::size_t>(level)].first +
                              " msg=" + Value(message) + (fields.empty() ? "" : " ") +
                              std::string(fields) + '\n';
     const std::lock_guard lock(m_mutex);

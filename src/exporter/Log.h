@@ -1,10 +1,20 @@
 #pragma once
 // The exporter's log on standard error, one logfmt line per event, from any thread.
+#include <array>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 
 enum class LogLevel { Debug, Info, Warn, Error };
+
+// Each level's name, in the order of the levels.
+constexpr std::array<std::pair<const char*, LogLevel>, 4> kLogLevels{{
+    {"debug", LogLevel::Debug},
+    {"info", LogLevel::Info},
+    {"warn", LogLevel::Warn},
+    {"error", LogLevel::Error},
+}};
 
 class CLog {
 public:

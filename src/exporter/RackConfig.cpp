@@ -1,9 +1,10 @@
 #include "exporter/RackConfig.h"
 
+#include "core/ResourceName.h"
 #include "core/Text.h"
 #include "exporter/YamlFile.h"
 
-#include <set>
+#include <map>
 
 namespace {
 
@@ -13,6 +14,10 @@ RackConfig RackFrom(const YAML::Node& node, const std::string& where) {
     rack.resource = AsciiUpper(ScalarOr(node, "resource", "", where));
     if (rack.resource.empty()) {
         throw CConfigError{where + ": resource is missing"};
+    }
+    if (!CanonicalResourceName(rack.resource)) {
+        throw CConfigError{where + ": resource is not a VISA resource name (printable ASCII, "
+                                   "no spaces, such as VXI0::24::INSTR)"};
     }
     rack.name = ScalarOr(node, "name", "", where);
     const std::string blowers = ScalarOr(node, "blowers", "", where);
@@ -37,15 +42,22 @@ std::vector<RackConfig> LoadRackConfig(const std::string& path) {
     CheckKeys(root, {"racks"}, path);
     const YAML::Node racks = root["racks"];
     if (!racks || !racks.IsSequence()) {
-        throw CConfigError{path + ": racks must be a list"};
+        throw CConfigError{(racks ? Place(path, racks) : path) + ": racks must be a list"};
+    }
+    if (racks.size() == 0) {
+        throw CConfigError{Place(path, racks) + ": racks is empty; name at least one rack"};
     }
     std::vector<RackConfig> result;
-    std::set<std::string> seen;
+    std::map<std::string, std::pair<std::string, std::string>> seen; // canonical -> spelling, place
     for (std::size_t i = 0; i < racks.size(); ++i) {
-        const std::string where = path + ": racks[" + std::to_string(i) + "]";
+        const std::string where = Place(path, racks[i]);
         result.push_back(RackFrom(racks[i], where));
-        if (!seen.insert(result.back().resource).second) {
-            throw CConfigError{where + ": " + result.back().resource + " is named twice"};
+        const std::string& resource = result.back().resource;
+        const auto [known, added] =
+            seen.emplace(*CanonicalResourceName(resource), std::pair{resource, where});
+        if (!added) {
+            throw CConfigError{where + ": " + resource + " names the same rack as " +
+                               known->second.first + " (" + known->second.second + ")"};
         }
     }
     return result;

@@ -1,12 +1,18 @@
 #pragma once
 // One rack's session: opened on first use, with identification, and kept. Its own worker
 // thread makes every instrument call, so a probe can give up at its deadline while a call
-// still waits on the instrument; probes of the rack take turns, and while a call nobody
-// waits for any more is still running, probes answer at once that the rack was not read.
-// A session whose scrape failed is closed and opened afresh by the next probe.
+// still waits on the instrument. Reads are shared: a probe that arrives while the rack is
+// being read waits for that read when its result is due before the probe's deadline (due
+// within twice the last read's time and a quarter second after it started; a first read
+// within 3 s); when nobody waits for the running read any more, which then stops at its
+// next object, a probe may ask for one more read after it; every other probe answers at
+// once that the rack was not read. While the rack's last read failed, only the probe that
+// starts a read waits for it. A session whose read failed is closed and opened afresh by
+// the next read.
 #include "core/Discovery.h"
 #include "exporter/Log.h"
 #include "exporter/RackConfig.h"
+#include "exporter/WorkerThread.h"
 #include "metrics/ScrapeResult.h"
 
 #include <chrono>
@@ -14,8 +20,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 struct LibraryNames {
@@ -25,23 +31,35 @@ struct LibraryNames {
 
 class CRackSession {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // ioTimeOutMs: the driver's I/O time-out, which bounds every call the worker makes.
     CRackSession(RackConfig rack, LibraryNames libraries, int ioTimeOutMs, CLog& log);
-    ~CRackSession(); // waits for a call in progress to end
+    ~CRackSession(); // stops, then waits for a call in progress to end
     CRackSession(const CRackSession&) = delete;
     CRackSession& operator=(const CRackSession&) = delete;
 
-    // One scrape, or one that is not up when the rack is busy with an abandoned scrape or
-    // does not answer by the deadline.
-    ScrapeResult Probe(std::chrono::steady_clock::time_point deadline);
+    // One scrape, or one that is not up when the rack cannot be read by the deadline.
+    ScrapeResult Probe(Clock::time_point deadline);
+    // Wakes every waiting probe, which answers not up, as does every later one; a read in
+    // progress stops at its next object. Does not wait for a call in progress.
+    void Stop();
+    // The rack as the policy allows it now: its error-queue rule applies from the next read
+    // (a reloaded rack list may change it), and its discovery search list
+    // (RackConfig::searchVersion) bounds a "not a mainframe" verdict.
+    void Listed(const RackConfig& rack);
 
 private:
-    enum class State { Idle, Requested, Working };
-
+    bool Joinable(Clock::time_point deadline) const;  // with m_mutex held
+    bool Queueable(Clock::time_point deadline) const; // with m_mutex held
+    Clock::time_point DueBy(Clock::time_point start) const;
+    ScrapeResult Wait(std::unique_lock<std::mutex>& lock, std::uint64_t ticket,
+                      Clock::time_point deadline);
     void Work();
     ScrapeResult Scrape(); // on the worker
     bool Open();           // on the worker: a session with identification
     void Drop();           // on the worker: closes and forgets the session
+    bool Cancelled();      // on the worker: stopping, or nobody waits for this read
 
     const RackConfig m_rack;
     const LibraryNames m_libraries;
@@ -50,14 +68,23 @@ private:
     // The worker's alone.
     std::unique_ptr<CDiscovery> m_discovery;
     std::unique_ptr<CDriverInstrument> m_instrument;
-    // Shared with the probes, under m_mutex.
+    std::optional<std::uint64_t> m_foreignIn; // the search list it was found foreign in
+    // Shared with the probes, under m_mutex. Reads are numbered; the running one is
+    // m_started when it is above m_finished, a queued one m_asked when it is above m_started.
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    State m_state = State::Idle;
-    bool m_abandoned = false; // the scrape running has nobody waiting for it
+    std::uint64_t m_asked = 0;
+    std::uint64_t m_started = 0;
+    std::uint64_t m_finished = 0;
+    int m_waitingRunning = 0;
+    int m_waitingQueued = 0;
+    bool m_abandoned = false; // the running read has nobody waiting for it
     bool m_stopping = false;
-    std::uint64_t m_requested = 0; // the number of the scrape last asked for
-    std::uint64_t m_done = 0;      // and of the one last finished
-    ScrapeResult m_result;
-    std::thread m_worker; // last: starts once everything above is built
+    Clock::time_point m_startedAt;
+    std::optional<Clock::duration> m_lastDuration; // of the last read that ran to its end
+    bool m_lastUp = true;                          // and whether it found the rack up
+    std::optional<std::uint64_t> m_searchVersion;
+    ErrorQueueUse m_errorQueue;
+    ScrapeResult m_result;                   // of read m_finished
+    std::unique_ptr<CWorkerThread> m_worker; // started by the first read
 };

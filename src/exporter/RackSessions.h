@@ -1,6 +1,8 @@
 #pragma once
-// The sessions of every rack probed so far, one per rack, made on first use. Only racks
-// the target policy allowed ever get one, so their number is bounded by that list.
+// The sessions of every rack probed so far, one per rack, made on first use and keyed by
+// the canonical resource name, so two spellings of one rack share its session (and never
+// drain each other's error queue). Only racks the target policy allowed ever get one, so
+// their number is bounded by that list.
 #include "exporter/RackSession.h"
 
 #include <map>
@@ -13,11 +15,15 @@ public:
         : m_libraries(std::move(libraries)), m_ioTimeOutMs(ioTimeOutMs), m_log(log) {}
 
     std::shared_ptr<CRackSession> Get(const RackConfig& rack);
+    // Stops every session (CRackSession::Stop), and every one made later, without waiting
+    // for a call in progress: from then on every probe answers at once that it was not read.
+    void Stop();
 
 private:
     const LibraryNames m_libraries;
     const int m_ioTimeOutMs;
     CLog& m_log;
     std::mutex m_mutex;
+    bool m_stopped = false;
     std::map<std::string, std::shared_ptr<CRackSession>> m_sessions;
 };

@@ -1,37 +1,85 @@
 #include "exporter/TargetPolicy.h"
 
+#include "core/ResourceName.h"
 #include "core/Text.h"
 
-#include <array>
+namespace {
 
-CTargetPolicy::CTargetPolicy(std::vector<RackConfig> racks) : m_racks(std::move(racks)) {}
+std::vector<std::string> CanonicalNames(const std::vector<RackConfig>& racks) {
+    std::vector<std::string> names;
+    for (const RackConfig& rack : racks) {
+        names.push_back(CanonicalResourceName(rack.resource).value_or(rack.resource));
+    }
+    return names;
+}
+
+} // namespace
+
+CTargetPolicy::CTargetPolicy(std::vector<RackConfig> racks) {
+    Replace(std::move(racks));
+}
 
 CTargetPolicy::CTargetPolicy(ResourceSearch search, std::chrono::steady_clock::duration refresh)
-    : m_search(std::move(search)), m_refresh(refresh) {}
+    : m_search(std::move(search)), m_refresh(refresh) {
+    Search();
+    m_thread = std::make_unique<CWorkerThread>([this] { SearchForever(); });
+}
 
-void CTargetPolicy::RefreshIfDue() {
-    const auto now = std::chrono::steady_clock::now();
-    if (!m_search || (m_searched && now - *m_searched < m_refresh)) {
-        return;
+CTargetPolicy::~CTargetPolicy() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
     }
-    m_searched = now;
+    m_stopped.notify_all();
+    m_thread.reset();
+}
+
+void CTargetPolicy::Replace(std::vector<RackConfig> racks) {
+    std::vector<std::string> canonical = CanonicalNames(racks);
+    const std::lock_guard lock(m_mutex);
+    m_racks = std::move(racks);
+    m_canonical = std::move(canonical);
+}
+
+void CTargetPolicy::Search() {
     const auto found = m_search();
     if (!found) {
         return; // a failed search keeps the last list
     }
-    m_racks.clear();
+    std::vector<RackConfig> racks;
     for (const std::string& descriptor : *found) {
-        m_racks.push_back({AsciiUpper(descriptor), "", std::nullopt, ErrorQueueUse::Drain});
+        racks.push_back({AsciiUpper(descriptor), "", std::nullopt, ErrorQueueUse::Drain, {}});
+    }
+    std::vector<std::string> canonical = CanonicalNames(racks);
+    const std::lock_guard lock(m_mutex);
+    if (canonical != m_canonical || m_searchVersion == 0) {
+        ++m_searchVersion; // verdicts on the old list's resources no longer hold
+    }
+    for (RackConfig& rack : racks) {
+        rack.searchVersion = m_searchVersion;
+    }
+    m_racks = std::move(racks);
+    m_canonical = std::move(canonical);
+}
+
+void CTargetPolicy::SearchForever() {
+    std::unique_lock lock(m_mutex);
+    while (!m_stopped.wait_for(lock, m_refresh, [this] { return m_stopping; })) {
+        lock.unlock();
+        Search();
+        lock.lock();
     }
 }
 
 std::optional<RackConfig> CTargetPolicy::Allowed(const std::string& target) {
-    const std::string wanted = AsciiUpper(target);
+    const auto wanted = CanonicalResourceName(target);
+    if (!wanted) {
+        return std::nullopt;
+    }
     const std::lock_guard lock(m_mutex);
-    RefreshIfDue();
-    for (const RackConfig& rack : m_racks) {
-        if (rack.resource == wanted) {
-            return rack;
+    for (std::size_t i = 0; i < m_racks.size(); ++i) {
+        if (m_canonical[i] == *wanted) {
+            return m_racks[i];
         }
     }
     return std::nullopt;
@@ -39,26 +87,5 @@ std::optional<RackConfig> CTargetPolicy::Allowed(const std::string& target) {
 
 std::vector<RackConfig> CTargetPolicy::Known() {
     const std::lock_guard lock(m_mutex);
-    RefreshIfDue();
     return m_racks;
-}
-
-std::optional<std::vector<std::string>> SearchInstruments(const visa::VisaEntryPoints& vi,
-                                                          visa::ViSession rm) {
-    std::array<char, visa::kFindBufLen> descriptor{};
-    visa::ViFindList list = 0;
-    visa::ViUInt32 matches = 0;
-    if (vi.findRsrc(rm, "?*INSTR", &list, &matches, descriptor.data()) < 0) {
-        return std::nullopt;
-    }
-    std::vector<std::string> found;
-    for (visa::ViUInt32 i = 0; i < matches; ++i) {
-        if (i > 0 && vi.findNext(list, descriptor.data()) < 0) {
-            break; // a list shorter than its count
-        }
-        descriptor.back() = '\0';
-        found.emplace_back(descriptor.data());
-    }
-    vi.close(list);
-    return found;
 }

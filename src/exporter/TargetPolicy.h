@@ -1,13 +1,17 @@
 #pragma once
 // Which targets a probe may reach. With a rack list, exactly those racks; without one,
-// the resources the VISA library's own search lists, searched again at most once per
-// refresh interval however many probes ask, so no request can make the library open a
-// resource nobody meant or search in a loop.
-#include "core/VisaEntryPoints.h"
+// the resources the VISA library's own search lists, searched again every refresh
+// interval on a thread of its own, so no request waits for a search, makes the library
+// open a resource nobody meant, or searches in a loop. A target matches a rack in any
+// spelling of its resource (CanonicalResourceName) and is answered under the rack's own.
 #include "exporter/RackConfig.h"
+#include "exporter/WorkerThread.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,23 +23,30 @@ using ResourceSearch = std::function<std::optional<std::vector<std::string>>()>;
 class CTargetPolicy {
 public:
     explicit CTargetPolicy(std::vector<RackConfig> racks);
+    // Searches once before it returns, then every refresh on its own thread.
     CTargetPolicy(ResourceSearch search, std::chrono::steady_clock::duration refresh);
+    ~CTargetPolicy(); // ends the search thread, after a search in progress
+    CTargetPolicy(const CTargetPolicy&) = delete;
+    CTargetPolicy& operator=(const CTargetPolicy&) = delete;
 
-    // The rack a target names, compared without ASCII case; nothing when it is not allowed.
+    // The rack a target names; nothing when it is not allowed.
     std::optional<RackConfig> Allowed(const std::string& target);
     // The racks known now, for the landing page.
     std::vector<RackConfig> Known();
+    // A new rack list in place of the old one (a reload of --config.file).
+    void Replace(std::vector<RackConfig> racks);
 
 private:
-    void RefreshIfDue(); // with m_mutex held
+    void Search();        // one search, off the lock while the library searches
+    void SearchForever(); // on m_thread
 
     std::mutex m_mutex;
+    std::condition_variable m_stopped;
+    bool m_stopping = false;
     std::vector<RackConfig> m_racks;
-    ResourceSearch m_search; // empty: the rack list is fixed
+    std::vector<std::string> m_canonical; // of m_racks, in its order
+    ResourceSearch m_search;              // empty: the rack list is fixed
     std::chrono::steady_clock::duration m_refresh{};
-    std::optional<std::chrono::steady_clock::time_point> m_searched;
+    std::uint64_t m_searchVersion = 0;
+    std::unique_ptr<CWorkerThread> m_thread; // last: starts once everything above is built
 };
-
-// Lists the resources that match "?*INSTR" without opening any of them.
-std::optional<std::vector<std::string>> SearchInstruments(const visa::VisaEntryPoints& vi,
-                                                          visa::ViSession rm);

@@ -1,6 +1,10 @@
 #include "exporter/WebConfig.h"
 
+#include "exporter/NameTable.h"
+#include "exporter/TlsIdentity.h"
 #include "exporter/YamlFile.h"
+
+#include <gnutls/gnutls.h>
 
 #include <array>
 #include <filesystem>
@@ -24,19 +28,52 @@ constexpr std::array<std::pair<const char*, const char*>, 4> kMinVersions{{
     {"TLS13", "NORMAL:-VERS-ALL:+VERS-TLS1.3"},
 }};
 
+// The value a name in the file stands for; where: the file and key, for the message.
 template <typename Table>
-auto ByName(const Table& table, const std::string& name, const std::string& what) {
-    for (const auto& [key, value] : table) {
-        if (name == key) {
-            return value;
-        }
+auto Named(const Table& table, const std::string& name, const std::string& where) {
+    if (const auto value = ByName(table, name)) {
+        return *value;
     }
-    throw CConfigError{what + ": '" + name + "' is not one of its values"};
+    throw CConfigError{where + ": '" + name + "' is not one of its values"};
 }
 
 std::string FileBeside(const std::string& config, const std::string& file) {
     const std::filesystem::path path(file);
     return path.is_absolute() ? file : (std::filesystem::path(config).parent_path() / path).string();
+}
+
+gnutls_datum_t Datum(const std::string& text) {
+    return {reinterpret_cast<unsigned char*>(const_cast<char*>(text.data())),
+            static_cast<unsigned>(text.size())};
+}
+
+// The certificate, the key, that they pair, and the client CA file, as GnuTLS reads them;
+// a failure names the file and GnuTLS's reason.
+void CheckTlsFiles(const TlsConfig& tls, const std::string& cert, const std::string& key,
+                   const std::string& ca) {
+    const CTlsIdentity identity(tls.certPem, tls.keyPem, "cert_file " + cert, "key_file " + key);
+    gnutls_certificate_credentials_t credentials = nullptr;
+    if (gnutls_certificate_allocate_credentials(&credentials) < 0) {
+        throw CConfigError{"no memory for the TLS credentials"};
+    }
+    const gnutls_datum_t certPem = Datum(tls.certPem);
+    const gnutls_datum_t keyPem = Datum(tls.keyPem);
+    const int paired = gnutls_certificate_set_x509_key_mem2(credentials, &certPem, &keyPem,
+                                                            GNUTLS_X509_FMT_PEM, nullptr, 0);
+    const gnutls_datum_t caPem = Datum(tls.clientCaPem);
+    const int authorities = tls.clientCaPem.empty()
+                                ? 1
+                                : gnutls_certificate_set_x509_trust_mem(credentials, &caPem,
+                                                                        GNUTLS_X509_FMT_PEM);
+    gnutls_certificate_free_credentials(credentials);
+    if (paired < 0) {
+        throw CConfigError{"cert_file " + cert + " and key_file " + key + ": " +
+                           gnutls_strerror(paired)};
+    }
+    if (authorities <= 0) {
+        throw CConfigError{"client_ca_file " + ca + ": " +
+                           (authorities < 0 ? gnutls_strerror(authorities) : "holds no certificate")};
+    }
 }
 
 TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
@@ -51,7 +88,7 @@ TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
     TlsConfig tls;
     tls.certPem = ReadSmallFile(FileBeside(path, cert));
     tls.keyPem = ReadSmallFile(FileBeside(path, key));
-    tls.clientAuth = ByName(kClientAuthTypes, ScalarOr(node, "client_auth_type", "NoClientCert",
+    tls.clientAuth = Named(kClientAuthTypes, ScalarOr(node, "client_auth_type", "NoClientCert",
                                                        where), where + ": client_auth_type");
     const std::string ca = ScalarOr(node, "client_ca_file", "", where);
     if (!ca.empty()) {
@@ -62,7 +99,8 @@ TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
         throw CConfigError{where + ": asking for client certificates needs client_ca_file"};
     }
     tls.priorities =
-        ByName(kMinVersions, ScalarOr(node, "min_version", "TLS12", where), where + ": min_version");
+        Named(kMinVersions, ScalarOr(node, "min_version", "TLS12", where), where + ": min_version");
+    CheckTlsFiles(tls, FileBeside(path, cert), FileBeside(path, key), FileBeside(path, ca));
     return tls;
 }
 

@@ -14,6 +14,7 @@ struct TlsConfig {
     ClientAuth clientAuth = ClientAuth::None;
     std::string clientCaPem; // empty without client_ca_file
     std::string priorities;  // the TLS versions allowed, as GnuTLS names them
+    bool operator==(const TlsConfig&) const = default;
 };
 
 struct WebConfig {
@@ -21,5 +22,6 @@ struct WebConfig {
     std::map<std::string, std::string> users; // user -> bcrypt hash
 };
 
-// Reads and checks the file, the certificate and key files included; throws CConfigError.
+// Reads and checks the file, the certificate, key and client CA files included (that
+// GnuTLS reads them and that the key pairs with the certificate); throws CConfigError.
 WebConfig LoadWebConfig(const std::string& path);

@@ -11,8 +11,11 @@ struct CConfigError {
     std::string message;
 };
 
-// The file's document; an empty file is an empty map.
+// The file's document; an empty file is an empty map. Text that is not UTF-8, and a key
+// given twice in one map, are refused with their line.
 YAML::Node LoadYamlFile(const std::string& path);
+// "path:LINE" for node, which came from the file at path.
+std::string Place(const std::string& path, const YAML::Node& node);
 // Fails unless node is a map (or absent) whose keys are all among allowed.
 void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> allowed,
                const std::string& where);

@@ -1,22 +1,32 @@
 // prometheus-ksm7720-exporter: KS M7720 mainframes for Prometheus over HTTP, one probe per
 // scrape of a rack, through the same core, libraries and catalogue as ksm7720. It only
-// reads: no reset, limit, save, message or history reset ever goes out. Exit status 0
-// after SIGTERM or SIGINT, 1 when it cannot start, 2 on a usage error.
+// reads: no reset, limit, save, message or history reset ever goes out. SIGHUP (and
+// POST /-/reload with --web.enable-lifecycle) reads both configuration files again.
+// Exit status 0 after SIGTERM or SIGINT or a clean --config.check, 1 when it cannot start
+// or a file is wrong, 2 on a usage error.
 #include "core/Discovery.h"
 #include "core/LibrarySearch.h"
 #include "exporter/BasicAuth.h"
 #include "exporter/ExporterFlags.h"
 #include "exporter/ExporterMetrics.h"
+#include "exporter/HttpRules.h"
 #include "exporter/HttpServer.h"
 #include "exporter/RackSessions.h"
 #include "exporter/TargetPolicy.h"
 #include "exporter/YamlFile.h"
 
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <future>
 #include <iostream>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -27,59 +37,180 @@ constexpr int kSessionIoTimeOutMs = 3000;
 // The VISA search that decides which targets exist runs at most this often.
 constexpr auto kSearchRefresh = std::chrono::seconds(5);
 // glibc gives busy threads heaps of their own, each keeping what it once held: with a
-// worker per rack and a thread per connection the resident memory would creep up for
+// worker per rack and a pool of request workers the resident memory would creep up for
 // minutes. Two heaps keep it flat at no cost in latency (the soak in docs/BENCH.md).
 constexpr int kMallocArenas = 2;
+// After SIGTERM the requests in flight have this long to be answered, and the server
+// this much more to stop, so the process is gone well within systemd's time-out.
+constexpr auto kStopGrace = std::chrono::seconds(4);
+constexpr auto kStopMargin = std::chrono::milliseconds(500);
 
-const char* DiscoveryFailureText(DiscoveryFailure failure) {
-    switch (failure) {
-    case DiscoveryFailure::NoVisaLibrary:
-        return "no usable VISA library";
-    case DiscoveryFailure::NoDriverLibrary:
-        return "no instrument driver library";
-    default:
-        return "the VISA default resource manager did not open";
+// Taken by the main thread alone with sigwait: blocked in every thread from the start.
+sigset_t HandledSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2}) {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+
+// The soft limit of open descriptors raised to the hard one, as Go programs do: every
+// rack's session and every connection holds descriptors, and the soft 1,024 systemd gives
+// would run out near a thousand racks. No select() anywhere, so a high number is safe.
+void RaiseDescriptorLimit(CLog& log) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) {
+        return;
+    }
+    const rlim_t given = limit.rlim_cur;
+    limit.rlim_cur = limit.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        log.Write(LogLevel::Warn, "the open file limit could not be raised",
+                  "limit=" + std::to_string(given));
     }
 }
 
-// Waits for SIGTERM or SIGINT, which every thread has blocked since the start.
-void WaitForStop(const sigset_t& stop) {
-    int signal = 0;
-    sigwait(&stop, &signal);
+// What the two files say, read and checked together (the TLS files as the server takes
+// them, by LoadWebConfig; the password hashes are AuthFor's).
+struct Configuration {
+    WebConfig web;
+    std::optional<std::vector<RackConfig>> racks; // nothing without --config.file
+};
+
+Configuration LoadConfiguration(const ExporterFlags& flags) {
+    Configuration config;
+    if (!flags.webConfigFile.empty()) {
+        config.web = LoadWebConfig(flags.webConfigFile);
+    }
+    if (!flags.configFile.empty()) {
+        config.racks = LoadRackConfig(flags.configFile);
+    }
+    return config;
+}
+
+// The web configuration's users as requests are checked against them; a hash that cannot
+// be used is a CConfigError naming the file.
+std::unique_ptr<CBasicAuth> AuthFor(const ExporterFlags& flags, const WebConfig& web) {
+    try {
+        return std::make_unique<CBasicAuth>(web.users);
+    } catch (const CConfigError& error) {
+        throw CConfigError{flags.webConfigFile + ": " + error.message};
+    }
+}
+
+// Both files read again and applied together; a file that cannot be read or is wrong, or
+// a change that needs a restart, changes nothing. The reason it failed, or nothing.
+std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& server,
+                                  CTargetPolicy& policy, CExporterMetrics& metrics, CLog& log) {
+    try {
+        Configuration config = LoadConfiguration(flags);
+        try {
+            server.SetWebConfig(config.web);
+        } catch (const CConfigError& error) {
+            throw CConfigError{flags.webConfigFile + ": " + error.message};
+        }
+        if (config.racks) {
+            policy.Replace(std::move(*config.racks));
+        }
+    } catch (const CConfigError& error) {
+        metrics.CountReload(false);
+        log.Write(LogLevel::Error, "configuration not reloaded; the last one stays",
+                  "reason=" + CLog::Value(error.message));
+        return error.message;
+    }
+    metrics.CountReload(true);
+    log.Write(LogLevel::Info, "configuration reloaded");
+    return std::nullopt;
+}
+
+// No new connections; probes waiting on a rack answer at once; requests in flight are
+// answered. Then the process leaves without waiting for a rack's worker that is inside a
+// driver call (a session's destructor would join it), and without waiting longer for a
+// server that does not stop in time.
+[[noreturn]] void StopAndExit(CHttpServer& server, CRackSessions& sessions, CLog& log) {
+    const auto deadline = std::chrono::steady_clock::now() + kStopGrace;
+    log.Write(LogLevel::Info, "stopping");
+    sessions.Stop();
+    std::promise<void> stopped;
+    std::future<void> done = stopped.get_future();
+    std::thread([&server, &stopped, deadline] {
+        server.Stop(deadline);
+        stopped.set_value();
+    }).detach();
+    if (done.wait_until(deadline + kStopMargin) == std::future_status::ready) {
+        log.Write(LogLevel::Info, "stopped");
+    } else {
+        log.Write(LogLevel::Warn, "the server did not stop in time; leaving");
+    }
+    std::fflush(nullptr);
+    std::_Exit(0);
 }
 
 int Serve(const ExporterFlags& flags, CLog& log) {
-    const WebConfig web = flags.webConfigFile.empty() ? WebConfig{} : LoadWebConfig(flags.webConfigFile);
-    const CBasicAuth auth(web.users);
+    const Configuration config = LoadConfiguration(flags);
+    const std::unique_ptr<CBasicAuth> auth = AuthFor(flags, config.web);
     const LibraryNames libraries{core::VisaLibraryCandidates(core::ProcessEnvironment),
                                  core::DriverLibraryCandidates(core::ProcessEnvironment)};
     // Loads both libraries once to fail early, and searches with its resource manager.
     CDiscovery discovery(libraries.visa, libraries.driver);
     if (const auto failure = discovery.Open()) {
-        log.Write(LogLevel::Error, DiscoveryFailureText(*failure));
+        const std::vector<std::string> lines = OpenFailureLines(discovery, *failure);
+        std::string reasons;
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            reasons += (reasons.empty() ? "reason=" : " reason=") + CLog::Value(lines[i]);
+        }
+        log.Write(LogLevel::Error, lines.front(), reasons);
         return kExitFailure;
     }
     std::unique_ptr<CTargetPolicy> policy;
-    if (flags.configFile.empty()) {
-        policy = std::make_unique<CTargetPolicy>(
-            [&discovery] { return SearchInstruments(discovery.Visa(), discovery.ResourceManager()); },
-            kSearchRefresh);
+    if (config.racks) {
+        policy = std::make_unique<CTargetPolicy>(*config.racks);
     } else {
-        policy = std::make_unique<CTargetPolicy>(LoadRackConfig(flags.configFile));
+        policy = std::make_unique<CTargetPolicy>(
+            [&discovery] {
+                return FindResources(discovery.Visa(), discovery.ResourceManager());
+            },
+            kSearchRefresh);
     }
     CRackSessions sessions(libraries, kSessionIoTimeOutMs, log);
     CExporterMetrics metrics(KSM7720_VERSION);
-    CHttpServer server({flags.listenAddress, flags.maxRequests, flags.timeOffsetSeconds, web.tls},
-                       *policy, sessions, metrics, auth, log);
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTERM);
-    sigaddset(&stop, SIGINT);
-    const std::string address = server.Start();
-    log.Write(LogLevel::Info, "listening", "address=" + CLog::Value(address) +
-                                               " tls=" + (web.tls ? "true" : "false"));
-    WaitForStop(stop);
-    log.Write(LogLevel::Info, "stopping");
+    std::optional<CHttpServer> server;
+    std::mutex reloading; // one reload at a time, from a signal or a request
+    const auto reload = [&] {
+        const std::lock_guard lock(reloading);
+        return Reload(flags, *server, *policy, metrics, log);
+    };
+    ServerOptions options{flags.listenAddress, flags.maxRequests, flags.timeOffsetSeconds,
+                          config.web.tls, nullptr};
+    if (flags.enableLifecycle) {
+        options.reload = reload;
+    }
+    server.emplace(std::move(options), *policy, sessions, metrics, *auth, log);
+    const std::string address = server->Start();
+    log.Write(LogLevel::Info, "listening",
+              "address=" + CLog::Value(address) + " tls=" + (config.web.tls ? "true" : "false"));
+    const sigset_t handled = HandledSignals();
+    for (int signal = 0; signal != SIGTERM && signal != SIGINT;) {
+        sigwait(&handled, &signal);
+        if (signal == SIGHUP) {
+            reload();
+        } else if (signal == SIGUSR1 || signal == SIGUSR2) {
+            log.Write(LogLevel::Info, "signal ignored",
+                      "signal=" + std::string(sigabbrev_np(signal)));
+        }
+    }
+    StopAndExit(*server, sessions, log);
+}
+
+// --config.check: both files read and checked as a start or reload would.
+int CheckConfiguration(const ExporterFlags& flags) {
+    try {
+        AuthFor(flags, LoadConfiguration(flags).web);
+    } catch (const CConfigError& error) {
+        std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n';
+        return kExitFailure;
+    }
     return 0;
 }
 
@@ -87,16 +218,14 @@ int Serve(const ExporterFlags& flags, CLog& log) {
 
 int main(int argc, char* argv[]) {
     mallopt(M_ARENA_MAX, kMallocArenas);
-    // Blocked before any thread starts, so only WaitForStop ever takes them.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTERM);
-    sigaddset(&stop, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    // Blocked before any thread starts, so only the main thread's sigwait ever takes them.
+    const sigset_t handled = HandledSignals();
+    pthread_sigmask(SIG_BLOCK, &handled, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     ExporterFlags flags;
     try {
         flags = ParseExporterFlags(std::vector<std::string>(argv + 1, argv + argc));
+        ParseListenAddress(flags.listenAddress);
     } catch (const CFlagError& error) {
         std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n' << ExporterUsage();
         return kExitUsage;
@@ -106,7 +235,11 @@ int main(int argc, char* argv[]) {
                                  : "prometheus-ksm7720-exporter " KSM7720_VERSION "\n");
         return std::cout.flush() ? 0 : kExitFailure;
     }
+    if (flags.configCheck) {
+        return CheckConfiguration(flags);
+    }
     CLog log(flags.logLevel);
+    RaiseDescriptorLimit(log);
     try {
         return Serve(flags, log);
     } catch (const CConfigError& error) {

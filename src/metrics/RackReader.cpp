@@ -1,31 +1,22 @@
 #include "metrics/RackReader.h"
 
+#include "core/ErrorQueue.h"
+
 #include <algorithm>
 
 namespace {
 
-// More entries than any mainframe's queue holds: one that never reports empty is broken.
-constexpr int kMaxEntriesPerReading = 64;
+// The entries the queue holds now, oldest first, counted in the result.
+std::vector<ErrorEntry> DrainCounted(CInstrument& instrument, ScrapeResult& result) {
+    std::vector<ErrorEntry> entries = DrainErrorQueue(instrument);
+    for (const ErrorEntry& entry : entries) {
+        ++result.entries[entry.code];
+        result.entryTexts.push_back(entry.text);
+    }
+    return entries;
+}
 
 } // namespace
-
-std::vector<int> CRackReader::DrainQueue(CInstrument& instrument, ScrapeResult& result) {
-    std::vector<int> codes;
-    for (int i = 0; i < kMaxEntriesPerReading; ++i) {
-        int code = 0;
-        const char* text = instrument.QueryError(&code);
-        if (text == nullptr) {
-            throw CInstrumentException();
-        }
-        if (code == 0) {
-            return codes;
-        }
-        codes.push_back(code);
-        ++result.entries[code];
-        result.entryTexts.emplace_back(text);
-    }
-    throw CInstrumentException();
-}
 
 void CRackReader::ReadObject(CInstrument& instrument, ErrorQueueUse use, QuantityKind kind,
                              int position, ScrapeResult& result) {
@@ -34,14 +25,14 @@ void CRackReader::ReadObject(CInstrument& instrument, ErrorQueueUse use, Quantit
     LevelReading reading{kind, position, ReadingValueCount(code),
                          {levels[0], levels[1], levels[2]}, false};
     if (use == ErrorQueueUse::Drain) {
-        const std::vector<int> codes = DrainQueue(instrument, result);
-        const bool onlyExcursions = std::all_of(codes.begin(), codes.end(),
-                                                [](int c) { return c == kLimitExcursion; });
+        const std::vector<ErrorEntry> entries = DrainCounted(instrument, result);
+        const bool onlyExcursions = std::all_of(
+            entries.begin(), entries.end(), [](const ErrorEntry& e) { return e.code == kLimitExcursion; });
         if (!onlyExcursions) {
             ++result.dropped;
             return;
         }
-        reading.overLimit = !codes.empty();
+        reading.overLimit = !entries.empty();
     }
     result.readings.push_back(reading);
 }
@@ -54,12 +45,17 @@ ScrapeResult CRackReader::Read(CInstrument& instrument) const {
             // Entries queued before the first reading (left by a scrape cut short between a
             // reading and its queue check, or by another program) judge no reading of this
             // scrape: counted, never taken for the first reading's verdict.
-            DrainQueue(instrument, result);
+            DrainCounted(instrument, result);
         }
         for (int k = 0; k < kQuantityKindCount; ++k) {
             const auto kind = static_cast<QuantityKind>(k);
             const int first = kind == BLOWER ? 1 : 0;
             for (int position = first; position < first + ObjectCount(kind); ++position) {
+                if (m_cancelled && m_cancelled()) {
+                    result = ScrapeResult{};
+                    result.cancelled = true;
+                    return result;
+                }
                 ReadObject(instrument, m_use, kind, position, result);
             }
         }

@@ -23,6 +23,7 @@ struct LevelReading {
 
 struct ScrapeResult {
     bool up = false; // the mainframe was read; otherwise nothing below but the duration
+    bool cancelled = false; // not up because the read was given up between two objects
     double durationSeconds = 0.0;
     bool queueDrained = false;
     std::vector<LevelReading> readings;

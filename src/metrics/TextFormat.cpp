@@ -12,6 +12,15 @@ std::string Rendered(const MetricLabels& labels) {
     return text;
 }
 
+// HELP text with backslash and line feed escaped, so a line feed cannot end the comment.
+std::string HelpText(std::string_view help) {
+    std::string text;
+    for (char c : help) {
+        text += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
+    }
+    return text;
+}
+
 } // namespace
 
 CTextFormat::CTextFormat(std::ostream& out, MetricLabels common)
@@ -19,7 +28,7 @@ CTextFormat::CTextFormat(std::ostream& out, MetricLabels common)
 
 void CTextFormat::Family(std::string_view name, std::string_view help, std::string_view type) {
     m_family = name;
-    m_out << "# HELP " << name << ' ' << help << "\n# TYPE " << name << ' ' << type << '\n';
+    m_out << "# HELP " << name << ' ' << HelpText(help) << "\n# TYPE " << name << ' ' << type << '\n';
 }
 
 void CTextFormat::Sample(const MetricLabels& labels, double value) {

@@ -369,8 +369,9 @@ TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
     EXPECT_EQ(find("ksm7720_over_limit", {{"quantity", "supply_voltage"}, {"object", "N2"}}), 0);
 }
 
-// A failure reported as success, a usage error taken for an instrument failure or the
-// other way round, or a failure that says nothing.
+// A failure reported as success (a file --output could not write among them), a usage
+// error taken for an instrument failure or the other way round, or a failure that says
+// nothing.
 TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
     const std::string noMainframe = sim->Dir() + "/no-mainframe.bench";
     {
@@ -420,6 +421,9 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         {{"-a", "", "save"}, {}, "", 2, "-a needs a resource name"},
         {{"metrics", "--format", "json"}, {}, "", 2, "Prometheus"},
         {{"metrics", "--blowers", "4"}, {}, "", 2, "--blowers takes 1, 2 or 3"},
+        {{"metrics", "--output", "/nonexistent/rack.prom"}, {}, "", 1,
+         "could not write /nonexistent/rack.prom: No such file or directory"},
+        {{"read", "TEMP", "OUT3", "--output", "x.prom"}, {}, "", 2, "--output belongs to metrics"},
         {{}, {}, "", 2, "Usage: ksm7720"},
     };
     for (const Case& c : cases) {

@@ -3,8 +3,10 @@
 // as the client. Every exposition it answers is checked by promtool.
 #include "ExporterProcess.h"
 
-// A bad request taken for a probe, a resource nobody listed opened, a method or path
-// answered as if it were known, or own metrics Prometheus cannot read.
+// A bad request taken for a probe (a repeated target, or one cut short by an escaped NUL,
+// probed as its first part), a resource nobody listed opened, a method or path answered
+// as if it were known (the reload route without its hook), or own metrics Prometheus
+// cannot read.
 TEST_F(Exporter, RequestsItCannotServeAreRefusedWithTheirStatus) {
     const CExporter exporter(sim->Dir(), {});
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
@@ -16,10 +18,14 @@ TEST_F(Exporter, RequestsItCannotServeAreRefusedWithTheirStatus) {
         {"/probe", {}, 400},
         {"/probe?target=", {}, 400},
         {"/probe?target=VXI0::24::INSTR%20x", {}, 400},
+        {"/probe?target=VXI0::24::INSTR&target=VXI0::32::INSTR", {}, 400},
+        {"/probe?target=VXI0::24::INSTR&targ%65t=VXI0::32::INSTR", {}, 400},
+        {"/probe?target=VXI0::24::INSTR%00junk", {}, 400},
         {"/probe?target=VXI0::24::INSTR", {"-H", "X-Prometheus-Scrape-Timeout-Seconds: soon"}, 400},
         {"/probe?target=GPIB0::10::INSTR", {}, 403},
         {"/nothing", {}, 404},
         {"/metrics", {"-X", "POST"}, 405},
+        {"/-/reload", {"-X", "POST"}, 404},
         {"/", {}, 200},
         {"/probe?target=vxi0::24::instr", {}, 200},
     };

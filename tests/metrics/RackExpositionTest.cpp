@@ -163,3 +163,16 @@ TEST(RackExposition, TextfileLabelsEverySeriesWithItsRackAndTheFittedBlowers) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
     }
 }
+
+// A read that nobody waits for going on to the last object (holding its rack for the
+// whole read), or a cancelled read reported as up with the objects read so far.
+TEST(RackExposition, CancelledReadStopsBeforeItsNextObject) {
+    CScriptedRack rack;
+    int asked = 0;
+    const ScrapeResult scrape =
+        CRackReader(ErrorQueueUse::Drain, [&] { return ++asked > 3; }).Read(rack);
+    EXPECT_FALSE(scrape.up);
+    EXPECT_TRUE(scrape.cancelled);
+    EXPECT_TRUE(scrape.readings.empty());
+    EXPECT_EQ(rack.queries, 3); // one error query after each of the three objects read
+}

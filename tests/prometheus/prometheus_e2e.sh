@@ -33,49 +33,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-fail() {
-  echo "FAIL: $*" >&2
-  for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $(basename "$log")" >&2; tail -n 20 "$log" >&2; }
-  done
-  exit 1
-}
-
-# Polls "$@" every 0.2 s until it succeeds, for at most $1 seconds.
-within() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
-
-# A loopback port nobody listens on; the caller binds it at once and fails if it lost it.
-free_port() {
-  local port
-  for _ in $(seq 100); do
-    port=$((20000 + RANDOM % 40000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-  return 1
-}
+source "$(dirname "$0")/e2e_lib.sh"
 
 # One simulator per rack, each its own bench and resolved file on a port it picks itself.
-declare -A sim_pid sim_port
-start_rack() { # NAME RESOURCE SEED BLOWERS
-  printf 'instrument %s mainframe port=0 seed=%s blowers=%s\nresource %s %s intf=VXI manf=3372 model=2861\n' \
-    "$1" "$3" "$4" "$2" "$1" >"$work/$1.bench"
-  "$sim" --bench "$work/$1.bench" --resolved "$work/$1.resolved" --speed 0 >"$work/$1.log" 2>&1 &
-  sim_pid[$1]=$!
-  pids+=($!)
-  within 5 grep -qs "^ksm7720-sim: listening" "$work/$1.log" || fail "simulator $1 did not start"
-  sim_port[$1]=$(sed -n "s/^instrument $1 .*port=\([0-9]*\).*/\1/p" "$work/$1.resolved")
-  [ -n "${sim_port[$1]}" ] || fail "no port for $1 in its resolved bench"
-}
-start_rack racka VXI0::24::INSTR 1 2
-start_rack rackb VXI0::32::INSTR 7 3
+start_simulator racka "racka VXI0::24::INSTR 1 2"
+start_simulator rackb "rackb VXI0::32::INSTR 7 3"
 # The stand-in VISA library reads one bench: both resolved ones, each naming its fixed port.
 cat "$work/racka.resolved" "$work/rackb.resolved" >"$work/bench"
 
@@ -123,39 +85,6 @@ query() {
 }
 readings() { # RESOURCE
   query "{__name__=~\"ksm7720_(blower_speed_rpm|supply_.*|slot_.*|ambient_temperature_celsius)\",instance=\"$1\"}"
-}
-
-# What a rack's simulator answers, in the same lines: each present reading over its socket.
-supplies=(P5 P12 N12 P24 N24 N5PT2 N2)
-positions=(front middle rear)
-measure() { # FD CODE NAME DIVISOR LABEL
-  local reply values i label
-  printf 'MEAS:LEV? %s\n' "$2" >&"$1"
-  IFS= read -r -t 2 reply <&"$1" || return 1
-  IFS=, read -r -a values <<<"${reply%$'\r'}"
-  for i in "${!values[@]}"; do
-    label=$5
-    [ "${#values[@]}" -eq 1 ] || label="$5/${positions[$i]}"
-    awk -v n="$3" -v l="$label" -v v="${values[$i]}" -v d="$4" 'BEGIN { printf "%s|%s|%.10g\n", n, l, v / d }'
-  done
-}
-simulator_readings() { # RACK
-  local fd code i
-  exec {fd}<>"/dev/tcp/127.0.0.1/${sim_port[$1]}"
-  {
-    for code in 1 2 3; do measure "$fd" $((49 + code)) ksm7720_blower_speed_rpm 1 "$code"; done
-    for i in "${!supplies[@]}"; do
-      measure "$fd" $((42 + i)) ksm7720_supply_voltage_volts 1000 "${supplies[$i]}"
-      measure "$fd" $((35 + i)) ksm7720_supply_current_amperes 1000 "${supplies[$i]}"
-      measure "$fd" $((27 + i)) ksm7720_supply_power_watts 1000 "${supplies[$i]}"
-    done
-    for code in $(seq 0 12); do
-      measure "$fd" "$code" ksm7720_slot_air_temperature_celsius 10 "$code"
-      measure "$fd" $((13 + code)) ksm7720_slot_temperature_rise_celsius 10 "$code"
-    done
-    measure "$fd" 26 ksm7720_ambient_temperature_celsius 10 ""
-  } | sort
-  exec {fd}>&-
 }
 
 # Prometheus's readings of RESOURCE equal RACK's simulator's, all 103 series of them.

@@ -1,0 +1,121 @@
+#include "exporter/ConnectionGuard.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr auto kReapPeriod = std::chrono::milliseconds(250);
+
+} // namespace
+
+std::string ClientKey(const sockaddr* address) {
+    char text[INET6_ADDRSTRLEN] = "?";
+    if (address == nullptr) {
+        return text;
+    }
+    if (address->sa_family == AF_INET) {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                  sizeof text);
+    } else if (address->sa_family == AF_INET6) {
+        const in6_addr& v6 = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&v6)) {
+            inet_ntop(AF_INET, &v6.s6_addr[12], text, sizeof text);
+        } else {
+            inet_ntop(AF_INET6, &v6, text, sizeof text);
+        }
+    }
+    return text;
+}
+
+CConnectionGuard::CConnectionGuard(ConnectionLimits limits, CRefusalLog& refusals)
+    : m_limits(limits), m_refusals(refusals), m_reaper([this] { Reap(); }) {}
+
+CConnectionGuard::~CConnectionGuard() {
+    StopReaping();
+}
+
+bool CConnectionGuard::Admit(const std::string& client) {
+    const char* reason = nullptr;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_connections.size() >= m_limits.total) {
+            reason = "connection_limit";
+        } else if (const auto found = m_perClient.find(client);
+                   found != m_perClient.end() && found->second >= m_limits.perClient) {
+            reason = "client_connection_limit";
+        }
+    }
+    if (reason != nullptr) {
+        m_refusals.Count(Refused::Connection, reason);
+    }
+    return reason == nullptr;
+}
+
+void CConnectionGuard::Opened(const void* connection, int fd, const std::string& client) {
+    const std::lock_guard lock(m_mutex);
+    m_connections[connection] = {fd, client, Clock::now() + m_limits.headers, false};
+    ++m_perClient[client];
+}
+
+void CConnectionGuard::HeadersIn(const void* connection) {
+    const std::lock_guard lock(m_mutex);
+    if (const auto found = m_connections.find(connection); found != m_connections.end()) {
+        found->second.deadline = Clock::time_point::max();
+    }
+}
+
+void CConnectionGuard::Answered(const void* connection) {
+    const std::lock_guard lock(m_mutex);
+    if (const auto found = m_connections.find(connection); found != m_connections.end()) {
+        found->second.deadline = Clock::now() + m_limits.idle + m_limits.headers;
+    }
+}
+
+void CConnectionGuard::Closed(const void* connection) {
+    const std::lock_guard lock(m_mutex);
+    const auto found = m_connections.find(connection);
+    if (found == m_connections.end()) {
+        return;
+    }
+    const auto client = m_perClient.find(found->second.client);
+    if (client != m_perClient.end() && --client->second == 0) {
+        m_perClient.erase(client);
+    }
+    m_connections.erase(found);
+}
+
+void CConnectionGuard::StopReaping() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_reaper.joinable()) {
+        m_reaper.join();
+    }
+}
+
+void CConnectionGuard::Reap() {
+    std::unique_lock lock(m_mutex);
+    while (!m_wake.wait_for(lock, kReapPeriod, [this] { return m_stopping; })) {
+        const auto now = Clock::now();
+        std::size_t reaped = 0;
+        for (auto& [connection, entry] : m_connections) {
+            if (!entry.reaped && entry.deadline <= now) {
+                // The server reads the end of the stream and closes the connection itself.
+                ::shutdown(entry.fd, SHUT_RDWR);
+                entry.reaped = true;
+                ++reaped;
+            }
+        }
+        lock.unlock();
+        for (std::size_t i = 0; i < reaped; ++i) {
+            m_refusals.Count(Refused::Connection, "header_timeout");
+        }
+        m_refusals.Flush();
+        lock.lock();
+    }
+}

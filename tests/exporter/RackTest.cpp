@@ -1,0 +1,116 @@
+// How the exporter shares its racks among probes: one read at a time per rack, shared by
+// every probe that can wait for it; a rack that hangs holds up nobody else; one rack is
+// one rack whatever its spelling; a foreign instrument is asked who it is once.
+#include "ExporterProcess.h"
+
+#include <signal.h>
+
+namespace {
+
+const std::vector<std::string> kLongTimeOut{"-H", "X-Prometheus-Scrape-Timeout-Seconds: 120"};
+
+int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The time the exporter says it took, apart from the client's own.
+double ScrapeSeconds(const std::string& body) {
+    const std::string name = "\nksm7720_scrape_duration_seconds ";
+    const auto at = body.find(name);
+    return at == std::string::npos ? -1.0 : std::atof(body.c_str() + at + name.size());
+}
+
+} // namespace
+
+// A Prometheus HA pair: the second probe answered not up, served by a read of its own (and
+// so finding the queue the first read drained empty), or queued behind the first.
+TEST_F(Exporter, ProbesOfOneRackShareOneRead) {
+    const CExporter exporter(sim->Dir(), {"--log.level=debug"});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    ASSERT_EQ(exporter.Get("/probe?target=VXI0::24::INSTR").status, 200); // session open
+    Raw("mainframe", "SIM:ERR 1");
+    sim->Signal(SIGSTOP); // the read waits for its first reply until the simulator goes on
+    auto first = std::async(std::launch::async,
+                            [&] { return exporter.Get("/probe?target=VXI0::24::INSTR"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto second = std::async(std::launch::async,
+                             [&] { return exporter.Get("/probe?target=VXI0::24::INSTR"); });
+    // Well within the driver's I/O time-out of 3 s, so the read goes on when it resumes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    sim->Signal(SIGCONT);
+    for (const Answer& answer : {first.get(), second.get()}) {
+        EXPECT_TRUE(HasLine(answer.body, "ksm7720_up 1")) << answer.body;
+        EXPECT_TRUE(HasLine(answer.body, R"(ksm7720_error_queue_entries{code="-300"} 1)"))
+            << answer.body;
+    }
+    EXPECT_EQ(Count(exporter.Log(), "msg=\"rack read\" target=VXI0::24::INSTR"), 2)
+        << exporter.Log();
+}
+
+// Probes of a rack that does not answer each holding a request slot (every other rack
+// then answered 503), waiting for a read that will fail, or opening the rack one after
+// another.
+TEST_F(Exporter, ProbesOfAHungRackAnswerAtOnceAndHoldUpNoOtherRack) {
+    const CExporter exporter(sim->Dir(), {});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    // The silent port: its opening waits for an identification that never comes.
+    ASSERT_TRUE(
+        HasLine(exporter.Get("/probe?target=ASRL1::INSTR", kLongTimeOut).body, "ksm7720_up 0"));
+    std::vector<std::future<Answer>> hung;
+    for (int i = 0; i < 40; ++i) {
+        hung.push_back(std::async(std::launch::async, [&] {
+            return exporter.Get("/probe?target=ASRL1::INSTR", kLongTimeOut);
+        }));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const Answer healthy = exporter.Get("/probe?target=VXI0::32::INSTR");
+    EXPECT_EQ(healthy.status, 200);
+    EXPECT_TRUE(HasLine(healthy.body, "ksm7720_up 1")) << healthy.body;
+    int atOnce = 0;
+    for (auto& probe : hung) {
+        const Answer answer = probe.get();
+        EXPECT_TRUE(HasLine(answer.body, "ksm7720_up 0")) << answer.body;
+        atOnce += ScrapeSeconds(answer.body) < 1.0 ? 1 : 0;
+    }
+    // Only a probe that found no read running starts one and waits for it.
+    const int openings =
+        Count(exporter.Log(), "rack did not answer in time while it was opened") - 1;
+    EXPECT_LE(openings, 4);
+    EXPECT_GE(atOnce, 40 - openings) << exporter.Log();
+}
+
+// Two spellings of one rack accepted: two sessions then drain each other's error queue.
+TEST_F(Exporter, RackListNamingOneRackTwiceIsRefusedWithItsLine) {
+    const std::string config = File("alias.yml", "racks:\n"
+                                                 "  - resource: VXI0::24::INSTR\n"
+                                                 "  - resource: vxi0::024::instr\n");
+    const CExporter exporter(sim->Dir(), {"--config.file=" + config});
+    EXPECT_FALSE(exporter.Listening());
+    EXPECT_NE(exporter.Log().find(config +
+                                  ":3: VXI0::024::INSTR names the same rack as "
+                                  "VXI0::24::INSTR (" +
+                                  config + ":2)"),
+              std::string::npos)
+        << exporter.Log();
+}
+
+// A foreign instrument asked "*IDN?" on every probe (each costing its time-out once it
+// stops answering), or an alias of it opened as a rack of its own.
+TEST_F(Exporter, ForeignInstrumentIsIdentifiedOnce) {
+    const CExporter exporter(sim->Dir(), {});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    EXPECT_TRUE(HasLine(exporter.Get("/probe?target=GPIB0::9::INSTR").body, "ksm7720_up 0"));
+    Raw("dmm", "SIM:HANG 0"); // asked again, it would not answer within the time-out
+    for (const char* target : {"GPIB0::9::INSTR", "gpib0::09"}) {
+        const Answer again = exporter.Get(std::string("/probe?target=") + target);
+        EXPECT_TRUE(HasLine(again.body, "ksm7720_up 0")) << again.body;
+        EXPECT_LT(again.seconds, 2.0) << target;
+    }
+    Raw("dmm", "SIM:RES");
+    EXPECT_EQ(Count(exporter.Log(), "status=VI_ERROR_FAIL_ID_QUERY code=0xBFFC0011"), 1)
+        << exporter.Log();
+}

@@ -1,0 +1,128 @@
+// The names racks go by: a resource's canonical spelling, and the rack list's refusals,
+// each with the file and line to mend.
+#include "core/ResourceName.h"
+#include "exporter/RackConfig.h"
+#include "exporter/TargetPolicy.h"
+#include "exporter/YamlFile.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+
+// Two spellings of one rack given two keys (two sessions draining one error queue), two
+// racks given one key, a name that can never be opened taken as a resource, or a
+// resource class other than INSTR replaced.
+TEST(RackNames, CanonicalResourceNameJoinsSpellingsOfOneResource) {
+    const struct {
+        const char* text;
+        std::optional<std::string> canonical;
+    } cases[]{
+        {"VXI0::24::INSTR", "VXI0::24::INSTR"},
+        {"vxi0::024::instr", "VXI0::24::INSTR"},
+        {"VXI::24", "VXI0::24::INSTR"},
+        {"VXI000::0024", "VXI0::24::INSTR"},
+        {"VXI0::32::INSTR", "VXI0::32::INSTR"},
+        {"VXI1::24::INSTR", "VXI1::24::INSTR"},
+        {"GPIB0::9::0::INSTR", "GPIB0::9::0::INSTR"},
+        {"gpib-vxi0::0::Instr", "GPIB-VXI0::0::INSTR"},
+        {"ASRL1::INSTR", "ASRL1::INSTR"},
+        {"asrl01", "ASRL1::INSTR"},
+        {"GPIB0::INTFC", "GPIB0::INTFC"},
+        {"TCPIP0::host.lab::inst0::INSTR", "TCPIP0::HOST.LAB::INST0::INSTR"},
+        {"", std::nullopt},
+        {"VXI0::24::INSTR x", std::nullopt},
+        {"VXI0::24\n", std::nullopt},
+        {"VXI0::::INSTR", std::nullopt},
+        {"VXI0::24::", std::nullopt},
+        {"0VXI::24", std::nullopt},
+        {"VXI0x::24", std::nullopt},
+        {"VXI0::24::INSTR\xC3\xA9", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CanonicalResourceName(c.text), c.canonical) << c.text;
+    }
+}
+
+// A rack list loaded although it holds a key twice (the second "racks" silently lost), a
+// resource that can never be probed, text that makes the exposition invalid, no rack at
+// all, one rack under two spellings, or an alias that makes the document cyclic (a crash);
+// or a refusal that does not say where.
+TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
+    const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                             "/racks_unit_" + std::to_string(::getpid()) + ".yml";
+    const struct {
+        const char* text;
+        const char* message; // empty: loads
+    } cases[]{
+        {"racks:\n  - resource: VXI0::24::INSTR\n  - resource: VXI0::32::INSTR\n", ""},
+        {"racks:\n  - resource: VXI0::24::INSTR\nracks:\n  - resource: VXI0::32::INSTR\n",
+         ":3: key 'racks' given twice"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: a\n    name: b\n",
+         ":4: key 'name' given twice"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n  - resource: \"VXI0::32::INSTR x\"\n",
+         ":3: resource is not a VISA resource name"},
+        {"racks:\n  - resource: \"VXI0::32\\t\"\n", ":2: resource is not a VISA resource name"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: \"rack \xFF\"\n", ":3: not UTF-8 text"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: \xED\xA0\x80\n", ":3: not UTF-8 text"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: \xC0\xAF\n", ":3: not UTF-8 text"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: Pr\xC3\xBC"
+         "fstand \xF0\x9F\x94\xA5\n",
+         ""},
+        {"racks: []\n", ":1: racks is empty"},
+        {"racks: &x\n  - *x\n", ":1: nested too deep"},
+        {"racks:\n  - resource: VXI0::24::INSTR\n  - resource: vxi0::024\n",
+         ":3: VXI0::024 names the same rack as VXI0::24::INSTR ("},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+        std::string message;
+        try {
+            LoadRackConfig(path);
+        } catch (const CConfigError& error) {
+            message = error.message;
+        }
+        if (std::string(c.message).empty()) {
+            EXPECT_EQ(message, "") << c.text;
+        } else {
+            EXPECT_EQ(message.rfind(path + c.message, 0), 0u) << c.text << "\n" << message;
+        }
+    }
+    std::remove(path.c_str());
+}
+
+// A target in another spelling refused (or given a session of its own), the answer
+// labelled with the target's spelling instead of the list's, or a reload that keeps a rack
+// no longer listed.
+TEST(RackNames, TargetsMatchTheirRackInAnySpellingUntilTheListIsReplaced) {
+    const auto rack = [](const char* resource) {
+        RackConfig config;
+        config.resource = resource;
+        return config;
+    };
+    CTargetPolicy policy({rack("VXI0::24::INSTR"), rack("GPIB0::9::INSTR")});
+    const struct {
+        const char* target;
+        const char* rack; // nullptr: refused
+    } before[]{{"vxi0::024", "VXI0::24::INSTR"},
+               {"VXI::24::INSTR", "VXI0::24::INSTR"},
+               {"GPIB0::09::INSTR", "GPIB0::9::INSTR"},
+               {"VXI0::32::INSTR", nullptr},
+               {"VXI0::24::INSTR x", nullptr}},
+        after[]{{"VXI0::24::INSTR", nullptr}, {"vxi0::32", "VXI0::32::INSTR"}};
+    const auto answered = [&policy](const char* target) {
+        const auto allowed = policy.Allowed(target);
+        return allowed ? allowed->resource : std::string("refused");
+    };
+    for (const auto& c : before) {
+        EXPECT_EQ(answered(c.target), c.rack != nullptr ? c.rack : "refused") << c.target;
+    }
+    policy.Replace({rack("VXI0::32::INSTR")});
+    for (const auto& c : after) {
+        EXPECT_EQ(answered(c.target), c.rack != nullptr ? c.rack : "refused") << c.target;
+    }
+}

@@ -1,0 +1,100 @@
+# Helpers for the end-to-end scripts in this folder, sourced by them: waiting, free ports,
+# simulated racks and what they answer over their own sockets. The caller sets `work`
+# (its temporary folder), `sim` (the simulator) and `pids` (processes to end on exit).
+
+fail() {
+  echo "FAIL: $*" >&2
+  local log
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $(basename "$log")" >&2; tail -n 20 "$log" >&2; }
+  done
+  exit 1
+}
+
+# Polls "$@" every 0.2 s until it succeeds, for at most $1 seconds.
+within() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+# A port nobody listens on at any of the loopback addresses given (127.0.0.1 when none);
+# the caller binds it at once and fails if it lost it. It is taken below the range the
+# kernel hands out to outgoing connections: a closed connection's port stays taken for a
+# minute (TIME_WAIT), and a busy machine's loopback holds thousands of them.
+free_port() { # [ADDRESS...]
+  local port address taken low=32768
+  read -r low _ </proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || true
+  [ "$low" -gt 12000 ] || low=32768
+  for _ in $(seq 100); do
+    port=$((10000 + RANDOM % (low - 10000)))
+    taken=
+    for address in "${@:-127.0.0.1}"; do
+      (exec 3<>"/dev/tcp/$address/$port") 2>/dev/null && taken=1
+    done
+    [ -n "$taken" ] || { echo "$port"; return; }
+  done
+  return 1
+}
+
+# One simulator with the mainframes given as "NAME RESOURCE SEED BLOWERS", writing its
+# resolved bench to $work/BENCH.resolved; each mainframe's port goes in sim_port[NAME], the
+# simulator's process id in sim_pid[BENCH].
+declare -A sim_port sim_pid
+start_simulator() { # BENCH "NAME RESOURCE SEED BLOWERS"...
+  local bench=$1 rack name resource seed blowers
+  shift
+  for rack in "$@"; do
+    read -r name resource seed blowers <<<"$rack"
+    printf 'instrument %s mainframe port=0 seed=%s blowers=%s\nresource %s %s intf=VXI manf=3372 model=2861\n' \
+      "$name" "$seed" "$blowers" "$resource" "$name"
+  done >"$work/$bench.bench"
+  "$sim" --bench "$work/$bench.bench" --resolved "$work/$bench.resolved" --speed 0 \
+    >"$work/$bench.log" 2>&1 &
+  sim_pid[$bench]=$!
+  pids+=($!)
+  within 5 grep -qs "^ksm7720-sim: listening" "$work/$bench.log" || fail "simulator $bench did not start"
+  for rack in "$@"; do
+    name=${rack%% *}
+    sim_port[$name]=$(sed -n "s/^instrument $name .*port=\([0-9]*\).*/\1/p" "$work/$bench.resolved")
+    [ -n "${sim_port[$name]}" ] || fail "no port for $name in its resolved bench"
+  done
+}
+
+# What a mainframe answers, as sorted lines "name|identifying labels|value" (the labels
+# blower, supply, slot, position joined by /): each present reading over its socket.
+measure() { # FD CODE NAME DIVISOR LABEL
+  local reply values i label
+  local positions=(front middle rear)
+  printf 'MEAS:LEV? %s\n' "$2" >&"$1"
+  IFS= read -r -t 2 reply <&"$1" || return 1
+  IFS=, read -r -a values <<<"${reply%$'\r'}"
+  for i in "${!values[@]}"; do
+    label=$5
+    [ "${#values[@]}" -eq 1 ] || label="$5/${positions[$i]}"
+    awk -v n="$3" -v l="$label" -v v="${values[$i]}" -v d="$4" 'BEGIN { printf "%s|%s|%.10g\n", n, l, v / d }'
+  done
+}
+simulator_readings() { # NAME
+  local fd code i
+  local supplies=(P5 P12 N12 P24 N24 N5PT2 N2)
+  exec {fd}<>"/dev/tcp/127.0.0.1/${sim_port[$1]}"
+  {
+    for code in 1 2 3; do measure "$fd" $((49 + code)) ksm7720_blower_speed_rpm 1 "$code"; done
+    for i in "${!supplies[@]}"; do
+      measure "$fd" $((42 + i)) ksm7720_supply_voltage_volts 1000 "${supplies[$i]}"
+      measure "$fd" $((35 + i)) ksm7720_supply_current_amperes 1000 "${supplies[$i]}"
+      measure "$fd" $((27 + i)) ksm7720_supply_power_watts 1000 "${supplies[$i]}"
+    done
+    for code in $(seq 0 12); do
+      measure "$fd" "$code" ksm7720_slot_air_temperature_celsius 10 "$code"
+      measure "$fd" $((13 + code)) ksm7720_slot_temperature_rise_celsius 10 "$code"
+    done
+    measure "$fd" 26 ksm7720_ambient_temperature_celsius 10 ""
+  } | sort
+  exec {fd}>&-
+}
