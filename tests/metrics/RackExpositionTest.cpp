@@ -174,5 +174,5 @@ TEST(RackExposition, CancelledReadStopsBeforeItsNextObject) {
     EXPECT_FALSE(scrape.up);
     EXPECT_TRUE(scrape.cancelled);
     EXPECT_TRUE(scrape.readings.empty());
-    EXPECT_EQ(rack.queries, 3); // one error query after each of the three objects read
+    EXPECT_EQ(rack.queries, 4); // one error query before the first object, one after each of three
 }
