@@ -818,13 +818,17 @@ def summary(record, racks, ups, before, after, chaos):
                   "alias spellings refused or the same rack", "bursts answered truly",
                   "wrong passwords refused", "the bench stood still",
                   "the bench carried out its faults"]
-    for (replica, r), (healthy, scrapes, downs) in sorted(ups.items()):
-        if r in record.faulted:
-            continue
-        if scrapes == 0 or healthy < 0.99 * scrapes:
+    # Both servers' scrapes of a rack count together; 99 % is rounded down to a whole scrape,
+    # so a minute's soak allows one or two missed scrapes of a healthy rack, not none.
+    for r in sorted({r for _, r in ups} - set(record.faulted)):
+        rows = [(replica, v) for (replica, rr), v in sorted(ups.items()) if rr == r]
+        healthy = sum(v[0] for _, v in rows)
+        scrapes = sum(v[1] for _, v in rows)
+        if scrapes == 0 or healthy < math.floor(0.99 * scrapes):
+            downs = "; ".join(f"{replica} at {' '.join(v[2])}" for replica, v in rows if v[2])
             record.problem("healthy racks up in 99 % of scrapes",
-                           f"{replica}: {racks[r]['resource']} up in {healthy} of {scrapes} "
-                           f"scrapes; down at {' '.join(downs)}")
+                           f"{racks[r]['resource']} up in {healthy} of {scrapes} scrapes; "
+                           f"down: {downs}")
     if after is not None:
         # Prometheus may keep more connections open after the chaos than before (a thread and
         # a descriptor each): those are compared with what two servers may hold, the rest
