@@ -29,17 +29,6 @@ for tool in prometheus:prometheus promtool:prometheus \
 done
 [ -x "$exporter" ] || { echo "FAIL: no exporter at $exporter" >&2; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in ${pids[@]+"${pids[@]}"}; do kill "$pid" 2>/dev/null || true; done
-  for pid in ${pids[@]+"${pids[@]}"}; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
 # shellcheck source=tests/prometheus/e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 

@@ -1,6 +1,23 @@
-# Helpers for the end-to-end scripts in this folder, sourced by them: waiting, free ports,
-# simulated racks and what they answer over their own sockets. The caller sets `work`
-# (its temporary folder), `sim` (the simulator) and `pids` (processes to end on exit).
+# shellcheck shell=bash
+# Helpers for the end-to-end scripts in this folder, sourced by them: a temporary folder
+# and the processes started (`work`, `pids`), both cleaned up at exit; waiting, free ports,
+# simulated racks and what they answer over their own sockets. The caller sets `sim` (the
+# simulator) and adds what it starts to `pids`.
+
+work=$(mktemp -d)
+pids=()
+# Ends the processes last started first, so an agent stops while the server it writes to
+# still answers.
+cleanup() {
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[$i]}" 2>/dev/null || true
+    wait "${pids[$i]}" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 fail() {
   echo "FAIL: $*" >&2

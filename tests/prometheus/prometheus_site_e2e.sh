@@ -26,20 +26,6 @@ for tool in curl jq openssl python3; do
 done
 [ -x "$exporter" ] || { echo "FAIL: no exporter at $exporter" >&2; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-# Ends the processes last started first, so the agent stops while the server it writes to
-# still answers.
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[$i]}" 2>/dev/null || true
-    wait "${pids[$i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
 source "$(dirname "$0")/e2e_lib.sh"
 
 start_simulator host-a "racka VXI0::24::INSTR 1 2" "rackb VXI0::32::INSTR 7 3"
