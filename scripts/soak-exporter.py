@@ -16,6 +16,7 @@ resident memory, open descriptors and threads; at the end it prints one line of 
 Everything it starts is stopped when it ends.
 """
 import argparse
+import collections
 import http.client
 import json
 import os
@@ -186,6 +187,17 @@ def query(port, expression):
     return float(result[0]["value"][1]) if result else float("nan")
 
 
+def note_target_errors(port, failed):
+    """Adds the targets' failed last scrapes to `failed` ((target, time) -> error); called
+    more often than the interval, it sees every failed scrape."""
+    url = f"http://127.0.0.1:{port}/api/v1/targets?state=active"
+    with urllib.request.urlopen(url, timeout=30) as answer:
+        targets = json.load(answer)["data"]["activeTargets"]
+    for t in targets:
+        if t["lastError"]:
+            failed[(t["scrapeUrl"], t["lastScrape"])] = t["lastError"]
+
+
 def prometheus_scrapes(pid, port, args, work):
     config = os.path.join(work, "prometheus.yml")
     open(config, "w").write(prometheus_config(args.racks, port, args.interval))
@@ -205,12 +217,16 @@ def prometheus_scrapes(pid, port, args, work):
         else:
             sys.exit("soak-exporter.py: Prometheus did not start:\n"
                      + open(os.path.join(work, "prometheus.log")).read()[-2000:])
-        sampler = Sampler(pid)
+        sampler, failed = Sampler(pid), {}
         sampler.start()
         start = time.time()
+        next_look = start + args.interval / 2
         while time.time() - start < args.seconds:
             time.sleep(min(1.0, args.seconds - (time.time() - start)))
             sampler.tick()
+            if time.time() >= next_look:
+                note_target_errors(prom_port, failed)
+                next_look += args.interval / 2
         elapsed = time.time() - start
         window = f'{{job="ksm7720"}}[{int(elapsed) + 1}s]'
         scrapes = query(prom_port, f"sum(count_over_time(up{window}))")
@@ -222,11 +238,14 @@ def prometheus_scrapes(pid, port, args, work):
             "max": query(prom_port, f"max(max_over_time({durations}))"),
         }
         up_now = query(prom_port, 'count(up{job="ksm7720"} == 1)')
+        note_target_errors(prom_port, failed)
         print(f"racks={args.racks} nofile={args.nofile} seconds={args.seconds} "
               f"interval={args.interval:g} scrapes={scrapes:.0f} failed={scrapes - good:.0f} "
               f"up_at_end={up_now:.0f} "
               + " ".join(f"scrape_{k}_ms={1000 * v:.1f}" for k, v in figures.items())
               + " " + sampler.summary(elapsed, scrapes))
+        for error, count in collections.Counter(failed.values()).most_common(5):
+            print(f"  {count} failed scrapes: {error}")
     finally:
         prometheus.terminate()
         prometheus.wait(timeout=30)
