@@ -2,16 +2,17 @@
 """Soak of prometheus-ksm7720-exporter on the simulated bench, by hand and on 127.0.0.1 only:
 
     scripts/soak-exporter.py [--build-dir DIR] [--racks N] [--seconds S] [--interval S]
-                             [--prometheus] [--nofile SOFT[:HARD]]
+                             [--prometheus] [--nofile SOFT[:HARD]] [--max-requests N]
 
 Starts one simulator whose bench has N mainframes (up to 1,020), each at a resource of its
 own (VXI0::1::INSTR to VXI0::255::INSTR, then VXI1, VXI2 and VXI3), and the exporter on a free
 loopback port under the descriptor limit of its systemd unit (LimitNOFILE= in
 packaging/exporter/prometheus-ksm7720-exporter.service, else systemd's default 1024:524288;
---nofile overrides it). Then every rack is probed once per interval: by the script itself from
-32 kept-alive connections, or with --prometheus by Debian's Prometheus (on 127.0.0.1, every
-rack a target of the exporter, as in packaging/prometheus/prometheus.yml), whose API then gives
-the scrape durations and failed scrapes. Every 10 seconds it samples the exporter's CPU time,
+--nofile overrides it, --max-requests sets its --web.max-requests). Then every rack is
+probed once per interval: by the script itself from 32 kept-alive connections, or with
+--prometheus by Debian's Prometheus (on 127.0.0.1, every rack a target of the exporter, as in
+packaging/prometheus/prometheus.yml), whose API then gives the scrape durations and the
+failed scrapes with their errors. Every 10 seconds it samples the exporter's CPU time,
 resident memory, open descriptors and threads; at the end it prints one line of figures.
 Everything it starts is stopped when it ends.
 """
@@ -119,14 +120,15 @@ class Prober:
 class Sampler:
     """The exporter's figures every 10 s from `start()` on."""
 
-    def __init__(self, pid):
-        self.pid = pid
+    def __init__(self, pid, sim_pid):
+        self.pid, self.sim_pid = pid, sim_pid
         self.samples = []
         self.next = 0.0
 
     def start(self):
         self.samples = [sample(self.pid)]
         self.next = time.time() + 10
+        self.sim_start = sample(self.sim_pid)["cpu"]
 
     def tick(self):
         if time.time() >= self.next:
@@ -134,7 +136,7 @@ class Sampler:
             self.next += 10
 
     def summary(self, seconds, probes):
-        last = sample(self.pid)
+        last, sim_cpu = sample(self.pid), sample(self.sim_pid)["cpu"] - self.sim_start
         first, every = self.samples[0], self.samples + [last]
         cpu = last["cpu"] - first["cpu"]
         per_probe = f"{1000 * cpu / probes:.3f}" if probes else "-"
@@ -142,12 +144,13 @@ class Sampler:
                 f"rss_mib_start={first['rss'] / 2**20:.1f} rss_mib_end={last['rss'] / 2**20:.1f} "
                 f"rss_mib_max={max(s['rss'] for s in every) / 2**20:.1f} "
                 f"fds_start={first['fds']} fds_max={max(s['fds'] for s in every)} "
-                f"threads_max={max(s['threads'] for s in every)}")
+                f"threads_max={max(s['threads'] for s in every)} "
+                f"simulator_cpu_percent={100 * sim_cpu / seconds:.1f}")
 
 
-def own_probes(pid, port, args):
+def own_probes(pid, sim_pid, port, args):
     targets = [resource(r) for r in range(args.racks)]
-    prober, sampler = Prober(port), Sampler(pid)
+    prober, sampler = Prober(port), Sampler(pid, sim_pid)
     latencies, failures = [], 0
     with ThreadPoolExecutor(max_workers=min(args.racks, 32)) as pool:
         list(pool.map(prober.probe, targets))  # sessions opened before measuring
@@ -198,7 +201,7 @@ def note_target_errors(port, failed):
             failed[(t["scrapeUrl"], t["lastScrape"])] = t["lastError"]
 
 
-def prometheus_scrapes(pid, port, args, work):
+def prometheus_scrapes(pid, sim_pid, port, args, work):
     config = os.path.join(work, "prometheus.yml")
     open(config, "w").write(prometheus_config(args.racks, port, args.interval))
     prom_port = free_port()
@@ -217,7 +220,7 @@ def prometheus_scrapes(pid, port, args, work):
         else:
             sys.exit("soak-exporter.py: Prometheus did not start:\n"
                      + open(os.path.join(work, "prometheus.log")).read()[-2000:])
-        sampler, failed = Sampler(pid), {}
+        sampler, failed = Sampler(pid, sim_pid), {}
         sampler.start()
         start = time.time()
         next_look = start + args.interval / 2
@@ -260,6 +263,7 @@ def main():
     parser.add_argument("--interval", type=float)
     parser.add_argument("--prometheus", action="store_true")
     parser.add_argument("--nofile")
+    parser.add_argument("--max-requests", type=int, help="the exporter's --web.max-requests")
     args = parser.parse_args()
     if not 1 <= args.racks <= MAX_RACKS or not 1 <= args.seconds <= MAX_SECONDS:
         sys.exit(f"soak-exporter.py: 1..{MAX_RACKS} racks, 1..{MAX_SECONDS} seconds")
@@ -287,15 +291,16 @@ def main():
             exporter = subprocess.Popen(
                 ["prlimit", f"--nofile={args.nofile}", "--",
                  os.path.join(build, "src/exporter/prometheus-ksm7720-exporter"),
-                 "--web.listen-address=127.0.0.1:0"],
+                 "--web.listen-address=127.0.0.1:0"]
+                + ([f"--web.max-requests={args.max_requests}"] if args.max_requests else []),
                 env=environment, stderr=open(exporter_log, "w"))
             match = wait_for(exporter_log, r"address=127\.0\.0\.1:(\d+)", exporter)
             if not match:
                 sys.exit("soak-exporter.py: the exporter did not start")
             if args.prometheus:
-                prometheus_scrapes(exporter.pid, int(match.group(1)), args, work)
+                prometheus_scrapes(exporter.pid, sim.pid, int(match.group(1)), args, work)
             else:
-                own_probes(exporter.pid, int(match.group(1)), args)
+                own_probes(exporter.pid, sim.pid, int(match.group(1)), args)
         finally:
             for process in (exporter, sim):
                 if process is not None:
