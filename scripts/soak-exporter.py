@@ -183,8 +183,9 @@ def prometheus_config(racks, exporter_port, interval):
             f"      - target_label: __address__\n        replacement: 127.0.0.1:{exporter_port}\n")
 
 
-def query(port, expression):
-    url = f"http://127.0.0.1:{port}/api/v1/query?" + urllib.parse.urlencode({"query": expression})
+def query(port, expression, at=None):
+    parameters = {"query": expression} | ({"time": f"{at:.3f}"} if at else {})
+    url = f"http://127.0.0.1:{port}/api/v1/query?" + urllib.parse.urlencode(parameters)
     with urllib.request.urlopen(url, timeout=30) as answer:
         result = json.load(answer)["data"]["result"]
     return float(result[0]["value"][1]) if result else float("nan")
@@ -241,12 +242,17 @@ def prometheus_scrapes(pid, sim_pid, port, args, work):
             "max": query(prom_port, f"max(max_over_time({durations}))"),
         }
         up_now = query(prom_port, 'count(up{job="ksm7720"} == 1)')
+        step = 30
+        per_step = [query(prom_port, f'sum(count_over_time(up{{job="ksm7720"}}[{step}s]))'
+                          f' - sum(sum_over_time(up{{job="ksm7720"}}[{step}s]))', start + t)
+                    for t in range(step, int(elapsed) + 1, step)]
         note_target_errors(prom_port, failed)
         print(f"racks={args.racks} nofile={args.nofile} seconds={args.seconds} "
               f"interval={args.interval:g} scrapes={scrapes:.0f} failed={scrapes - good:.0f} "
               f"up_at_end={up_now:.0f} "
               + " ".join(f"scrape_{k}_ms={1000 * v:.1f}" for k, v in figures.items())
               + " " + sampler.summary(elapsed, scrapes))
+        print(f"failed scrapes every {step} s: " + " ".join(f"{n:.0f}" for n in per_step))
         for error, count in collections.Counter(failed.values()).most_common(5):
             print(f"  {count} failed scrapes: {error}")
     finally:
