@@ -261,9 +261,14 @@ std::optional<CBenchFile> CBenchFile::Load(const std::string& path, std::string&
         error = "cannot read " + path;
         return std::nullopt;
     }
-    std::string text(kMaxFileSize + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
+    // Read as far as the file goes, a little past the limit at most (Parse refuses that): a
+    // buffer of the whole limit would cost every load of a small bench its 4 MiB.
+    std::string text;
+    char chunk[64 * 1024];
+    while (in && text.size() <= kMaxFileSize) {
+        in.read(chunk, sizeof chunk);
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+    }
     return Parse(text, error);
 }
 
