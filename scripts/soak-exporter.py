@@ -231,20 +231,21 @@ def prometheus_scrapes(pid, sim_pid, port, args, work):
             if time.time() >= next_look:
                 note_target_errors(prom_port, failed)
                 next_look += args.interval / 2
-        elapsed = time.time() - start
+        end = time.time()  # every figure over the same window, up to the same instant
+        elapsed = end - start
         window = f'{{job="ksm7720"}}[{int(elapsed) + 1}s]'
-        scrapes = query(prom_port, f"sum(count_over_time(up{window}))")
-        good = query(prom_port, f"sum(sum_over_time(up{window}))")
+        scrapes = query(prom_port, f"sum(count_over_time(up{window}))", end)
+        good = query(prom_port, f"sum(sum_over_time(up{window}))", end)
         # A scrape that answered but could not read its rack says so in ksm7720_up.
-        read = query(prom_port, f"sum(count_over_time(ksm7720_up{window}))")
-        unread = read - query(prom_port, f"sum(sum_over_time(ksm7720_up{window}))")
+        read = query(prom_port, f"sum(count_over_time(ksm7720_up{window}))", end)
+        unread = read - query(prom_port, f"sum(sum_over_time(ksm7720_up{window}))", end)
         durations = f"scrape_duration_seconds{window}"
         figures = {
-            "p50": query(prom_port, f"quantile(0.5, quantile_over_time(0.5, {durations}))"),
-            "p99": query(prom_port, f"quantile(0.99, quantile_over_time(0.99, {durations}))"),
-            "max": query(prom_port, f"max(max_over_time({durations}))"),
+            "p50": query(prom_port, f"quantile(0.5, quantile_over_time(0.5, {durations}))", end),
+            "p99": query(prom_port, f"quantile(0.99, quantile_over_time(0.99, {durations}))", end),
+            "max": query(prom_port, f"max(max_over_time({durations}))", end),
         }
-        up_now = query(prom_port, 'count(up{job="ksm7720"} == 1)')
+        up_now = query(prom_port, 'count(up{job="ksm7720"} == 1)', end)
         step = 30
         per_step = [query(prom_port, f'sum(count_over_time(up{{job="ksm7720"}}[{step}s]))'
                           f' - sum(sum_over_time(up{{job="ksm7720"}}[{step}s]))', start + t)
