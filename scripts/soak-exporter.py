@@ -234,11 +234,13 @@ def prometheus_scrapes(pid, sim_pid, port, args, work):
         end = time.time()  # every figure over the same window, up to the same instant
         elapsed = end - start
         window = f'{{job="ksm7720"}}[{int(elapsed) + 1}s]'
+        # A failed count in one expression, as scrapes still land while the queries run.
         scrapes = query(prom_port, f"sum(count_over_time(up{window}))", end)
-        good = query(prom_port, f"sum(sum_over_time(up{window}))", end)
+        failures = query(prom_port, f"sum(count_over_time(up{window}))"
+                                    f" - sum(sum_over_time(up{window}))", end)
         # A scrape that answered but could not read its rack says so in ksm7720_up.
-        read = query(prom_port, f"sum(count_over_time(ksm7720_up{window}))", end)
-        unread = read - query(prom_port, f"sum(sum_over_time(ksm7720_up{window}))", end)
+        unread = query(prom_port, f"sum(count_over_time(ksm7720_up{window}))"
+                                  f" - sum(sum_over_time(ksm7720_up{window}))", end)
         durations = f"scrape_duration_seconds{window}"
         figures = {
             "p50": query(prom_port, f"quantile(0.5, quantile_over_time(0.5, {durations}))", end),
@@ -252,7 +254,7 @@ def prometheus_scrapes(pid, sim_pid, port, args, work):
                     for t in range(step, int(elapsed) + 1, step)]
         note_target_errors(prom_port, failed)
         print(f"racks={args.racks} nofile={args.nofile} seconds={args.seconds} "
-              f"interval={args.interval:g} scrapes={scrapes:.0f} failed={scrapes - good:.0f} "
+              f"interval={args.interval:g} scrapes={scrapes:.0f} failed={failures:.0f} "
               f"rack_unread={unread:.0f} "
               f"up_at_end={up_now:.0f} "
               + " ".join(f"scrape_{k}_ms={1000 * v:.1f}" for k, v in figures.items())
