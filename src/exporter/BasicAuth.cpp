@@ -76,6 +76,9 @@ CBasicAuth::Verdict CBasicAuth::Recall(const std::string& user, const std::strin
     }
     const std::lock_guard lock(m_mutex);
     if (Recalled(m_passed, *digest)) {
+        // Kept while it is in use: a scraper's pair never expires under its scrapes, which
+        // would send every request in flight to bcrypt at once.
+        m_passed[*digest] = Clock::now() + kPassedRemembered;
         return Verdict::Passed;
     }
     return Recalled(m_failed, *digest) ? Verdict::Refused : Verdict::Unknown;

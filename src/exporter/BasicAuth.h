@@ -2,10 +2,10 @@
 // HTTP basic authentication against bcrypt hashes as "htpasswd -B" writes them, checked by
 // the system's crypt library. A user that does not exist costs the same bcrypt work as the
 // costliest one that does, so the time of an answer does not tell which users exist. A
-// pair that passed is remembered for a minute and one that failed for ten seconds (as
-// keyed digests, never in clear), so a scraper that sends its pair with every request, or
-// a client that repeats a wrong one, costs one bcrypt check per period, not one per
-// request. Without a digest (the digest call failed) nothing is remembered or recalled.
+// pair that passed is remembered until a minute passes without it, and one that failed
+// for ten seconds (as keyed digests, never in clear), so a scraper that sends its pair
+// with every request costs one bcrypt check, and a client that repeats a wrong one one
+// per period, not one per request. A reload makes a new object, which remembers nothing. Without a digest (the digest call failed) nothing is remembered or recalled.
 #include <chrono>
 #include <map>
 #include <mutex>

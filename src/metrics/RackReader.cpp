@@ -4,6 +4,20 @@
 
 #include <algorithm>
 
+namespace {
+
+// The entries the queue holds now, oldest first, counted in the result.
+std::vector<ErrorEntry> DrainCounted(CInstrument& instrument, ScrapeResult& result) {
+    std::vector<ErrorEntry> entries = DrainErrorQueue(instrument);
+    for (const ErrorEntry& entry : entries) {
+        ++result.entries[entry.code];
+        result.entryTexts.push_back(entry.text);
+    }
+    return entries;
+}
+
+} // namespace
+
 void CRackReader::ReadObject(CInstrument& instrument, ErrorQueueUse use, QuantityKind kind,
                              int position, ScrapeResult& result) {
     const ObjectCode code = *ObjectCodeOf(kind, position);
@@ -11,11 +25,7 @@ void CRackReader::ReadObject(CInstrument& instrument, ErrorQueueUse use, Quantit
     LevelReading reading{kind, position, ReadingValueCount(code),
                          {levels[0], levels[1], levels[2]}, false};
     if (use == ErrorQueueUse::Drain) {
-        const std::vector<ErrorEntry> entries = DrainErrorQueue(instrument);
-        for (const ErrorEntry& entry : entries) {
-            ++result.entries[entry.code];
-            result.entryTexts.push_back(entry.text);
-        }
+        const std::vector<ErrorEntry> entries = DrainCounted(instrument, result);
         const bool onlyExcursions = std::all_of(
             entries.begin(), entries.end(), [](const ErrorEntry& e) { return e.code == kLimitExcursion; });
         if (!onlyExcursions) {
@@ -31,6 +41,12 @@ ScrapeResult CRackReader::Read(CInstrument& instrument) const {
     ScrapeResult result;
     result.queueDrained = m_use == ErrorQueueUse::Drain;
     try {
+        if (m_use == ErrorQueueUse::Drain) {
+            // Entries queued before the first reading (left by a scrape cut short between a
+            // reading and its queue check, or by another program) judge no reading of this
+            // scrape: counted, never taken for the first reading's verdict.
+            DrainCounted(instrument, result);
+        }
         for (int k = 0; k < kQuantityKindCount; ++k) {
             const auto kind = static_cast<QuantityKind>(k);
             const int first = kind == BLOWER ? 1 : 0;

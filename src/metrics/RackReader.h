@@ -15,10 +15,11 @@ public:
         : m_use(use), m_cancelled(std::move(cancelled)) {}
 
     // Every object of every kind in catalogue order. With Drain, the whole queue is read
-    // after each reading: a reading followed only by limit excursions counts as over its
-    // limit, one followed by anything else is dropped. A failure of the instrument gives a
-    // result that is not up, with nothing in it; GetLastStatus() then says why. A read the
-    // hook cancelled is not up either, and says so.
+    // before the first reading (those entries are counted and judge nothing) and after each
+    // reading: a reading followed only by limit excursions counts as over its limit, one
+    // followed by anything else is dropped. A failure of the instrument gives a result that
+    // is not up, with nothing in it; GetLastStatus() then says why. A read the hook
+    // cancelled is not up either, and says so.
     ScrapeResult Read(CInstrument& instrument) const;
 
 private:

@@ -16,8 +16,8 @@ namespace {
 constexpr ObjectCode kOut3 = 3, kDelt3 = 16, kP5Volt = 42, kBlow2 = 51;
 
 // Every reading is its object code; after a reading, the entries scripted for its code
-// are in the queue. A code in failAt fails its reading; breakQueue makes the error query
-// fail, stuckQueue makes it never report empty.
+// are in the queue, after those queued before the scrape. A code in failAt fails its
+// reading; breakQueue makes the error query fail, stuckQueue makes it never report empty.
 class CScriptedRack : public CInstrument {
 public:
     std::map<ObjectCode, std::vector<int>> entriesAfter;
@@ -37,6 +37,7 @@ public:
         }
         return m_levels.data();
     }
+    void QueueBefore(const std::vector<int>& entries) { m_queue.assign(entries.begin(), entries.end()); }
     const char* QueryError(int* code) override {
         ++queries;
         if (breakQueue) {
@@ -64,6 +65,7 @@ struct Case {
     bool stuckQueue;
     std::vector<std::string> present; // whole sample lines
     std::vector<std::string> absent;  // line beginnings
+    std::vector<int> before = {};     // in the queue before the scrape
 };
 
 const std::string kOut3Front = R"(ksm7720_slot_air_temperature_celsius{slot="3",position="front"} 0.3)";
@@ -72,8 +74,10 @@ const std::string kDelt3Rear = R"(ksm7720_slot_temperature_rise_celsius{slot="3"
 } // namespace
 
 // A reading exported despite a foreign entry after it, a verdict of 0 where the mainframe
-// said over limit, a queue read when the lab said leave it, a failure that still shows
-// readings, or a label or unit that mixes quantities.
+// said over limit, an entry left from before the scrape (a scrape cut short between a
+// reading and its queue check) taken for the first reading's verdict, a queue read when the
+// lab said leave it, a failure that still shows readings, or a label or unit that mixes
+// quantities.
 TEST(RackExposition, ReadingsVerdictsAndDropsFollowTheEntriesAfterEachReading) {
     const std::vector<Case> cases{
         {"clean", ErrorQueueUse::Drain, {}, -1, false, false,
@@ -95,6 +99,11 @@ TEST(RackExposition, ReadingsVerdictsAndDropsFollowTheEntriesAfterEachReading) {
           R"(ksm7720_error_queue_entries{code="201"} 1)", kDelt3Rear},
          {R"(ksm7720_slot_air_temperature_celsius{slot="3",)", R"(ksm7720_blower_speed_rpm{blower="2"})",
           R"(ksm7720_over_limit{quantity="slot_air_temperature",object="OUT3"})"}},
+        {"entries from before the scrape", ErrorQueueUse::Drain, {}, -1, false, false,
+         {R"(ksm7720_over_limit{quantity="blower_speed",object="BLOW1"} 0)",
+          R"(ksm7720_error_queue_entries{code="201"} 2)", "ksm7720_readings_dropped 0"},
+         {},
+         {201, 201}},
         {"queue left alone", ErrorQueueUse::Leave, {{kDelt3, {-300}}}, -1, false, true,
          {"ksm7720_up 1", kDelt3Rear},
          {"ksm7720_over_limit", "ksm7720_readings_dropped", "ksm7720_error_queue_entries"}},
@@ -114,6 +123,7 @@ TEST(RackExposition, ReadingsVerdictsAndDropsFollowTheEntriesAfterEachReading) {
         rack.failAt = c.failAt;
         rack.breakQueue = c.breakQueue;
         rack.stuckQueue = c.stuckQueue;
+        rack.QueueBefore(c.before);
         const ScrapeResult scrape = CRackReader(c.use).Read(rack);
         std::ostringstream out;
         WriteRackExposition(scrape, {std::nullopt, "VXI0::24::INSTR", "rack-a", std::nullopt}, out);
@@ -164,5 +174,5 @@ TEST(RackExposition, CancelledReadStopsBeforeItsNextObject) {
     EXPECT_FALSE(scrape.up);
     EXPECT_TRUE(scrape.cancelled);
     EXPECT_TRUE(scrape.readings.empty());
-    EXPECT_EQ(rack.queries, 3); // one error query after each of the three objects read
+    EXPECT_EQ(rack.queries, 4); // one error query before the first object, one after each of three
 }
