@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -68,15 +69,24 @@ void BM_VisaQuery(benchmark::State& state) {
 }
 BENCHMARK(BM_VisaQuery)->UseRealTime();
 
+// The argument is how many connections the simulator holds in all, the others idle: a
+// round trip should not grow with them.
 void BM_RawSocketQuery(benchmark::State& state) {
+    std::vector<std::unique_ptr<CRawClient>> idle;
+    for (int64_t i = 1; i < state.range(0); ++i)
+        idle.push_back(std::make_unique<CRawClient>(g_sim->Port("dmm")));
     CRawClient client(g_sim->Port("mainframe"));
+    if (client.Query("*OPC?") != "1" || (!idle.empty() && idle.back()->Query("*OPC?") != "1")) {
+        state.SkipWithError("the simulator did not take every connection");
+        return;
+    }
     for (auto _ : state) {
         client.Send("*OPC?\n");
         benchmark::DoNotOptimize(client.ReadLine());
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_RawSocketQuery)->UseRealTime();
+BENCHMARK(BM_RawSocketQuery)->UseRealTime()->Arg(1)->Arg(200)->Arg(1000);
 
 } // namespace
 

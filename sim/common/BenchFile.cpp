@@ -6,12 +6,19 @@
 #include <charconv>
 #include <fstream>
 #include <sstream>
+#include <unordered_set>
 
 namespace {
 
-constexpr size_t kMaxFileSize = 1 << 20;
-constexpr size_t kMaxInstruments = 64;
-constexpr size_t kMaxResources = 256;
+// Limits against a hostile or mistaken file. The size bounds memory and parse time (the
+// stand-in VISA library parses the file on every connect) and leaves room for the resolved
+// bench of a full bench at the longest texts (about 3 MiB). Each instrument is a listening
+// port, a descriptor and a mainframe's histories and warm-up in the simulator: 4,096 serve a
+// site of 1,000 racks with room. Resources are bounded alike: the stand-in VISA library
+// looks a name up among them one by one at each open and lists them all in a search.
+constexpr size_t kMaxFileSize = 4 << 20;
+constexpr size_t kMaxInstruments = 4096;
+constexpr size_t kMaxResources = 4096;
 constexpr size_t kMaxText = 255;
 constexpr uint32_t kMaxUptimeHours = 10000;
 
@@ -118,14 +125,20 @@ std::string InstrumentOption(BenchInstrument& inst, const std::string& key,
     return "unknown option " + key;
 }
 
-std::string ParseInstrument(const std::vector<std::string>& words, CBenchFile& bench) {
+// The names defined so far, so that a duplicate is found in constant time.
+struct Seen {
+    std::unordered_set<std::string> instruments;
+    std::unordered_set<std::string> resources;
+};
+
+std::string ParseInstrument(const std::vector<std::string>& words, CBenchFile& bench, Seen& seen) {
     if (words.size() < 3)
         return "expected: instrument NAME mainframe|device|silent [key=value ...]";
     BenchInstrument inst;
     inst.name = words[1];
     if (!ValidName(inst.name))
         return "bad instrument name";
-    if (bench.FindInstrument(inst.name))
+    if (seen.instruments.contains(inst.name))
         return "instrument " + inst.name + " defined twice";
     if (words[2] == "mainframe")
         inst.kind = BenchInstrument::Kind::Mainframe;
@@ -144,6 +157,7 @@ std::string ParseInstrument(const std::vector<std::string>& words, CBenchFile& b
     }
     if (bench.instruments.size() >= kMaxInstruments)
         return "too many instruments";
+    seen.instruments.insert(inst.name);
     bench.instruments.push_back(std::move(inst));
     return "";
 }
@@ -166,7 +180,7 @@ std::string ResourceOption(BenchResource& res, const std::string& key, const std
     return "unknown option " + key;
 }
 
-std::string ParseResource(const std::vector<std::string>& words, CBenchFile& bench) {
+std::string ParseResource(const std::vector<std::string>& words, CBenchFile& bench, Seen& seen) {
     if (words.size() < 3)
         return "expected: resource VISA-NAME INSTRUMENT [key=value ...]";
     std::optional<CResourceName> name = CResourceName::Parse(words[1]);
@@ -176,9 +190,9 @@ std::string ParseResource(const std::vector<std::string>& words, CBenchFile& ben
     res.name = name->Canonical();
     res.intf = name->intf;
     res.instrument = words[2];
-    if (bench.FindResource(res.name))
+    if (seen.resources.contains(res.name))
         return "resource " + res.name + " defined twice";
-    if (!bench.FindInstrument(res.instrument))
+    if (!seen.instruments.contains(res.instrument))
         return "unknown instrument " + res.instrument;
     for (size_t i = 3; i < words.size(); ++i) {
         std::string key, value;
@@ -189,11 +203,12 @@ std::string ParseResource(const std::vector<std::string>& words, CBenchFile& ben
     }
     if (bench.resources.size() >= kMaxResources)
         return "too many resources";
+    seen.resources.insert(res.name);
     bench.resources.push_back(std::move(res));
     return "";
 }
 
-std::string ParseLine(std::string_view line, CBenchFile& bench) {
+std::string ParseLine(std::string_view line, CBenchFile& bench, Seen& seen) {
     std::vector<std::string> words;
     std::string error;
     if (!Tokenize(line, words, error))
@@ -201,9 +216,9 @@ std::string ParseLine(std::string_view line, CBenchFile& bench) {
     if (words.empty())
         return "";
     if (words[0] == "instrument")
-        return ParseInstrument(words, bench);
+        return ParseInstrument(words, bench, seen);
     if (words[0] == "resource")
-        return ParseResource(words, bench);
+        return ParseResource(words, bench, seen);
     return "unknown keyword " + words[0];
 }
 
@@ -221,17 +236,18 @@ std::string Quoted(const std::string& text) {
 
 std::optional<CBenchFile> CBenchFile::Parse(std::string_view text, std::string& error) {
     if (text.size() > kMaxFileSize) {
-        error = "bench file larger than 1 MiB";
+        error = "bench file larger than 4 MiB";
         return std::nullopt;
     }
     CBenchFile bench;
+    Seen seen;
     size_t lineNo = 0;
     while (!text.empty()) {
         ++lineNo;
         size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (std::string err = ParseLine(line, bench); !err.empty()) {
+        if (std::string err = ParseLine(line, bench, seen); !err.empty()) {
             error = "line " + std::to_string(lineNo) + ": " + err;
             return std::nullopt;
         }
@@ -245,9 +261,14 @@ std::optional<CBenchFile> CBenchFile::Load(const std::string& path, std::string&
         error = "cannot read " + path;
         return std::nullopt;
     }
-    std::string text(kMaxFileSize + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
+    // Read as far as the file goes, a little past the limit at most (Parse refuses that): a
+    // buffer of the whole limit would cost every load of a small bench its 4 MiB.
+    std::string text;
+    char chunk[64 * 1024];
+    while (in && text.size() <= kMaxFileSize) {
+        in.read(chunk, sizeof chunk);
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+    }
     return Parse(text, error);
 }
 

@@ -63,7 +63,7 @@ void FuzzBench(const uint8_t* data, size_t size) {
     std::optional<CBenchFile> bench =
         CBenchFile::Parse(std::string_view(reinterpret_cast<const char*>(data), size), error);
     if (!bench) {
-        Check(error.rfind("line ", 0) == 0 || error.find("1 MiB") != std::string::npos);
+        Check(error.rfind("line ", 0) == 0 || error.find("4 MiB") != std::string::npos);
         return;
     }
     std::string written = bench->Write();

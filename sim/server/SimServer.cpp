@@ -3,19 +3,27 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+CSimServer::CSimServer()
+    : m_epoll(::epoll_create1(EPOLL_CLOEXEC)),
+      m_spare(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {}
+
 CSimServer::~CSimServer() {
     CloseAll();
-    RemoveClosed();
     for (Listener& l : m_listeners)
         ::close(l.fd);
+    for (int fd : {m_epoll, m_spare}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 uint16_t CSimServer::Listen(std::unique_ptr<CSimInstrument> instrument, uint16_t port,
@@ -33,7 +41,7 @@ uint16_t CSimServer::Listen(std::unique_ptr<CSimInstrument> instrument, uint16_t
     addr.sin_port = htons(port);
     socklen_t len = sizeof addr;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, 128) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         error = "port " + std::to_string(port) + ": " + std::strerror(errno);
         ::close(fd);
@@ -43,42 +51,66 @@ uint16_t CSimServer::Listen(std::unique_ptr<CSimInstrument> instrument, uint16_t
     return ntohs(addr.sin_port);
 }
 
-void CSimServer::Run(const volatile std::sig_atomic_t& stop) {
-    std::vector<pollfd> fds;
+bool CSimServer::Run(const volatile std::sig_atomic_t& stop) {
+    if (m_epoll < 0)
+        return false;
+    for (size_t i = 0; i < m_listeners.size(); ++i) {
+        epoll_event ev{EPOLLIN, {.u64 = i}};
+        if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_listeners[i].fd, &ev) != 0)
+            return false;
+    }
+    std::vector<epoll_event> events(256);
+    std::vector<uint64_t> busy;
     while (!stop) {
-        fds.clear();
-        bool busy = false;
-        for (const Listener& l : m_listeners)
-            fds.push_back({l.fd, POLLIN, 0});
-        for (const auto& c : m_clients) {
-            short events =
-                static_cast<short>((WantsInput(*c) ? POLLIN : 0) | (c->out.empty() ? 0 : POLLOUT));
-            fds.push_back({c->fd, events, 0});
-            busy = busy || HasWork(*c);
-        }
-        if (::poll(fds.data(), fds.size(), busy ? 0 : 200) < 0 && errno != EINTR)
-            return;
-        size_t clients = m_clients.size(); // those accepted below wait for the next round
-        for (size_t i = 0; i < m_listeners.size(); ++i) {
-            if (fds[i].revents & POLLIN)
-                Accept(m_listeners[i]);
-        }
-        for (size_t i = 0; i < clients && !m_dropAll; ++i) {
-            Client& c = *m_clients[i];
-            short ev = fds[m_listeners.size() + i].revents;
-            if (ev & (POLLERR | POLLHUP)) {
-                c.closed = true; // reset by the client: its unanswered lines are forgotten
-                continue;
+        int n = ::epoll_wait(m_epoll, events.data(), static_cast<int>(events.size()),
+                             m_busy.empty() ? 200 : 0);
+        if (n < 0 && errno != EINTR)
+            return false;
+        ++m_turn;
+        busy.swap(m_busy);
+        m_busy.clear();
+        for (int i = 0; i < n && !m_dropAll; ++i) {
+            uint64_t id = events[i].data.u64;
+            if (id < kFirstClient) {
+                Accept(m_listeners[id]); // those accepted wait for the next turn
+            } else if (auto it = m_clients.find(id); it != m_clients.end()) {
+                Turn(*it->second, events[i].events);
             }
-            if (ev & POLLIN)
-                Receive(c);
-            Serve(c);
-            Flush(c);
+        }
+        for (size_t i = 0; i < busy.size() && !m_dropAll; ++i) {
+            auto it = m_clients.find(busy[i]);
+            if (it != m_clients.end() && it->second->turn != m_turn)
+                Turn(*it->second, 0);
         }
         if (m_dropAll)
             CloseAll();
         RemoveClosed();
     }
+    return true;
+}
+
+void CSimServer::Turn(Client& client, uint32_t events) {
+    client.turn = m_turn;
+    if (client.closed)
+        return;
+    if (events & (EPOLLERR | EPOLLHUP)) {
+        client.closed = true; // reset by the client: its unanswered lines are forgotten
+    } else {
+        if (events & EPOLLIN)
+            Receive(client);
+        Serve(client);
+        Flush(client);
+        // A client that has said all it will say is done once its lines are answered.
+        if (client.ended && !HasWork(client) && client.out.empty())
+            client.closed = true;
+    }
+    if (client.closed) {
+        m_dead.push_back(client.id);
+        return;
+    }
+    if (HasWork(client))
+        m_busy.push_back(client.id);
+    Watch(client);
 }
 
 bool CSimServer::WantsInput(const Client& client) {
@@ -94,9 +126,15 @@ bool CSimServer::HasWork(const Client& client) {
 void CSimServer::Accept(const Listener& listener) {
     for (;;) {
         int fd = ::accept4(listener.fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            if ((errno == EMFILE || errno == ENFILE) && Refuse(listener))
+                continue;
             return;
-        if (m_clients.size() >= kMaxClients) {
+        }
+        const uint64_t id = m_nextId++;
+        epoll_event ev{EPOLLIN, {.u64 = id}};
+        if (m_clients.size() >= kMaxClients ||
+            ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &ev) != 0) {
             ::close(fd);
             continue;
         }
@@ -104,9 +142,22 @@ void CSimServer::Accept(const Listener& listener) {
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         auto client = std::make_unique<Client>();
         client->fd = fd;
+        client->id = id;
         client->instrument = listener.instrument.get();
-        m_clients.push_back(std::move(client));
+        client->watched = EPOLLIN;
+        m_clients.emplace(id, std::move(client));
     }
+}
+
+bool CSimServer::Refuse(const Listener& listener) {
+    if (m_spare < 0)
+        return false;
+    ::close(m_spare);
+    int fd = ::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0)
+        ::close(fd);
+    m_spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    return fd >= 0;
 }
 
 void CSimServer::Receive(Client& client) {
@@ -147,9 +198,6 @@ void CSimServer::Serve(Client& client) {
         else
             HandleLine(client, line);
     }
-    // A client that has said all it will say is done once its lines are answered.
-    if (client.ended && !HasWork(client) && client.out.empty())
-        client.closed = true;
 }
 
 void CSimServer::HandleLine(Client& client, std::string_view line) {
@@ -177,17 +225,32 @@ void CSimServer::Flush(Client& client) {
     }
 }
 
+void CSimServer::Watch(Client& client) {
+    const uint32_t want = (WantsInput(client) ? uint32_t{EPOLLIN} : 0u) |
+                          (client.out.empty() ? 0u : uint32_t{EPOLLOUT});
+    if (want == client.watched)
+        return;
+    epoll_event ev{want, {.u64 = client.id}};
+    if (::epoll_ctl(m_epoll, EPOLL_CTL_MOD, client.fd, &ev) == 0)
+        client.watched = want;
+}
+
 void CSimServer::CloseAll() {
-    for (auto& c : m_clients)
-        c->closed = true;
+    for (auto& [id, c] : m_clients)
+        ::close(c->fd);
+    m_clients.clear();
+    m_busy.clear();
+    m_dead.clear();
     m_dropAll = false;
 }
 
 void CSimServer::RemoveClosed() {
-    auto dead = std::remove_if(m_clients.begin(), m_clients.end(), [](const auto& c) {
-        if (c->closed)
-            ::close(c->fd);
-        return c->closed;
-    });
-    m_clients.erase(dead, m_clients.end());
+    for (uint64_t id : m_dead) {
+        auto it = m_clients.find(id);
+        if (it != m_clients.end()) {
+            ::close(it->second->fd);
+            m_clients.erase(it);
+        }
+    }
+    m_dead.clear();
 }

@@ -13,11 +13,14 @@
 #include "server/Mainframe.h"
 #include "server/SimServer.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -92,6 +95,17 @@ void RemoveIfOurs(const std::string& path, const std::string& text) {
         std::remove(path.c_str());
 }
 
+// Each instrument holds a listening port (and a mainframe with a state folder a lock), and
+// each connection a descriptor: a site of 1,000 racks needs more than the usual soft limit
+// of 1,024, so take what the hard limit allows.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -108,6 +122,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGPIPE, SIG_IGN);
+    RaiseDescriptorLimit();
     CSimClock clock(o.speed);
     CSimServer server;
     std::string ports;
@@ -141,9 +156,11 @@ int main(int argc, char** argv) {
     std::printf("ksm7720-sim: listening on 127.0.0.1%s KSM7720_BENCH=%s\n", ports.c_str(),
                 o.resolved.c_str());
     std::fflush(stdout);
-    server.Run(g_stop);
+    const bool served = server.Run(g_stop);
+    if (!served)
+        std::fprintf(stderr, "ksm7720-sim: event loop: %s\n", std::strerror(errno));
     RemoveIfOurs(o.resolved, resolved);
     if (!folder.empty())
         ::rmdir(folder.c_str());
-    return 0;
+    return served ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "visa/InstrSession.h"
 
+#include "visa/BenchCache.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -48,8 +50,7 @@ bool CInstrSession::Connect() {
 
 bool CInstrSession::ConnectLocked(Clock::time_point deadline) {
     Disconnect();
-    std::string error;
-    std::optional<CBenchFile> bench = CBenchFile::Load(m_benchPath, error);
+    std::optional<CBenchFile> bench = LoadBenchCached(m_benchPath);
     const BenchResource* res = bench ? bench->FindResource(m_resource.name) : nullptr;
     const BenchInstrument* inst = res ? bench->FindInstrument(res->instrument) : nullptr;
     if (!inst || inst->port == 0)

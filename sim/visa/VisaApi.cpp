@@ -5,6 +5,7 @@
 #include "common/BenchFile.h"
 #include "common/ResourceName.h"
 #include "common/VisaPattern.h"
+#include "visa/BenchCache.h"
 #include "visa/NoThrow.h"
 #include "visa/SessionTable.h"
 #include "visa/VisaStatus.h"
@@ -32,8 +33,7 @@ void CopyOut(ViChar* dest, const std::string& text) {
 }
 
 std::optional<CBenchFile> LoadBench(const std::string& path) {
-    std::string error;
-    return CBenchFile::Load(path, error);
+    return LoadBenchCached(path);
 }
 
 // The manager object of `handle`, or nothing when the handle is not a resource manager.

@@ -140,6 +140,46 @@ TEST(BenchFile, ParsesWritesAndReadsBack) {
     EXPECT_EQ(again->Write(), bench->Write());
 }
 
+// A full bench (4,096 instruments with the longest names and texts, 4,096 resources): the
+// resolved bench the simulator writes of it must load again (a file limit too small for it
+// would leave the VISA library unable to read the simulator's own file), and one more
+// instrument or resource is refused with its line. Catches limits lowered again, a size
+// limit that no longer fits what Write makes, and duplicates missed by the name index.
+TEST(BenchFile, AFullBenchReadsBackAndOneMoreIsRefused) {
+    auto fullBench = [](size_t idnLength) {
+        std::string text;
+        for (int i = 0; i < 4096; ++i)
+            text += "instrument " + std::string(27, 'd') + std::to_string(10000 + i) +
+                    " device port=65535 seed=4294967295 idn=\"" +
+                    std::string(2 * idnLength, '\\') + "\"\n";
+        for (int i = 0; i < 4096; ++i)
+            text += "resource GPIB-VXI" + std::to_string(i / 256) + "::" +
+                    std::to_string(i % 256) + " " + std::string(27, 'd') +
+                    std::to_string(10000 + i) + " intf=GPIB-VXI manf=65535 model=65535\n";
+        return text;
+    };
+    std::string error;
+    std::optional<CBenchFile> bench = CBenchFile::Parse(fullBench(255), error);
+    ASSERT_TRUE(bench) << error;
+    std::optional<CBenchFile> again = CBenchFile::Parse(bench->Write(), error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->instruments.size(), 4096u);
+    EXPECT_EQ(again->resources.back().name, "GPIB-VXI15::255::INSTR");
+
+    const std::string text = fullBench(1);
+    const std::string first = std::string(27, 'd') + "10000";
+    const std::pair<std::string, std::string> cases[] = {
+        {"instrument extra mainframe\n", "line 8193: too many instruments"},
+        {"resource VXI0::1 " + first + "\n", "line 8193: too many resources"},
+        {"resource GPIB-VXI15::255 " + first + "\n",
+         "line 8193: resource GPIB-VXI15::255::INSTR defined twice"},
+    };
+    for (const auto& [line, message] : cases) {
+        EXPECT_FALSE(CBenchFile::Parse(text + line, error)) << line;
+        EXPECT_EQ(error, message);
+    }
+}
+
 TEST(BenchFile, ReportsTheLineOfAMistake) {
     const std::pair<const char*, const char*> cases[] = {
         {"instrument a mainframe\ninstrument a device\n", "line 2: instrument a defined twice"},

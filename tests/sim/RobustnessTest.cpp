@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -103,6 +106,38 @@ TEST_F(Robustness, AHundredClientsAtOnce) {
         ASSERT_FALSE(reply.empty());
         EXPECT_NEAR(std::stod(reply), 5000, 50);
     }
+}
+
+// A site of 1,000 racks holds a connection to each: 1,100 clients of one simulator started
+// under the usual soft descriptor limit of 1,024, all answered, the first as the last.
+// Catches a connection limit below a site, a simulator that keeps the soft limit it was
+// given, and an event loop that loses a client among many.
+TEST(RobustnessAtScale, ASiteOfConnectionsOnOneSimulator) {
+    constexpr int kClients = 1100;
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < kClients + 64)
+        GTEST_SKIP() << "the hard descriptor limit is below " << kClients + 64;
+    const rlimit given = limit;
+    limit.rlim_cur = std::min<rlim_t>(1024, limit.rlim_max);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0); // what the simulator starts with
+    CSimProcess sim{CSimProcess::DefaultBench()};
+    const bool started = sim.Start();
+    limit.rlim_cur = limit.rlim_max; // this test's own clients
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    ASSERT_TRUE(started) << sim.ListeningLine();
+    std::vector<std::unique_ptr<CRawClient>> clients;
+    for (int i = 0; i < kClients; ++i)
+        clients.push_back(std::make_unique<CRawClient>(sim.Port("mainframe")));
+    for (auto& c : clients)
+        c->Send("*OPC?\n");
+    int answered = 0; // up to the first that is not, so a failure waits only once
+    while (answered < kClients && clients[answered]->ReadLine() == "1")
+        ++answered;
+    EXPECT_EQ(answered, kClients);
+    EXPECT_EQ(clients.front()->Query("SYST:ERR:COUN?"), "0");
+    clients.clear();
+    ::setrlimit(RLIMIT_NOFILE, &given);
 }
 
 TEST_F(Robustness, DropClosesEveryConnection) {
