@@ -1,6 +1,7 @@
 // prometheus-ksm7720-exporter under clients that hold its connections, guess passwords or
 // give it an address it cannot listen on: the real program, loopback clients from
 // addresses of their own (127.0.0.2, 127.0.0.3), and curl as the ordinary client.
+#include "BcryptHash.h"
 #include "ExporterProcess.h"
 
 #include <arpa/inet.h>
@@ -35,13 +36,6 @@ bool ClosedByPeer(int fd) {
     pollfd entry{fd, POLLIN, 0};
     char byte = 0;
     return ::poll(&entry, 1, 0) == 1 && ::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
-}
-
-std::string BcryptHash(const std::string& password, int cost) {
-    crypt_data data{};
-    const char* salt =
-        crypt_gensalt_rn("$2b$", cost, nullptr, 0, data.setting, sizeof data.setting);
-    return salt != nullptr ? crypt_rn(password.c_str(), salt, &data, sizeof data) : "";
 }
 
 } // namespace

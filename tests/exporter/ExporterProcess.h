@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <crypt.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>

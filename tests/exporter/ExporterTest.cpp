@@ -1,6 +1,7 @@
 // prometheus-ksm7720-exporter as Prometheus meets it: the real program on 127.0.0.1, the
 // stand-in libraries, a simulator with two mainframes and a foreign instrument, and curl
 // as the client. Every exposition it answers is checked by promtool.
+#include "BcryptHash.h"
 #include "ExporterProcess.h"
 
 // A bad request taken for a probe (a repeated target, or one cut short by an escaped NUL,
@@ -119,10 +120,8 @@ TEST_F(Exporter, BasicAuthAndTlsFromTheWebConfig) {
                                 " -addext subjectAltName=IP:127.0.0.1 -keyout '" + dir +
                                 "/key.pem' -out '" + dir + "/cert.pem' 2>/dev/null";
     ASSERT_EQ(std::system(openssl.c_str()), 0);
-    crypt_data data{};
-    const char* salt = crypt_gensalt_rn("$2b$", 5, nullptr, 0, data.setting, sizeof data.setting);
-    ASSERT_NE(salt, nullptr);
-    const std::string hash = crypt_rn("secret", salt, &data, sizeof data);
+    const std::string hash = BcryptHash("secret", 5);
+    ASSERT_FALSE(hash.empty());
     const std::string web = File("web.yml", "tls_server_config:\n"
                                             "  cert_file: cert.pem\n"
                                             "  key_file: key.pem\n"

@@ -1,27 +1,15 @@
 // Basic authentication's memory of pairs, on real bcrypt hashes.
+#include "../BcryptHash.h"
 #include "exporter/BasicAuth.h"
 
 #include <gtest/gtest.h>
-
-#include <crypt.h>
-
-namespace {
-
-std::string Hash(const std::string& password, int cost) {
-    crypt_data data{};
-    const char* salt =
-        crypt_gensalt_rn("$2b$", cost, nullptr, 0, data.setting, sizeof data.setting);
-    return salt != nullptr ? crypt_rn(password.c_str(), salt, &data, sizeof data) : "";
-}
-
-} // namespace
 
 // A pair recalled as passed before bcrypt said so, another password of a user that passed
 // recalled as passed, a wrong pair not remembered (each repeat costing bcrypt), an unknown
 // user let in, or a right pair refused because a wrong one was remembered.
 TEST(BasicAuth, PassedAndFailedPairsAreRecalledWithoutBcrypt) {
     using Verdict = CBasicAuth::Verdict;
-    const CBasicAuth auth({{"alice", Hash("secret", 4)}, {"bob", Hash("other", 5)}});
+    const CBasicAuth auth({{"alice", BcryptHash("secret", 4)}, {"bob", BcryptHash("other", 5)}});
     EXPECT_EQ(auth.Recall("alice", "secret"), Verdict::Unknown);
     EXPECT_FALSE(auth.Check("alice", "wrong"));
     EXPECT_FALSE(auth.Check("mallory", "secret"));

@@ -1,13 +1,13 @@
 // The HTTP server in this process with the hooks the exporter's lifecycle drives: reload
 // through POST /-/reload with new users, and a stop while a request is in flight. The
 // client is a plain socket on 127.0.0.1.
+#include "../BcryptHash.h"
 #include "exporter/HttpServer.h"
 #include "exporter/YamlFile.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <crypt.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -78,12 +78,6 @@ bool HasIpv6Loopback() {
     return usable;
 }
 
-std::string Hash(const std::string& password) {
-    crypt_data data{};
-    const char* salt = crypt_gensalt_rn("$2b$", 4, nullptr, 0, data.setting, sizeof data.setting);
-    return salt != nullptr ? crypt_rn(password.c_str(), salt, &data, sizeof data) : "";
-}
-
 struct Parts {
     CLog log{LogLevel::Error};
     CTargetPolicy policy{std::vector<RackConfig>{}};
@@ -102,7 +96,7 @@ TEST(HttpServer, ReloadSwapsTheUsers) {
     std::optional<std::string> failure;
     ServerOptions options{"127.0.0.1:0", 4, 0.5, std::nullopt, [&]() -> std::optional<std::string> {
                               if (!failure) {
-                                  self->SetWebConfig({std::nullopt, {{"alice", Hash("secret")}}});
+                                  self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
                               }
                               return failure;
                           }};
