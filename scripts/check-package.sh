@@ -50,6 +50,14 @@ for p in "${packages[@]}"; do
     echo "check-package.sh: $p is already installed here, install not tried"
     exit 0
   fi
+  # A configuration file left by an install outside dpkg (cmake --install as root) would
+  # stop apt at a question nobody can answer.
+  for f in $(dpkg-deb --ctrl-tarfile "${deb[$p]}" | tar -xOf - ./conffiles 2>/dev/null); do
+    if [ -e "$f" ]; then
+      echo "check-package.sh: $f is on this system but $p is not installed; remove it" >&2
+      exit 1
+    fi
+  done
 done
 
 declare -A files=(
