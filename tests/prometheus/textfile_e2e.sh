@@ -146,6 +146,10 @@ scrape_ok
 has 'ksm7720_up{rack="VXI0::24"} 1' || fail "rack A is not up in node_exporter"
 has 'ksm7720_up{rack="VXI0::32"} 1' || fail "rack B is not up in node_exporter"
 has 'ksm7720_blower_fitted{blower="3",rack="VXI0::32"} 1' || fail "rack B's file did not give --blowers 3"
+has 'ksm7720_info{name="rack-b",rack="VXI0::32",resource="VXI0::32::INSTR"} 1' ||
+  fail "rack B is not named after its file rack-b.conf"
+has 'ksm7720_info{rack="VXI0::24",resource="VXI0::24::INSTR"} 1' ||
+  fail "rack A, whose unit is named after its resource, has a name"
 declare -A file_of=([VXI0::24]=$fileA [VXI0::32]=$fileB)
 for rack in "${!file_of[@]}"; do
   wrote=$(series_of "$rack" "${file_of[$rack]}") shown=$(series_of "$rack" "$work/scrape")
