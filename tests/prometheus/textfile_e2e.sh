@@ -3,8 +3,9 @@
 # exactly as ksm7720-metrics@.service runs it (its Environment=, EnvironmentFile=, UMask=
 # and ExecStart= read from the unit, the instance put in, /etc and /var/lib moved under a
 # folder of the test; no systemd), and Debian's node_exporter reading the folder as its own
-# user. One rack is named by its resource, the other by a rack file. Node_exporter must
-# show every series of both racks with their rack label; a rack whose simulator stopped
+# user. One rack is named by its resource (and so has no name), the other by a rack file
+# (whose name it takes). Node_exporter must show every series of both racks with their
+# rack label; a rack whose simulator stopped
 # must show ksm7720_up 0 after one run; a run killed while writing (a file-size limit)
 # must leave the rack's file as it was; and node_exporter never reports a textfile error.
 # Both units also pass `systemd-analyze verify`.
@@ -17,13 +18,9 @@ units=$1 cli=$2 sim=$3 standin=$4
 node_exporter=/usr/bin/prometheus-node-exporter
 service="$units/ksm7720-metrics@.service"
 
-[ -x "$node_exporter" ] || {
-  echo "SKIPPED: $node_exporter is not installed (Debian package prometheus-node-exporter)"
-  exit 77
-}
-
 # shellcheck source=tests/prometheus/e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
+require_tools "$node_exporter:prometheus-node-exporter"
 
 # Both units as systemd reads them, the program where the unit expects it.
 mkdir "$work/units"
