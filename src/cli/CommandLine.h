@@ -29,8 +29,8 @@ struct CUsageError {
 };
 
 // Reads argv[1..]. Switches stand before the command; --format, --timeout, --blowers,
-// --output, --name, --help and --version anywhere; after "--" everything is an argument, and after
-// the command so is anything that is not one of those, such as a negative number.
+// --output, --name, --help and --version anywhere; after "--" everything is an argument,
+// and after the command so is anything that is not one of those, such as a negative number.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 
 // The usage lines, and the full help text.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -339,8 +340,7 @@ TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(PromtoolComplaint(run.out), "");
     const std::vector<Sample> samples = ParseExposition(run.out);
-    const auto find = [&](const std::string& name,
-                          const std::map<std::string, std::string>& labels) {
+    const auto find = [&](const std::string& name, const std::map<std::string, std::string>& labels) {
         for (const Sample& s : samples) {
             auto wanted = labels;
             wanted["rack"] = "VXI0::24";
@@ -358,9 +358,8 @@ TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
     const auto out3 = Numbers(Raw("MEAS:LEV? 3"));
     EXPECT_EQ(find("ksm7720_slot_air_temperature_celsius", {{"slot", "3"}, {"position", "rear"}}),
               out3[2] / 10);
-    EXPECT_EQ(
-        find("ksm7720_slot_temperature_rise_celsius", {{"slot", "12"}, {"position", "front"}}),
-        Numbers(Raw("MEAS:LEV? 25"))[0] / 10);
+    EXPECT_EQ(find("ksm7720_slot_temperature_rise_celsius", {{"slot", "12"}, {"position", "front"}}),
+              Numbers(Raw("MEAS:LEV? 25"))[0] / 10);
     EXPECT_EQ(find("ksm7720_supply_current_amperes", {{"supply", "P5"}}),
               Numbers(Raw("MEAS:LEV? 35"))[0] / 1000);
     EXPECT_EQ(find("ksm7720_supply_voltage_volts", {{"supply", "N2"}}),
@@ -418,10 +417,7 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         {{"-n", "read", "TEMP", "OUT3"}, {}, "", 1, "  VXI0::24::INSTR\n"},
         {{"-a", "GPIB0::5::INSTR", "save"}, {}, "", 1, "could not open GPIB0::5::INSTR"},
         {{"--timeout", "200", "read", "TEMP", "OUT3"}, {}, "SIM:HANG 0", 1, "(status 0xBFFF0015)"},
-        {{"-a", "vxi0::24::instr", "--timeout", "200", "metrics"},
-         {},
-         "SIM:HANG 0",
-         1,
+        {{"-a", "vxi0::24::instr", "--timeout", "200", "metrics"}, {}, "SIM:HANG 0", 1,
          "(status 0xBFFF0015)"},
         {{"save"}, {}, "SIM:ERR 1", 1, "instrument reports error: Device-specific error"},
         {{"read", "FAN", "P5"}, {}, "", 2, "unknown KIND 'FAN'"},
@@ -431,10 +427,7 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         {{"-a", "", "save"}, {}, "", 2, "-a needs a resource name"},
         {{"metrics", "--format", "json"}, {}, "", 2, "Prometheus"},
         {{"metrics", "--blowers", "4"}, {}, "", 2, "--blowers takes 1, 2 or 3"},
-        {{"metrics", "--output", "/nonexistent/rack.prom"},
-         {},
-         "",
-         1,
+        {{"metrics", "--output", "/nonexistent/rack.prom"}, {}, "", 1,
          "could not write /nonexistent/rack.prom: No such file or directory"},
         {{"read", "TEMP", "OUT3", "--output", "x.prom"}, {}, "", 2, "--output belongs to metrics"},
         {{}, {}, "", 2, "Usage: ksm7720"},
@@ -450,8 +443,7 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         EXPECT_EQ(run.err.find("Usage:") != std::string::npos, c.status == 2) << run.err;
         // A failed scrape still reaches Prometheus, as a rack that is down.
         if (!c.args.empty() && c.args.back() == "metrics" && c.status == 1) {
-            EXPECT_TRUE(
-                std::regex_search(run.out, std::regex(R"(\nksm7720_up\{rack="[^"]*"\} 0\n)")))
+            EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(\nksm7720_up\{rack="[^"]*"\} 0\n)")))
                 << run.out;
             EXPECT_EQ(PromtoolComplaint(run.out), "");
         }
