@@ -14,7 +14,8 @@
 # racks C and D in its text, rack-b, both of rack-e and rack-f in one bus host alert, rack-g's
 # stale file, and site lab-north host bus-a. The alerts held back must be those of the
 # dead exporter's probes and of racks E and F; a rack's readings alerts must be held back
-# by its own KSM7720RackDown only. Faults it catches: alerts named by resource only, the
+# by its own KSM7720RackDown only, and a node's bus host alert must hold back that node's
+# racks alone (alerts posted as Prometheus would send them). Faults it catches: alerts named by resource only, the
 # `exporter` label missing or not compared (one exporter's fault muting another's racks, one
 # alert per rack behind a dead exporter or bus host), grouping or routing by something else
 # than rack and severity, a silent agent or stale file that pages nothing.
@@ -228,3 +229,20 @@ KSM7720BlowerStopped|ksm7720|VXI0::32::INSTR|$e1|suppressed"
 [ "$(am_alerts Blower)" = "$expected" ] ||
   fail "the blower alerts are not held back by rack B's RackDown alone: $(am_alerts Blower)"
 echo "rack-b's readings alerts held back by its RackDown, rack-a's not"
+
+# The textfile path's bus host alert, as Prometheus would send it: it holds back the
+# RackDown of its own node's racks, not another node's.
+textfile_alert() { # ALERTNAME INSTANCE [RACK]
+  printf '{"labels": {"alertname": "%s", "severity": "critical", "job": "node", "instance": "%s"%s}}' \
+    "$1" "$2" "${3:+, \"rack\": \"$3\"}"
+}
+curl -fsS --max-time 2 -H 'Content-Type: application/json' "$am_url/api/v2/alerts" \
+  -d "[$(textfile_alert KSM7720AllRacksDown host-a:9100), $(textfile_alert KSM7720RackDown host-a:9100 VXI0::24),
+       $(textfile_alert KSM7720RackDown host-b:9100 VXI0::24)]" ||
+  fail "Alertmanager did not take the textfile alerts"
+expected="KSM7720AllRacksDown|node|host-a:9100|-|active
+KSM7720RackDown|node|host-a:9100|-|suppressed
+KSM7720RackDown|node|host-b:9100|-|active"
+[ "$(am_alerts 'Down$' | grep '|node|')" = "$expected" ] ||
+  fail "a node's bus host alert does not hold back its own racks alone: $(am_alerts 'Down$')"
+echo "a node's bus host alert holds back its own racks' RackDown, not another node's"
