@@ -215,8 +215,8 @@ std::optional<DiscoveryFailure> CDiscovery::Open() {
     return std::nullopt;
 }
 
-CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName, bool reset,
-                                           visa::ViInt32 timeOutMs, bool identify) {
+CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName,
+                                           const ConnectOptions& options) {
     Connection connection;
     const auto init = platform::GetProc<ksm7720::InitFn>(m_driverLibrary, "ksm7720_init");
     const auto timeOut = platform::GetProc<ksm7720::TimeOutFn>(m_driverLibrary, "ksm7720_timeOut");
@@ -228,13 +228,13 @@ CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName, bool
     }
     std::string name = resourceName; // the driver takes a writable text
     ksm7720::ViSession handle = 0;
-    connection.status = init(name.data(), identify ? visa::VI_TRUE : visa::VI_FALSE,
-                             reset ? visa::VI_TRUE : visa::VI_FALSE, &handle);
+    connection.status = init(name.data(), options.identify ? visa::VI_TRUE : visa::VI_FALSE,
+                             options.reset ? visa::VI_TRUE : visa::VI_FALSE, &handle);
     if (connection.status < 0) {
         connection.failure = DiscoveryFailure::InitFailed;
         return connection;
     }
-    connection.timeOutStatus = timeOut(handle, timeOutMs);
+    connection.timeOutStatus = timeOut(handle, options.timeOutMs);
     try {
         connection.instrument = std::make_unique<CDriverInstrument>(handle, m_driverLibrary);
         m_driverLibrary = nullptr; // the instrument owns it now

@@ -3,6 +3,7 @@
 // the identification, the automatic choice, and the connection through the driver library.
 // Every road ends in a driver-backed instrument or in the reason why not; what to show the
 // user is the caller's business.
+#include "core/ConnectOptions.h"
 #include "core/DriverInstrument.h"
 #include "core/Library.h"
 #include "core/VisaEntryPoints.h"
@@ -93,11 +94,9 @@ public:
     };
     // Opens the resource with the driver, sets its time-out and builds the instrument,
     // which owns the driver library from then on; a session the instrument cannot be built
-    // on is closed with the driver's close function where there is one. With identify the driver
-    // checks that the resource is a mainframe before it sends anything else. Only once, after a
+    // on is closed with the driver's close function where there is one. Only once, after a
     // successful Open.
-    Connection Connect(const std::string& resourceName, bool reset,
-                       visa::ViInt32 timeOutMs = ksm7720::kDriverTimeOut, bool identify = false);
+    Connection Connect(const std::string& resourceName, const ConnectOptions& options = {});
 
     // Words for a status that no driver session can be asked about (a failed opening):
     // the name of a driver status of the VXIplug&play convention, or the VISA library's

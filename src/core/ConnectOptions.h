@@ -1,0 +1,10 @@
+#pragma once
+#include "core/DriverEntryPoints.h"
+#include "core/VisaEntryPoints.h"
+
+// How CDiscovery::Connect opens a resource; the defaults are the panel's.
+struct ConnectOptions {
+    bool reset = false;                                // the driver resets the mainframe
+    visa::ViInt32 timeOutMs = ksm7720::kDriverTimeOut; // the driver's I/O time-out
+    bool identify = false; // the driver checks the identity before anything else is sent
+};
