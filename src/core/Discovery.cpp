@@ -53,6 +53,29 @@ bool IsMainframeCard(const visa::VisaEntryPoints& vi, visa::ViSession session) {
     return model && *model == kModelCode && *manufacturer == kManufacturerId;
 }
 
+// Opens the resource and asks "*IDN?" under the time-out; the first failing status, or
+// VI_SUCCESS when it answered whatever it answered (the driver judges the answer).
+visa::ViStatus AnswersWithin(const visa::VisaEntryPoints& vi, visa::SetAttributeFn setAttribute,
+                             visa::ViSession rm, const std::string& resource,
+                             visa::ViInt32 timeOutMs) {
+    visa::ViSession session = 0;
+    visa::ViStatus status = vi.open(rm, resource.c_str(), 0, 0, &session);
+    if (status < 0) {
+        return status;
+    }
+    status = setAttribute(session, visa::VI_ATTR_TMO_VALUE, static_cast<visa::ViUInt32>(timeOutMs));
+    visa::ViUInt32 count = 0;
+    if (status >= 0) {
+        status = vi.write(session, kIdnQuery, sizeof kIdnQuery, &count);
+    }
+    std::array<visa::ViByte, kIdnReplyMax> reply{};
+    if (status >= 0) {
+        status = vi.read(session, reply.data(), kIdnReplyMax, &count);
+    }
+    vi.close(session);
+    return std::min(status, visa::VI_SUCCESS);
+}
+
 // Opens the resource, looks at its interface and, with identify, its identity, and closes
 // it again.
 ResourceProbe ProbeResource(const visa::VisaEntryPoints& vi, visa::ViSession rm,
@@ -225,6 +248,15 @@ CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName,
     if (init == nullptr || timeOut == nullptr) {
         connection.failure = DiscoveryFailure::BadDriver;
         return connection;
+    }
+    const auto setAttribute =
+        platform::GetProc<visa::SetAttributeFn>(m_visaLibrary, "viSetAttribute");
+    if (options.identify && options.openTimeOutMs && setAttribute != nullptr) {
+        connection.status =
+            AnswersWithin(m_vi, setAttribute, m_rm, resourceName, *options.openTimeOutMs);
+        if (connection.status < 0) {
+            return connection;
+        }
     }
     std::string name = resourceName; // the driver takes a writable text
     ksm7720::ViSession handle = 0;
