@@ -83,13 +83,12 @@ bool IdentificationMatches(const unsigned char* reply, std::size_t received,
 
 std::optional<std::vector<ResourceProbe>> ProbeResources(const visa::VisaEntryPoints& vi,
                                                          visa::ViSession rm, bool identify) {
-    const auto found = FindResources(vi, rm);
-    if (!found) {
-        return std::nullopt;
-    }
+    // Each is probed while the find list is open, as the search returns it.
     std::vector<ResourceProbe> probes;
-    for (const std::string& descriptor : *found) {
-        probes.push_back(ProbeResource(vi, rm, descriptor, identify));
+    if (!SearchResources(vi, rm, [&](const std::string& descriptor) {
+            probes.push_back(ProbeResource(vi, rm, descriptor, identify));
+        })) {
+        return std::nullopt;
     }
     return probes;
 }

@@ -21,7 +21,7 @@ struct ResourceProbe {
     std::optional<visa::ViUInt16> interfaceType; // nothing when it did not open cleanly
     bool mainframe = false;                      // identified as a mainframe
 };
-// Searches "?*INSTR" and probes every match in search order; nothing when the search
+// Searches "?*INSTR" and probes each match as the search returns it; nothing when the search
 // itself failed. Without identify no resource is queried: only its interface is read.
 std::optional<std::vector<ResourceProbe>> ProbeResources(const visa::VisaEntryPoints& vi,
                                                          visa::ViSession rm, bool identify);

@@ -18,6 +18,7 @@ private slots:
     void existingInstrumentIsKept();
     void searchStopsWhereTheListEnds();
     void panelCallsOnlyInitAndTimeOutOnItsOwnSession();
+    void panelProbesEachResourceAsTheSearchReturnsIt();
 };
 
 namespace {
@@ -149,6 +150,34 @@ void TestDiscovery::panelCallsOnlyInitAndTimeOutOnItsOwnSession() {
         const QString session = calls.value(0).section(' ', 1, 1);
         QCOMPARE(calls, QStringList(c.calls).replaceInStrings(" S ", " " + session + " "));
     }
+}
+
+// The panel fetched every descriptor and closed the find list before it opened the first
+// resource; each is to be probed as the search returns it.
+void TestDiscovery::panelProbesEachResourceAsTheSearchReturnsIt() {
+    CSimProcess sim(CSimProcess::DefaultBench());
+    QVERIFY2(sim.Start(), sim.ListeningLine().c_str());
+    const std::string record = sim.Dir() + "/visa-record";
+    qputenv("KSM7720_BENCH", QByteArray::fromStdString(sim.ResolvedBench()));
+    qputenv("KSM7720_VISA_RECORD", QByteArray::fromStdString(record));
+    {
+        platform::MessageBoxRecorder boxes;
+        CSfpApp app;
+        app.m_visaLibraryName = RECORDING_VISA;
+        app.m_driverLibraryName = RECORDING_DRIVER;
+        QVERIFY(app.DiscoverInstrument());
+        QVERIFY(boxes.Boxes().empty());
+    }
+    QFile file(QString::fromStdString(record));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // The last close is the resource manager's.
+    const QStringList expected =
+        QStringLiteral("viOpenDefaultRM|viFindRsrc|viOpen VXI0::24::INSTR|viGetAttribute|"
+                       "viGetAttribute|viGetAttribute|viClose|viFindNext|viOpen GPIB0::9::INSTR|"
+                       "viGetAttribute|viWrite|viRead|viClose|viFindNext|viOpen ASRL1::INSTR|"
+                       "viGetAttribute|viClose|viClose list|viClose")
+            .split('|');
+    QCOMPARE(QString(file.readAll()).split('\n', Qt::SkipEmptyParts), expected);
 }
 
 QTEST_MAIN(TestDiscovery)
