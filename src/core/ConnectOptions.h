@@ -11,5 +11,5 @@ struct ConnectOptions {
     bool identify = false; // the driver checks the identity before anything else is sent
     // With identify: the resource must answer "*IDN?" within this before the driver opens
     // it, since the driver's own opening waits its own time-out on a rack that is hung.
-    std::optional<visa::ViInt32> openTimeOutMs;
+    std::optional<visa::ViInt32> openTimeOutMs = std::nullopt;
 };
