@@ -1,14 +1,12 @@
 /* A VISA library that writes every call to the file that KSM7720_VISA_RECORD names, one line
-   each ("viOpen" with its descriptor, "viClose list" for the find list), and forwards it to
-   the stand-in VISA library STAND_IN_VISA. */
+   each ("viOpen" with its descriptor), and forwards it to the stand-in VISA library
+   STAND_IN_VISA. */
 #include <dlfcn.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 
 #define NOT_SUPPORTED ((int32_t)0xBFFF0067u)
-
-static uint32_t findList;
 
 static void* Forward(const char* name) {
     static void* visa;
@@ -36,6 +34,8 @@ static void Record(const char* call, const char* extra) {
     }
 
 RECORDED(viOpenDefaultRM, (uint32_t * rm), (rm), "")
+RECORDED(viFindRsrc, (uint32_t rm, const char* expr, uint32_t* list, uint32_t* count, char* desc),
+         (rm, expr, list, count, desc), "")
 RECORDED(viFindNext, (uint32_t list, char* desc), (list, desc), "")
 RECORDED(viOpen, (uint32_t rm, const char* name, uint32_t mode, uint32_t timeout, uint32_t* vi),
          (rm, name, mode, timeout, vi), name ? name : "")
@@ -44,13 +44,4 @@ RECORDED(viWrite, (uint32_t vi, const unsigned char* buf, uint32_t n, uint32_t* 
          (vi, buf, n, done), "")
 RECORDED(viRead, (uint32_t vi, unsigned char* buf, uint32_t n, uint32_t* done), (vi, buf, n, done),
          "")
-RECORDED(viClose, (uint32_t vi), (vi), vi != 0 && vi == findList ? "list" : "")
-
-int32_t viFindRsrc(uint32_t rm, const char* expr, uint32_t* list, uint32_t* count, char* desc) {
-    typedef int32_t (*Fn)(uint32_t, const char*, uint32_t*, uint32_t*, char*);
-    Fn fn = (Fn)Forward("viFindRsrc");
-    int32_t status = fn ? fn(rm, expr, list, count, desc) : NOT_SUPPORTED;
-    findList = status < 0 ? 0 : *list;
-    Record("viFindRsrc", "");
-    return status;
-}
+RECORDED(viClose, (uint32_t vi), (vi), "")

@@ -137,7 +137,7 @@ void TestDiscovery::panelCallsOnlyInitAndTimeOutOnItsOwnSession() {
         QString commandLine;
         std::vector<QString> boxes;
         QStringList calls; // S: the session ksm7720_init made
-        QString visaCalls; // '|' between calls; the last close is the resource manager's
+        QString visaCalls; // '|' between calls; the last two closes: the find list, the manager
     };
     const QStringList opened{"ksm7720_init S id=0", "ksm7720_timeOut S 12000"};
     const std::vector<Case> cases{
@@ -151,7 +151,7 @@ void TestDiscovery::panelCallsOnlyInitAndTimeOutOnItsOwnSession() {
          opened,
          "viOpenDefaultRM|viFindRsrc|viOpen VXI0::24::INSTR|viGetAttribute|viGetAttribute|"
          "viGetAttribute|viClose|viFindNext|viOpen GPIB0::9::INSTR|viGetAttribute|viWrite|viRead|"
-         "viClose|viFindNext|viOpen ASRL1::INSTR|viGetAttribute|viClose|viClose list|viClose"},
+         "viClose|viFindNext|viOpen ASRL1::INSTR|viGetAttribute|viClose|viClose|viClose"},
     };
     for (const Case& c : cases) {
         std::remove(record.c_str());
