@@ -450,6 +450,25 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
     }
 }
 
+// Opening waited for the driver's own time-out (5 s) on a rack that does not answer,
+// whatever --timeout said: on a hung mainframe and on a resource that never answers.
+TEST_F(Cli, TimeOutBoundsOpeningAHungOrSilentRack) {
+    const std::vector<std::pair<std::string, std::string>> cases{{"VXI0::24::INSTR", "SIM:HANG 0"},
+                                                                 {"ASRL1::INSTR", ""}};
+    for (const auto& [resource, setUp] : cases) {
+        if (!setUp.empty()) {
+            Raw(setUp);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome run = Run({"-a", resource, "--timeout", "1000", "read", "TEMP", "OUT3"});
+        const auto took = std::chrono::steady_clock::now() - start;
+        Raw("SIM:RES");
+        EXPECT_LT(took, std::chrono::seconds(4)) << resource;
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("(status 0xBFFF0015)"), std::string::npos) << run.err;
+    }
+}
+
 // A command added to the table but missing from the manual page.
 TEST_F(Cli, ManPageDocumentsEveryCommandOfTheHelp) {
     const std::string help = Run({"--help"}).out;
