@@ -15,6 +15,7 @@
 // allowed in flight. No exception ever leaves a libmicrohttpd callback.
 #include "exporter/BasicAuth.h"
 #include "exporter/ConnectionGuard.h"
+#include "exporter/ExporterError.h"
 #include "exporter/ExporterMetrics.h"
 #include "exporter/Log.h"
 #include "exporter/RackSessions.h"
@@ -45,10 +46,6 @@ struct ServerOptions {
     std::optional<TlsConfig> tls;
     // POST /-/reload calls it: nothing when reloaded, else why not. Empty: no such route.
     std::function<std::optional<std::string>()> reload;
-};
-
-struct CServerError {
-    std::string message;
 };
 
 struct Reply {

@@ -2,6 +2,8 @@
 // A fixed set of threads, all made at start with small stacks, that run the jobs handed
 // to them in turn; the queue is bounded, so a burst beyond it is refused at once instead
 // of growing memory or threads. No thread is ever made after start.
+#include "exporter/ExporterError.h"
+
 #include <pthread.h>
 
 #include <condition_variable>
@@ -11,10 +13,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-struct CPoolError {
-    std::string message;
-};
 
 class CWorkerPool {
 public:

@@ -113,11 +113,11 @@ std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& serve
         if (config.racks) {
             policy.Replace(std::move(*config.racks));
         }
-    } catch (const CConfigError& error) {
+    } catch (const std::exception& error) {
         metrics.CountReload(false);
         log.Write(LogLevel::Error, "configuration not reloaded; the last one stays",
-                  "reason=" + CLog::Value(error.message));
-        return error.message;
+                  "reason=" + CLog::Value(error.what()));
+        return error.what();
     }
     metrics.CountReload(true);
     log.Write(LogLevel::Info, "configuration reloaded");
@@ -242,9 +242,7 @@ int main(int argc, char* argv[]) {
     RaiseDescriptorLimit(log);
     try {
         return Serve(flags, log);
-    } catch (const CConfigError& error) {
-        log.Write(LogLevel::Error, error.message);
-    } catch (const CServerError& error) {
+    } catch (const CExporterError& error) {
         log.Write(LogLevel::Error, error.message);
     }
     return kExitFailure;
