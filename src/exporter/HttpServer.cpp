@@ -357,7 +357,7 @@ void CHttpServer::SetWebConfig(const WebConfig& web) {
         throw CConfigError{
             "a change of client_auth_type, client_ca_file or min_version needs a restart"};
     }
-    auto auth = std::make_shared<const CBasicAuth>(web.users);
+    auto auth = std::make_shared<const CBasicAuth>(web.users, *Auth());
     std::shared_ptr<CTlsIdentity> identity;
     if (web.tls) {
         identity = std::make_shared<CTlsIdentity>(web.tls->certPem, web.tls->keyPem);
