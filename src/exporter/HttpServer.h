@@ -118,7 +118,6 @@ private:
     std::mutex m_mutex; // for the members below
     std::condition_variable m_answered;
     std::shared_ptr<const CBasicAuth> m_auth;
-    std::vector<std::shared_ptr<CTlsIdentity>> m_identities; // kept: handshakes may use them
     std::map<Job*, std::shared_ptr<Job>> m_pending;          // handed to a pool, not yet sent
     std::size_t m_open = 0; // requests from their first line until their answer is sent
     MHD_Daemon* m_daemon = nullptr;
