@@ -13,6 +13,7 @@
 #include "exporter/HttpServer.h"
 #include "exporter/RackSessions.h"
 #include "exporter/TargetPolicy.h"
+#include "exporter/WorkerPool.h"
 #include "exporter/YamlFile.h"
 
 #include <malloc.h>
@@ -190,11 +191,14 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     const std::string address = server->Start();
     log.Write(LogLevel::Info, "listening",
               "address=" + CLog::Value(address) + " tls=" + (config.web.tls ? "true" : "false"));
+    // SIGHUP's reload runs here, so a stop never waits for one (a file may be slow to read);
+    // one more may wait its turn, and it reads the files after every SIGHUP before it.
+    CWorkerPool reloads(1, 1);
     const sigset_t handled = HandledSignals();
     for (int signal = 0; signal != SIGTERM && signal != SIGINT;) {
         sigwait(&handled, &signal);
         if (signal == SIGHUP) {
-            reload();
+            reloads.TrySubmit([&reload] { reload(); });
         } else if (signal == SIGUSR1 || signal == SIGUSR2) {
             log.Write(LogLevel::Info, "signal ignored",
                       "signal=" + std::string(sigabbrev_np(signal)));
