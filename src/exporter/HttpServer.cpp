@@ -31,7 +31,6 @@ constexpr unsigned kServerSlack = 16;         // libmicrohttpd's own limit, abov
 constexpr auto kHeaderDeadline = std::chrono::seconds(10);
 constexpr auto kIdleTimeOut = std::chrono::seconds(30); // a connection that sends nothing
 constexpr std::size_t kRequestMemory = 32 * 1024;
-constexpr std::size_t kThreadStack = 256 * 1024;
 constexpr std::size_t kPasswordThreads = 1; // bcrypt takes a core while it runs
 constexpr std::size_t kPasswordQueue = 8;   // checks waiting; beyond them 503
 constexpr int kListenBacklog = 128;
@@ -258,9 +257,8 @@ std::string CHttpServer::Start() {
     const ListenAddress where = ParseListenAddress(m_options.listenAddress);
     const auto workers = static_cast<std::size_t>(m_options.maxRequests);
     try {
-        m_workers = std::make_unique<CWorkerPool>(workers, workers, kThreadStack);
-        m_passwordChecks =
-            std::make_unique<CWorkerPool>(kPasswordThreads, kPasswordQueue, kThreadStack);
+        m_workers = std::make_unique<CWorkerPool>(workers, workers);
+        m_passwordChecks = std::make_unique<CWorkerPool>(kPasswordThreads, kPasswordQueue);
     } catch (const CPoolError& error) {
         throw CServerError{error.message};
     }

@@ -14,6 +14,7 @@
 #include "exporter/RackSessions.h"
 #include "exporter/TargetPolicy.h"
 #include "exporter/WorkerPool.h"
+#include "exporter/WorkerThread.h"
 #include "exporter/YamlFile.h"
 
 #include <malloc.h>
@@ -27,7 +28,6 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace {
 
@@ -135,10 +135,11 @@ std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& serve
     sessions.Stop();
     std::promise<void> stopped;
     std::future<void> done = stopped.get_future();
-    std::thread([&server, &stopped, deadline] {
+    // Never joined: the process ends by _Exit whether the server stopped or not.
+    const CWorkerThread stopper([&server, &stopped, deadline] {
         server.Stop(deadline);
         stopped.set_value();
-    }).detach();
+    });
     if (done.wait_until(deadline + kStopMargin) == std::future_status::ready) {
         log.Write(LogLevel::Info, "stopped");
     } else {
@@ -169,9 +170,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
         policy = std::make_unique<CTargetPolicy>(*config.racks);
     } else {
         policy = std::make_unique<CTargetPolicy>(
-            [&discovery] {
-                return FindResources(discovery.Visa(), discovery.ResourceManager());
-            },
+            [&discovery] { return FindResources(discovery.Visa(), discovery.ResourceManager()); },
             kSearchRefresh);
     }
     CRackSessions sessions(libraries, kSessionIoTimeOutMs, log);
