@@ -1,9 +1,7 @@
 #pragma once
-// HTTP basic authentication against bcrypt hashes as "htpasswd -B" writes them. Every check
-// runs bcrypt once at each configured cost (the user's own hash at its cost, a pad at the
-// others), so a wrong password and an unknown user cost the same. Passed pairs are
-// remembered for a minute after their last use and failed ones for ten seconds, as keyed
-// digests, so a scraper that sends its pair with every request costs one check.
+// HTTP basic authentication against bcrypt hashes ("htpasswd -B"). Every check does the same
+// bcrypt work, known user or not, so a refusal's time does not tell which users exist; a
+// pair is remembered as a keyed digest, so a scraper costs one check a minute.
 #include "exporter/ExporterError.h"
 
 #include <chrono>
