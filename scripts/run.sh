@@ -15,7 +15,7 @@ if [ "${SFP_NO_SIM:-0}" != "1" ]; then
   . scripts/start-sim.sh
   factory=()
   [ "${SFP_FACTORY:-0}" = "1" ] && factory=(--factory)
-  start_simulator build ${factory[@]+"${factory[@]}"} ||
+  start_bench build ${factory[@]+-- "${factory[@]}"} ||
     echo "run.sh: the simulator did not start; the panel comes up emulated" >&2
 fi
 build/src/app/ksm7720-sfp "$@"

@@ -69,18 +69,15 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Starts the simulator on a bench file and waits until it listens; 1 when it ended first.
+# shellcheck source=scripts/start-sim.sh
+. "$root/scripts/start-sim.sh"
+# Starts the simulator on a bench file and waits until it listens; 1 when it did not.
 start() {
-  : >"$log" # there before the first look at it
-  # Its standard error (a damaged state file, a save that failed) stays the script's.
-  "$sim" --bench "$1" --resolved "$resolved" --state-dir "$state" ${extra[@]+"${extra[@]}"} >"$log" &
-  pid=$!
-  for _ in $(seq 100); do
-    grep -q '^ksm7720-sim: listening' "$log" && return 0
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  grep -q '^ksm7720-sim: listening' "$log"
+  local status=0
+  launch_simulator "$sim" "$1" "$resolved" "$log" --state-dir "$state" ${extra[@]+"${extra[@]}"} ||
+    status=1
+  pid=$launched_pid
+  return "$status"
 }
 
 program_bench=$resolved

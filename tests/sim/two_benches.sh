@@ -60,7 +60,7 @@ done
 
 bash -c 'trap "echo caller > \"$2/marker\"" EXIT
          . "$1/start-sim.sh"
-         start_simulator "$2/build" 2>/dev/null
+         start_bench "$2/build" 2>/dev/null
          [ -f "$KSM7720_BENCH" ]' sh "$scripts" "$work" || fail "start-sim.sh did not start a bench"
 [ "$(cat "$work/marker" 2>/dev/null)" = caller ] || fail "the caller's EXIT trap did not run"
 left=$(ls -A "$TMPDIR")
