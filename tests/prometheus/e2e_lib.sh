@@ -60,7 +60,9 @@ free_port() { # [ADDRESS...]
 
 # One simulator with the mainframes given as "NAME RESOURCE SEED BLOWERS", writing its
 # resolved bench to $work/BENCH.resolved; each mainframe's port goes in sim_port[NAME], the
-# simulator's process id in sim_pid[BENCH].
+# simulator's process id in sim_pid[BENCH]. It is started by scripts/start-sim.sh.
+# shellcheck source=scripts/start-sim.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/start-sim.sh"
 declare -A sim_port sim_pid
 start_simulator() { # BENCH "NAME RESOURCE SEED BLOWERS"...
   local bench=$1 rack name resource seed blowers
@@ -70,11 +72,12 @@ start_simulator() { # BENCH "NAME RESOURCE SEED BLOWERS"...
     printf 'instrument %s mainframe port=0 seed=%s blowers=%s\nresource %s %s intf=VXI manf=3372 model=2861\n' \
       "$name" "$seed" "$blowers" "$resource" "$name"
   done >"$work/$bench.bench"
-  "$sim" --bench "$work/$bench.bench" --resolved "$work/$bench.resolved" --speed 0 \
-    >"$work/$bench.log" 2>&1 &
-  sim_pid[$bench]=$!
-  pids+=($!)
-  within 5 grep -qs "^ksm7720-sim: listening" "$work/$bench.log" || fail "simulator $bench did not start"
+  local started=1
+  launch_simulator "$sim" "$work/$bench.bench" "$work/$bench.resolved" "$work/$bench.log" \
+    --speed 0 2>>"$work/$bench.log" || started=""
+  sim_pid[$bench]=$launched_pid
+  pids+=("$launched_pid")
+  [ -n "$started" ] || fail "simulator $bench did not start"
   for rack in "$@"; do
     name=${rack%% *}
     sim_port[$name]=$(sed -n "s/^instrument $name .*port=\([0-9]*\).*/\1/p" "$work/$bench.resolved")
