@@ -7,11 +7,6 @@
 
 namespace {
 
-// A read whose duration nothing is known of yet is expected within this.
-constexpr auto kFirstReadAllowance = std::chrono::seconds(3);
-// Slack on top of twice the last read's duration before a read counts as overdue.
-constexpr auto kReadSlack = std::chrono::milliseconds(250);
-
 // "status=VI_ERROR_TMO code=0xBFFF0015 reason=..." for the log; the reason without the
 // status name that a VISA description may begin with.
 std::string StatusFields(InstrumentStatus status, std::string reason) {
@@ -67,25 +62,6 @@ void CRackSession::Listed(const RackConfig& rack) {
     m_errorQueue = rack.errorQueue;
 }
 
-CRackSession::Clock::time_point CRackSession::DueBy(Clock::time_point start) const {
-    return start + (m_lastDuration ? 2 * *m_lastDuration + kReadSlack
-                                   : Clock::duration(kFirstReadAllowance));
-}
-
-// The running read's result is worth waiting for: somebody still wants it, and the read
-// is not overdue and due before the deadline.
-bool CRackSession::Joinable(Clock::time_point deadline) const {
-    const auto due = DueBy(m_startedAt);
-    return !m_abandoned && Clock::now() <= due && due <= deadline;
-}
-
-// The read after the running one, which is about to stop for nobody wants it, is due
-// before the deadline.
-bool CRackSession::Queueable(Clock::time_point deadline) const {
-    const auto due = DueBy(m_startedAt);
-    return m_abandoned && Clock::now() <= due && DueBy(due) <= deadline;
-}
-
 ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
     std::unique_lock lock(m_mutex);
     if (m_stopping) {
@@ -93,23 +69,20 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
     }
     const bool running = m_started > m_finished;
     const bool queued = m_asked > m_started;
+    const RackReadState state{running,          m_abandoned,     queued,
+                              m_waitingRunning, m_waitingQueued, m_lastRead};
     std::uint64_t ticket = 0;
-    if (!running && !queued) {
-        ticket = ++m_asked;
-        ++m_waitingQueued;
-    } else if (m_lastUp && (!running || (queued && Queueable(deadline)))) {
-        ticket = m_asked; // the read asked for next, started or not
-        ++m_waitingQueued;
-    } else if (m_lastUp && Joinable(deadline)) {
+    switch (DecideProbe(state, Clock::now(), deadline)) {
+    case ProbeAction::WaitForRunning:
         ticket = m_started;
         ++m_waitingRunning;
-    } else if (m_lastUp && !queued && Queueable(deadline)) {
-        ticket = ++m_asked;
+        break;
+    case ProbeAction::QueueRead:
+        ticket = queued ? m_asked : ++m_asked;
         ++m_waitingQueued;
-    } else {
-        // A rack whose last read failed keeps one probe waiting at most, whatever the others'
-        // deadlines: it holds up no request slot that a rack which answers could use.
-        m_log.Write(LogLevel::Debug, "rack busy with a read whose result is not due in time",
+        break;
+    case ProbeAction::AnswerNotUp:
+        m_log.Write(LogLevel::Debug, "rack busy with a read this probe cannot wait for",
                     "target=" + CLog::Value(m_rack.resource));
         return {};
     }
@@ -168,8 +141,7 @@ void CRackSession::Work() {
         lock.lock();
         const auto duration = Clock::now() - m_startedAt;
         if (!result.cancelled) {
-            m_lastDuration = duration;
-            m_lastUp = result.up;
+            m_lastRead = result.up ? LastRead::Up : LastRead::Failed;
         }
         m_log.Write(LogLevel::Debug, "rack read",
                     "target=" + CLog::Value(m_rack.resource) + " up=" + (result.up ? "1" : "0") +

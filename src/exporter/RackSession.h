@@ -1,17 +1,13 @@
 #pragma once
 // One rack's session: opened on first use, with identification, and kept. Its own worker
 // thread makes every instrument call, so a probe can give up at its deadline while a call
-// still waits on the instrument. Reads are shared: a probe that arrives while the rack is
-// being read waits for that read when its result is due before the probe's deadline (due
-// within twice the last read's time and a quarter second after it started; a first read
-// within 3 s); when nobody waits for the running read any more, which then stops at its
-// next object, a probe may ask for one more read after it; every other probe answers at
-// once that the rack was not read. While the rack's last read failed, only the probe that
-// starts a read waits for it. A session whose read failed is closed and opened afresh by
-// the next read.
+// still waits on the instrument. Reads are shared as DecideProbe rules; a read nobody
+// waits for any more stops at its next object. A session whose read failed is closed and
+// opened afresh by the next read.
 #include "core/Discovery.h"
 #include "exporter/Log.h"
 #include "exporter/RackConfig.h"
+#include "exporter/SingleFlight.h"
 #include "exporter/WorkerThread.h"
 #include "metrics/ScrapeResult.h"
 
@@ -50,9 +46,6 @@ public:
     void Listed(const RackConfig& rack);
 
 private:
-    bool Joinable(Clock::time_point deadline) const;  // with m_mutex held
-    bool Queueable(Clock::time_point deadline) const; // with m_mutex held
-    Clock::time_point DueBy(Clock::time_point start) const;
     ScrapeResult Wait(std::unique_lock<std::mutex>& lock, std::uint64_t ticket,
                       Clock::time_point deadline);
     void Work();
@@ -81,8 +74,7 @@ private:
     bool m_abandoned = false; // the running read has nobody waiting for it
     bool m_stopping = false;
     Clock::time_point m_startedAt;
-    std::optional<Clock::duration> m_lastDuration; // of the last read that ran to its end
-    bool m_lastUp = true;                          // and whether it found the rack up
+    LastRead m_lastRead = LastRead::Never; // of the last read that ran to its end
     std::optional<std::uint64_t> m_searchVersion;
     ErrorQueueUse m_errorQueue;
     ScrapeResult m_result;                   // of read m_finished
