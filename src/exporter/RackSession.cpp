@@ -56,6 +56,11 @@ void CRackSession::Stop() {
     m_changed.notify_all();
 }
 
+bool CRackSession::Closed() {
+    const std::lock_guard lock(m_mutex);
+    return m_stopping && (!m_worker || m_workerDone);
+}
+
 void CRackSession::Listed(const RackConfig& rack) {
     const std::lock_guard lock(m_mutex);
     m_searchVersion = rack.searchVersion;
@@ -129,6 +134,10 @@ void CRackSession::Work() {
     while (true) {
         m_changed.wait(lock, [&] { return m_asked > m_finished || m_stopping; });
         if (m_stopping) {
+            lock.unlock();
+            Drop(); // on this thread, so a hung driver holds up nobody but this worker
+            lock.lock();
+            m_workerDone = true;
             return;
         }
         m_started = m_asked;

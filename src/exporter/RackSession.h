@@ -40,6 +40,9 @@ public:
     // Wakes every waiting probe, which answers not up, as does every later one; a read in
     // progress stops at its next object. Does not wait for a call in progress.
     void Stop();
+    // Stopped, and its session closed by its worker, which has ended: destroying it now
+    // waits for nothing.
+    bool Closed();
     // The rack as the policy allows it now: its error-queue rule applies from the next read
     // (a reloaded rack list may change it), and its discovery search list
     // (RackConfig::searchVersion) bounds a "not a mainframe" verdict.
@@ -73,6 +76,7 @@ private:
     int m_waitingQueued = 0;
     bool m_abandoned = false; // the running read has nobody waiting for it
     bool m_stopping = false;
+    bool m_workerDone = false; // the worker closed the session and returned
     Clock::time_point m_startedAt;
     LastRead m_lastRead = LastRead::Never; // of the last read that ran to its end
     std::optional<std::uint64_t> m_searchVersion;

@@ -179,7 +179,9 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     std::mutex reloading; // one reload at a time, from a signal or a request
     const auto reload = [&] {
         const std::lock_guard lock(reloading);
-        return Reload(flags, *server, *policy, metrics, log);
+        auto failure = Reload(flags, *server, *policy, metrics, log);
+        sessions.Retain(policy->Known()); // a dropped rack's session is closed
+        return failure;
     };
     ServerOptions options{flags.listenAddress, flags.maxRequests, flags.timeOffsetSeconds,
                           config.web.tls, nullptr};

@@ -90,6 +90,7 @@ public:
     // Whether the process still runs.
     bool Running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
     const std::string& Port() const { return m_port; }
+    pid_t Pid() const { return m_pid; }
     // The exit status when it ended before it listened.
     std::optional<int> ExitStatus() const { return m_exitStatus; }
     std::string Log() const { return ReadFile(m_log); }

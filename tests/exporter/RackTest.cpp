@@ -5,6 +5,8 @@
 
 #include <signal.h>
 
+#include <filesystem>
+
 namespace {
 
 const std::vector<std::string> kLongTimeOut{"-H", "X-Prometheus-Scrape-Timeout-Seconds: 120"};
@@ -22,6 +24,15 @@ double ScrapeSeconds(const std::string& body) {
     const std::string name = "\nksm7720_scrape_duration_seconds ";
     const auto at = body.find(name);
     return at == std::string::npos ? -1.0 : std::atof(body.c_str() + at + name.size());
+}
+
+// The process's open descriptors and threads.
+std::pair<int, int> Held(pid_t pid) {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    const auto fds = std::distance(std::filesystem::directory_iterator(proc + "/fd"), {});
+    const std::string status = ReadFile(proc + "/status");
+    const auto at = status.find("\nThreads:");
+    return {static_cast<int>(fds), at == std::string::npos ? -1 : std::atoi(&status[at + 9])};
 }
 
 } // namespace
@@ -110,5 +121,51 @@ TEST_F(Exporter, ForeignInstrumentIsIdentifiedOnce) {
     }
     Raw("dmm", "SIM:RES");
     EXPECT_EQ(Count(exporter.Log(), "status=VI_ERROR_FAIL_ID_QUERY code=0xBFFC0011"), 1)
+        << exporter.Log();
+}
+
+// A rack dropped by a reload keeping its session, descriptor and worker thread until exit.
+TEST_F(Exporter, ReloadsCloseTheSessionsOfDroppedRacks) {
+    const auto list = [&](std::vector<std::string> racks) {
+        std::string text = "racks:\n";
+        for (const std::string& rack : racks) {
+            text += "  - resource: " + rack + "\n";
+        }
+        return File("dropped.yml", text);
+    };
+    const CExporter exporter(
+        sim->Dir(), {"--config.file=" + list({"VXI0::24::INSTR"}), "--web.enable-lifecycle"});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    const auto reloadAndProbe = [&](std::vector<std::string> racks) {
+        list(racks);
+        ASSERT_EQ(exporter.Get("/-/reload", {"-X", "POST"}).status, 200) << exporter.Log();
+        for (const std::string& rack : racks) {
+            ASSERT_TRUE(HasLine(exporter.Get("/probe?target=" + rack).body, "ksm7720_up 1"));
+        }
+    };
+    reloadAndProbe({"VXI0::24::INSTR"});
+    const auto level = Held(exporter.Pid());
+    const std::vector<std::vector<std::string>> lists{
+        {"VXI0::24::INSTR", "VXI0::32::INSTR"}, {"VXI0::32::INSTR"}, {"VXI0::24::INSTR"}};
+    for (int i = 0; i < 50; ++i) {
+        reloadAndProbe(lists[i % lists.size()]);
+    }
+    reloadAndProbe({"VXI0::24::INSTR"});
+    // The dropped session closes on its worker, a moment after the reload answered.
+    for (int i = 0; i < 100 && Held(exporter.Pid()) != level; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(Held(exporter.Pid()), level) << "descriptors, threads";
+}
+
+// A read that failed at its error query logged as VI_SUCCESS: the failed status was lost.
+TEST_F(Exporter, ReadFailingAtTheErrorQueryLogsThatStatus) {
+    const CExporter exporter(sim->Dir(), {});
+    ASSERT_EQ(exporter.Get("/probe?target=VXI0::24::INSTR").status, 200); // session open
+    Raw("mainframe", "SIM:HANG 0"); // the read's first call is the queue's check
+    exporter.Get("/probe?target=VXI0::24::INSTR", kLongTimeOut);
+    EXPECT_NE(exporter.Log().find("msg=\"rack read failed; its session is closed\" "
+                                  "target=VXI0::24::INSTR status=VI_ERROR_TMO"),
+              std::string::npos)
         << exporter.Log();
 }
