@@ -8,13 +8,14 @@ ProbeAction DecideProbe(const RackReadState& state, std::chrono::steady_clock::t
     if (!state.running && !state.queued) {
         return ProbeAction::QueueRead;
     }
-    if (state.last == LastRead::Failed) {
-        return ProbeAction::AnswerNotUp;
+    if (state.running) {
+        const bool couldAnswer = state.last != LastRead::Failed && !state.abandoned;
+        return couldAnswer && state.waitingRunning < kMaxWaitingPerRead
+                   ? ProbeAction::WaitForRunning
+                   : ProbeAction::AnswerNotUp;
     }
-    if (state.running && !state.abandoned && !state.queued) {
-        return state.waitingRunning < kMaxWaitingPerRead ? ProbeAction::WaitForRunning
-                                                         : ProbeAction::AnswerNotUp;
-    }
-    return state.waitingQueued < kMaxWaitingPerRead ? ProbeAction::QueueRead
-                                                    : ProbeAction::AnswerNotUp;
+    // Asked for, not yet taken up by the worker.
+    return state.last != LastRead::Failed && state.waitingQueued < kMaxWaitingPerRead
+               ? ProbeAction::QueueRead
+               : ProbeAction::AnswerNotUp;
 }

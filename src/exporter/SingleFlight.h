@@ -8,7 +8,7 @@ enum class LastRead { Never, Up, Failed };
 struct RackReadState {
     bool running = false;   // a read is in progress
     bool abandoned = false; // nobody waits for it any more: it stops at its next object
-    bool queued = false;    // a read is asked for after it (or before the worker took it)
+    bool queued = false;    // a read is asked for that the worker has not taken up yet
     int waitingRunning = 0; // probes waiting for the running read
     int waitingQueued = 0;  // probes waiting for the queued read
     LastRead last = LastRead::Never;
@@ -25,9 +25,10 @@ enum class ProbeAction {
 constexpr int kMaxWaitingPerRead = 4;
 
 // A probe that can get a result waits for it until its own deadline; only one that could
-// never get one answers at once: its deadline has passed, the rack's last read failed and
-// a read is already under way (only the probe that starts a read of a failing rack waits),
-// or the read it would wait for has its full share of waiting probes. A rack never read
-// yet is held to that share like any other.
+// never get one answers at once: its deadline has passed, the read under way is of a rack
+// whose last read failed or has outlived every probe that waited for it (only the probe
+// that starts a read of a failing or stalled rack waits), or the read it would wait for
+// has its full share of waiting probes. A rack never read yet is held to that share like
+// any other.
 ProbeAction DecideProbe(const RackReadState& state, std::chrono::steady_clock::time_point now,
                         std::chrono::steady_clock::time_point deadline);

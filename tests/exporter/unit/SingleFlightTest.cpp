@@ -7,7 +7,7 @@ using namespace std::chrono_literals;
 
 // A slow rack's second probe of an HA pair refused at once although the read would arrive
 // before its deadline; a never-read rack letting every probe wait for its first opening;
-// a failing rack or a full read holding probes that could never get a result.
+// a failing or stalled rack or a full read holding probes that could never get a result.
 TEST(SingleFlight, OnlyProbesThatCouldNeverGetAResultAnswerAtOnce) {
     constexpr auto kFull = kMaxWaitingPerRead;
     struct Case {
@@ -48,20 +48,16 @@ TEST(SingleFlight, OnlyProbesThatCouldNeverGetAResultAnswerAtOnce) {
          {.queued = true, .waitingQueued = 1, .last = LastRead::Failed},
          120s,
          ProbeAction::AnswerNotUp},
-        {"abandoned read: next one queued",
+        {"stalled read nobody waits for",
          {.running = true, .abandoned = true, .last = LastRead::Up},
          10s,
-         ProbeAction::QueueRead},
-        {"queued read, room left",
-         {.running = true, .abandoned = true, .queued = true, .waitingQueued = 2},
+         ProbeAction::AnswerNotUp},
+        {"asked read, room left",
+         {.queued = true, .waitingQueued = 2},
          10s,
          ProbeAction::QueueRead},
-        {"queued read, full",
-         {.running = true,
-          .abandoned = true,
-          .queued = true,
-          .waitingQueued = kFull,
-          .last = LastRead::Up},
+        {"asked read, full",
+         {.queued = true, .waitingQueued = kFull, .last = LastRead::Up},
          10s,
          ProbeAction::AnswerNotUp},
     };
