@@ -1,53 +1,18 @@
 #include "exporter/RackSession.h"
 
-#include "core/StatusNames.h"
 #include "metrics/RackReader.h"
 
 #include <system_error>
 
-namespace {
-
-// "status=VI_ERROR_TMO code=0xBFFF0015 reason=..." for the log; the reason without the
-// status name that a VISA description may begin with.
-std::string StatusFields(InstrumentStatus status, std::string reason) {
-    const char* name = StatusName(status);
-    const std::string prefix = std::string(name != nullptr ? name : "") + ": ";
-    if (name != nullptr && reason.compare(0, prefix.size(), prefix) == 0) {
-        reason.erase(0, prefix.size());
-    }
-    return "status=" + std::string(name != nullptr ? name : "unknown") +
-           " code=" + StatusHex(status) + " reason=" + CLog::Value(reason);
-}
-
-// What a failed opening means, told apart for the log.
-const char* OpeningFailure(InstrumentStatus status) {
-    switch (static_cast<std::uint32_t>(status)) {
-    case 0xBFFF0015u: // VI_ERROR_TMO
-        return "rack did not answer in time while it was opened";
-    case 0xBFFF0011u: // VI_ERROR_RSRC_NFOUND
-    case 0xBFFF0012u: // VI_ERROR_INV_RSRC_NAME
-        return "rack not found";
-    case 0xBFFF000Fu: // VI_ERROR_RSRC_LOCKED
-    case 0xBFFF0072u: // VI_ERROR_RSRC_BUSY
-    case 0xBFFF00A6u: // VI_ERROR_CONN_LOST
-        return "rack refused the connection";
-    case 0xBFFC0011u: // VI_ERROR_FAIL_ID_QUERY
-        return "resource is not a mainframe: it identified as another instrument";
-    default:
-        return "rack did not open";
-    }
-}
-
-} // namespace
-
 CRackSession::CRackSession(RackConfig rack, LibraryNames libraries, int ioTimeOutMs, CLog& log)
-    : m_rack(std::move(rack)), m_libraries(std::move(libraries)), m_ioTimeOutMs(ioTimeOutMs),
-      m_log(log), m_searchVersion(m_rack.searchVersion), m_errorQueue(m_rack.errorQueue) {}
+    : m_rack(std::move(rack)), m_log(log, m_rack.resource),
+      m_opener(m_rack.resource, std::move(libraries), ioTimeOutMs, m_log),
+      m_searchVersion(m_rack.searchVersion), m_errorQueue(m_rack.errorQueue) {}
 
 CRackSession::~CRackSession() {
     Stop();
     m_worker.reset();
-    Drop();
+    m_opener.Drop();
 }
 
 void CRackSession::Stop() {
@@ -87,8 +52,7 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
         ++m_waitingQueued;
         break;
     case ProbeAction::AnswerNotUp:
-        m_log.Write(LogLevel::Debug, "rack busy with a read this probe cannot wait for",
-                    "target=" + CLog::Value(m_rack.resource));
+        m_log.Write(LogLevel::Debug, "rack busy with a read this probe cannot wait for");
         return {};
     }
     if (!m_worker) {
@@ -98,8 +62,7 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
             --m_asked;
             --m_waitingQueued;
             m_log.Write(LogLevel::Error, "no thread for the rack's reads",
-                        "target=" + CLog::Value(m_rack.resource) +
-                            " reason=" + CLog::Value(error.what()));
+                        {{"reason", error.what()}});
             return {};
         }
     }
@@ -124,8 +87,7 @@ ScrapeResult CRackSession::Wait(std::unique_lock<std::mutex>& lock, std::uint64_
     } else if (--m_waitingRunning == 0) {
         m_abandoned = true; // the read stops at its next object
     }
-    m_log.Write(LogLevel::Warn, "rack did not answer within the scrape time-out",
-                "target=" + CLog::Value(m_rack.resource));
+    m_log.Write(LogLevel::Warn, "rack did not answer within the scrape time-out");
     return {};
 }
 
@@ -135,7 +97,7 @@ void CRackSession::Work() {
         m_changed.wait(lock, [&] { return m_asked > m_finished || m_stopping; });
         if (m_stopping) {
             lock.unlock();
-            Drop(); // on this thread, so a hung driver holds up nobody but this worker
+            m_opener.Drop(); // on this thread, so a hung driver holds up nobody but this worker
             lock.lock();
             m_workerDone = true;
             return;
@@ -153,9 +115,9 @@ void CRackSession::Work() {
             m_lastRead = result.up ? LastRead::Up : LastRead::Failed;
         }
         m_log.Write(LogLevel::Debug, "rack read",
-                    "target=" + CLog::Value(m_rack.resource) + " up=" + (result.up ? "1" : "0") +
-                        " cancelled=" + (result.cancelled ? "1" : "0") + " seconds=" +
-                        std::to_string(std::chrono::duration<double>(duration).count()));
+                    {{"up", result.up ? "1" : "0"},
+                     {"cancelled", result.cancelled ? "1" : "0"},
+                     {"seconds", std::to_string(std::chrono::duration<double>(duration).count())}});
         m_result = std::move(result);
         m_finished = m_started;
         m_waitingRunning = 0;
@@ -170,81 +132,24 @@ bool CRackSession::Cancelled() {
 }
 
 ScrapeResult CRackSession::Scrape() {
-    if (!m_instrument && !Open()) {
-        return {};
-    }
+    std::optional<std::uint64_t> listed;
     ErrorQueueUse errorQueue;
     {
         const std::lock_guard lock(m_mutex);
+        listed = m_searchVersion;
         errorQueue = m_errorQueue;
     }
-    ScrapeResult result =
-        CRackReader(errorQueue, [this] { return Cancelled(); }).Read(*m_instrument);
+    CDriverInstrument* instrument = m_opener.Session(listed);
+    if (instrument == nullptr) {
+        return {};
+    }
+    ScrapeResult result = CRackReader(errorQueue, [this] { return Cancelled(); }).Read(*instrument);
     if (!result.up && !result.cancelled) {
-        const InstrumentStatus status = m_instrument->GetLastStatus();
-        const char* text = status < 0 ? m_instrument->GetStatusText(status) : nullptr;
+        const InstrumentStatus status = instrument->GetLastStatus();
+        const char* text = status < 0 ? instrument->GetStatusText(status) : nullptr;
         m_log.Write(LogLevel::Info, "rack read failed; its session is closed",
-                    "target=" + CLog::Value(m_rack.resource) + " " +
-                        StatusFields(status, text != nullptr ? text : ""));
-        Drop();
+                    CRackLog::StatusFields(status, text != nullptr ? text : ""));
+        m_opener.Drop();
     }
     return result;
-}
-
-bool CRackSession::Open() {
-    std::optional<std::uint64_t> listed;
-    {
-        const std::lock_guard lock(m_mutex);
-        listed = m_searchVersion;
-    }
-    if (listed && m_foreignIn == listed) {
-        m_log.Write(LogLevel::Debug, "resource is not a mainframe (identified before)",
-                    "target=" + CLog::Value(m_rack.resource));
-        return false;
-    }
-    m_discovery = std::make_unique<CDiscovery>(m_libraries.visa, m_libraries.driver);
-    if (const auto failure = m_discovery->Open()) {
-        const std::vector<std::string> lines = OpenFailureLines(*m_discovery, *failure);
-        std::string fields = "target=" + CLog::Value(m_rack.resource);
-        for (std::size_t i = 1; i < lines.size(); ++i) {
-            fields += " reason=" + CLog::Value(lines[i]);
-        }
-        m_log.Write(LogLevel::Error, lines.front(), fields);
-        m_discovery.reset();
-        return false;
-    }
-    auto connection = m_discovery->Connect(m_rack.resource, false, m_ioTimeOutMs, true);
-    if (!connection.instrument) {
-        const bool badDriver = connection.failure == DiscoveryFailure::BadDriver;
-        m_log.Write(
-            badDriver ? LogLevel::Error : LogLevel::Info,
-            badDriver ? "the driver library lacks an entry point"
-                      : OpeningFailure(connection.status),
-            "target=" + CLog::Value(m_rack.resource) + " " +
-                StatusFields(connection.status, m_discovery->StatusText(connection.status)));
-        if (connection.status == VI_ERROR_FAIL_ID_QUERY) {
-            m_foreignIn = listed; // asked once per search list, not on every probe
-        }
-        m_discovery.reset();
-        return false;
-    }
-    m_instrument = std::move(connection.instrument);
-    // Without its I/O time-out a stalled call could hold the worker without end.
-    if (connection.timeOutStatus < 0) {
-        const char* text = m_instrument->GetStatusText(connection.timeOutStatus);
-        m_log.Write(LogLevel::Error, "the driver refused the I/O time-out",
-                    "target=" + CLog::Value(m_rack.resource) + " " +
-                        StatusFields(connection.timeOutStatus, text != nullptr ? text : ""));
-        Drop();
-        return false;
-    }
-    return true;
-}
-
-void CRackSession::Drop() {
-    if (m_instrument) {
-        m_instrument->Close();
-        m_instrument.reset();
-    }
-    m_discovery.reset();
 }

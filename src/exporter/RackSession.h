@@ -4,9 +4,9 @@
 // still waits on the instrument. Reads are shared as DecideProbe rules; a read nobody
 // waits for any more stops at its next object. A session whose read failed is closed and
 // opened afresh by the next read.
-#include "core/Discovery.h"
-#include "exporter/Log.h"
 #include "exporter/RackConfig.h"
+#include "exporter/RackLog.h"
+#include "exporter/SessionOpener.h"
 #include "exporter/SingleFlight.h"
 #include "exporter/WorkerThread.h"
 #include "metrics/ScrapeResult.h"
@@ -19,11 +19,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-struct LibraryNames {
-    std::vector<std::string> visa;
-    std::vector<std::string> driver;
-};
 
 class CRackSession {
 public:
@@ -53,18 +48,11 @@ private:
                       Clock::time_point deadline);
     void Work();
     ScrapeResult Scrape(); // on the worker
-    bool Open();           // on the worker: a session with identification
-    void Drop();           // on the worker: closes and forgets the session
     bool Cancelled();      // on the worker: stopping, or nobody waits for this read
 
     const RackConfig m_rack;
-    const LibraryNames m_libraries;
-    const int m_ioTimeOutMs;
-    CLog& m_log;
-    // The worker's alone.
-    std::unique_ptr<CDiscovery> m_discovery;
-    std::unique_ptr<CDriverInstrument> m_instrument;
-    std::optional<std::uint64_t> m_foreignIn; // the search list it was found foreign in
+    const CRackLog m_log;
+    CSessionOpener m_opener; // the worker's alone
     // Shared with the probes, under m_mutex. Reads are numbered; the running one is
     // m_started when it is above m_finished, a queued one m_asked when it is above m_started.
     std::mutex m_mutex;
