@@ -6,7 +6,8 @@
 
 CRackSession::CRackSession(RackConfig rack, LibraryNames libraries, int ioTimeOutMs, CLog& log)
     : m_rack(std::move(rack)), m_log(log, m_rack.resource),
-      m_opener(m_rack.resource, std::move(libraries), ioTimeOutMs, m_log),
+      m_opener(m_rack.resource, std::move(libraries), ioTimeOutMs, m_log,
+               [this](const std::string& step) { Trace(step, std::nullopt); }),
       m_searchVersion(m_rack.searchVersion), m_errorQueue(m_rack.errorQueue) {}
 
 CRackSession::~CRackSession() {
@@ -32,7 +33,7 @@ void CRackSession::Listed(const RackConfig& rack) {
     m_errorQueue = rack.errorQueue;
 }
 
-ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
+ScrapeResult CRackSession::Probe(Clock::time_point deadline, CProbeTrace* trace) {
     std::unique_lock lock(m_mutex);
     if (m_stopping) {
         return {};
@@ -42,17 +43,23 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
     const RackReadState state{running,          m_abandoned,     queued,
                               m_waitingRunning, m_waitingQueued, m_lastRead};
     std::uint64_t ticket = 0;
-    switch (DecideProbe(state, Clock::now(), deadline)) {
+    const auto now = Clock::now();
+    switch (DecideProbe(state, now, deadline)) {
     case ProbeAction::WaitForRunning:
         ticket = m_started;
         ++m_waitingRunning;
+        Attach(trace, m_tracesRunning, "joins the read under way");
         break;
     case ProbeAction::QueueRead:
         ticket = queued ? m_asked : ++m_asked;
         ++m_waitingQueued;
+        Attach(trace, m_tracesQueued, queued ? "waits for the read asked for" : "asks for a read");
         break;
     case ProbeAction::AnswerNotUp:
         m_log.Write(LogLevel::Debug, "rack busy with a read this probe cannot wait for");
+        if (trace != nullptr) {
+            trace->Step(std::string("answered at once: ") + WhyNotUp(state, now, deadline));
+        }
         return {};
     }
     if (!m_worker) {
@@ -67,13 +74,18 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline) {
         }
     }
     m_changed.notify_all();
-    return Wait(lock, ticket, deadline);
+    return Wait(lock, ticket, deadline, trace);
 }
 
 ScrapeResult CRackSession::Wait(std::unique_lock<std::mutex>& lock, std::uint64_t ticket,
-                                Clock::time_point deadline) {
+                                Clock::time_point deadline, CProbeTrace* trace) {
     const bool done =
         m_changed.wait_until(lock, deadline, [&] { return m_finished >= ticket || m_stopping; });
+    std::erase(m_tracesRunning, trace);
+    std::erase(m_tracesQueued, trace);
+    if (trace != nullptr && !done) {
+        trace->Step(m_stopping ? "the exporter is stopping" : "no result by the deadline");
+    }
     if (m_stopping) {
         return {};
     }
@@ -107,6 +119,8 @@ void CRackSession::Work() {
         m_waitingQueued = 0;
         m_abandoned = false;
         m_startedAt = Clock::now();
+        m_tracesRunning.insert(m_tracesRunning.end(), m_tracesQueued.begin(), m_tracesQueued.end());
+        m_tracesQueued.clear();
         lock.unlock();
         ScrapeResult result = Scrape();
         lock.lock();
@@ -118,6 +132,10 @@ void CRackSession::Work() {
                     {{"up", result.up ? "1" : "0"},
                      {"cancelled", result.cancelled ? "1" : "0"},
                      {"seconds", std::to_string(std::chrono::duration<double>(duration).count())}});
+        for (CProbeTrace* trace : m_tracesRunning) {
+            trace->Step(result.up ? "read ended" : "read ended: not up");
+        }
+        m_tracesRunning.clear();
         m_result = std::move(result);
         m_finished = m_started;
         m_waitingRunning = 0;
@@ -143,7 +161,11 @@ ScrapeResult CRackSession::Scrape() {
     if (instrument == nullptr) {
         return {};
     }
-    ScrapeResult result = CRackReader(errorQueue, [this] { return Cancelled(); }).Read(*instrument);
+    ScrapeResult result =
+        CRackReader(
+            errorQueue, [this] { return Cancelled(); },
+            [this](const std::string& step, InstrumentStatus status) { Trace(step, status); })
+            .Read(*instrument);
     if (!result.up && !result.cancelled) {
         const InstrumentStatus status = instrument->GetLastStatus();
         const char* text = status < 0 ? instrument->GetStatusText(status) : nullptr;
@@ -152,4 +174,19 @@ ScrapeResult CRackSession::Scrape() {
         m_opener.Drop();
     }
     return result;
+}
+
+void CRackSession::Attach(CProbeTrace* trace, std::vector<CProbeTrace*>& traces,
+                          const std::string& step) {
+    if (trace != nullptr) {
+        trace->Step(step);
+        traces.push_back(trace);
+    }
+}
+
+void CRackSession::Trace(const std::string& step, std::optional<InstrumentStatus> status) {
+    const std::lock_guard lock(m_mutex);
+    for (CProbeTrace* trace : m_tracesRunning) {
+        trace->Step(status ? step + ": " + CRackLog::StatusWord(*status) : step);
+    }
 }

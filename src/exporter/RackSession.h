@@ -4,6 +4,7 @@
 // still waits on the instrument. Reads are shared as DecideProbe rules; a read nobody
 // waits for any more stops at its next object. A session whose read failed is closed and
 // opened afresh by the next read.
+#include "exporter/ProbeTrace.h"
 #include "exporter/RackConfig.h"
 #include "exporter/RackLog.h"
 #include "exporter/SessionOpener.h"
@@ -30,8 +31,9 @@ public:
     CRackSession(const CRackSession&) = delete;
     CRackSession& operator=(const CRackSession&) = delete;
 
-    // One scrape, or one that is not up when the rack cannot be read by the deadline.
-    ScrapeResult Probe(Clock::time_point deadline);
+    // One scrape, or one that is not up when the rack cannot be read by the deadline. A
+    // trace is told what the probe does and each step of the read it waits for.
+    ScrapeResult Probe(Clock::time_point deadline, CProbeTrace* trace = nullptr);
     // Wakes every waiting probe, which answers not up, as does every later one; a read in
     // progress stops at its next object. Does not wait for a call in progress.
     void Stop();
@@ -45,7 +47,11 @@ public:
 
 private:
     ScrapeResult Wait(std::unique_lock<std::mutex>& lock, std::uint64_t ticket,
-                      Clock::time_point deadline);
+                      Clock::time_point deadline, CProbeTrace* trace);
+    // With m_mutex held: trace told step, and then of each step of its read.
+    static void Attach(CProbeTrace* trace, std::vector<CProbeTrace*>& traces,
+                       const std::string& step);
+    void Trace(const std::string& step, std::optional<InstrumentStatus> status); // on the worker
     void Work();
     ScrapeResult Scrape(); // on the worker
     bool Cancelled();      // on the worker: stopping, or nobody waits for this read
@@ -69,6 +75,8 @@ private:
     LastRead m_lastRead = LastRead::Never; // of the last read that ran to its end
     std::optional<std::uint64_t> m_searchVersion;
     ErrorQueueUse m_errorQueue;
-    ScrapeResult m_result;                   // of read m_finished
-    std::unique_ptr<CWorkerThread> m_worker; // started by the first read
+    std::vector<CProbeTrace*> m_tracesRunning; // of probes waiting for the running read
+    std::vector<CProbeTrace*> m_tracesQueued;  // and for the one asked for next
+    ScrapeResult m_result;                     // of read m_finished
+    std::unique_ptr<CWorkerThread> m_worker;   // started by the first read
 };

@@ -40,8 +40,10 @@ CDriverInstrument* CSessionOpener::Session(std::optional<std::uint64_t> listed) 
 bool CSessionOpener::Open(std::optional<std::uint64_t> listed) {
     if (listed && m_foreignIn == listed) {
         m_log.Write(LogLevel::Debug, "resource is not a mainframe (identified before)");
+        m_step("not opened: identified before as another instrument");
         return false;
     }
+    m_step("loading the VISA and driver libraries");
     m_discovery = std::make_unique<CDiscovery>(m_libraries.visa, m_libraries.driver);
     if (const auto failure = m_discovery->Open()) {
         const std::vector<std::string> lines = OpenFailureLines(*m_discovery, *failure);
@@ -50,9 +52,11 @@ bool CSessionOpener::Open(std::optional<std::uint64_t> listed) {
             reasons.emplace_back("reason", lines[i]);
         }
         m_log.Write(LogLevel::Error, lines.front(), reasons);
+        m_step(lines.front());
         m_discovery.reset();
         return false;
     }
+    m_step("opening " + m_resource + " with identification");
     auto connection = m_discovery->Connect(m_resource, false, m_ioTimeOutMs, true);
     if (!connection.instrument) {
         const bool badDriver = connection.failure == DiscoveryFailure::BadDriver;
@@ -67,6 +71,7 @@ bool CSessionOpener::Open(std::optional<std::uint64_t> listed) {
         return false;
     }
     m_instrument = std::move(connection.instrument);
+    m_step("opened and identified as a mainframe: " + CRackLog::StatusWord(connection.status));
     // Without its I/O time-out a stalled call could hold the worker without end.
     if (connection.timeOutStatus < 0) {
         const char* text = m_instrument->GetStatusText(connection.timeOutStatus);
@@ -80,13 +85,16 @@ bool CSessionOpener::Open(std::optional<std::uint64_t> listed) {
 
 void CSessionOpener::Failed(LogLevel level, std::string_view message, InstrumentStatus status,
                             const std::string& reason) {
-    m_log.Write(level, message, CRackLog::StatusFields(status, reason));
+    const LogFields fields = CRackLog::StatusFields(status, reason);
+    m_log.Write(level, message, fields);
+    m_step(std::string(message) + ": " + fields[0].second + " " + CLog::Value(fields[2].second));
 }
 
 void CSessionOpener::Drop() {
     if (m_instrument) {
         m_instrument->Close();
         m_instrument.reset();
+        m_step("session closed");
     }
     m_discovery.reset();
 }

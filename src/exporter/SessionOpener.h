@@ -5,6 +5,7 @@
 #include "exporter/RackLog.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,10 +18,13 @@ struct LibraryNames {
 
 class CSessionOpener {
 public:
+    // Told of each step of an opening, in words.
+    using StepHook = std::function<void(const std::string& step)>;
+
     CSessionOpener(std::string resource, LibraryNames libraries, int ioTimeOutMs,
-                   const CRackLog& log)
+                   const CRackLog& log, StepHook step)
         : m_resource(std::move(resource)), m_libraries(std::move(libraries)),
-          m_ioTimeOutMs(ioTimeOutMs), m_log(log) {}
+          m_ioTimeOutMs(ioTimeOutMs), m_log(log), m_step(std::move(step)) {}
 
     // The open session, opened now when there is none; nullptr when it cannot be. listed:
     // the VISA search list the rack came from, in which a resource found to be another
@@ -37,6 +41,7 @@ private:
     const LibraryNames m_libraries;
     const int m_ioTimeOutMs;
     const CRackLog& m_log;
+    const StepHook m_step;
     std::unique_ptr<CDiscovery> m_discovery;
     std::unique_ptr<CDriverInstrument> m_instrument;
     std::optional<std::uint64_t> m_foreignIn; // the search list it was found foreign in

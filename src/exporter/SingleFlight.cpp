@@ -19,3 +19,15 @@ ProbeAction DecideProbe(const RackReadState& state, std::chrono::steady_clock::t
                ? ProbeAction::QueueRead
                : ProbeAction::AnswerNotUp;
 }
+
+const char* WhyNotUp(const RackReadState& state, std::chrono::steady_clock::time_point now,
+                     std::chrono::steady_clock::time_point deadline) {
+    if (deadline <= now) {
+        return "the deadline has passed";
+    }
+    if (state.last == LastRead::Failed) {
+        return "the rack's last read failed and a read of it is under way";
+    }
+    return state.abandoned ? "the read under way outlived every probe that waited for it"
+                           : "the read under way has its full share of waiting probes";
+}

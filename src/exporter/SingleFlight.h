@@ -32,3 +32,6 @@ constexpr int kMaxWaitingPerRead = 4;
 // any other.
 ProbeAction DecideProbe(const RackReadState& state, std::chrono::steady_clock::time_point now,
                         std::chrono::steady_clock::time_point deadline);
+// Why DecideProbe answers AnswerNotUp, in words.
+const char* WhyNotUp(const RackReadState& state, std::chrono::steady_clock::time_point now,
+                     std::chrono::steady_clock::time_point deadline);

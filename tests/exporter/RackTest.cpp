@@ -169,3 +169,33 @@ TEST_F(Exporter, ReadFailingAtTheErrorQueryLogsThatStatus) {
               std::string::npos)
         << exporter.Log();
 }
+
+// /probe?debug=true answering the exposition or nothing of the probe's steps, a failed
+// call without its status, or a refused target probed all the same.
+TEST_F(Exporter, DebugProbeAnswersItsOwnSteps) {
+    const CExporter exporter(sim->Dir(), {});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    Raw("mainframe", "SIM:ERR 1");
+    const Answer good = exporter.Get("/probe?target=VXI0::24::INSTR&debug=true");
+    EXPECT_EQ(good.status, 200);
+    Raw("mainframe", "SIM:HANG 0"); // the read's first call, the queue's check, fails
+    const Answer hung = exporter.Get("/probe?target=VXI0::24::INSTR&debug=true", kLongTimeOut);
+    Raw("mainframe", "SIM:RES");
+    const Answer refused = exporter.Get("/probe?target=VXI0::99::INSTR&debug=true");
+    const std::vector<std::pair<const Answer*, std::vector<std::string>>> expected{
+        {&good,
+         {"s opening VXI0::24::INSTR with identification\n",
+          "s opened and identified as a mainframe: VI_SUCCESS\n",
+          "s error queue entry: Device-specific error", "s TEMPERATURE OUT1: VI_SUCCESS\n",
+          "s ksm7720_up 1: "}},
+        {&hung, {"s error queue failed: VI_ERROR_TMO\n", "s session closed\n", "s ksm7720_up 0\n"}},
+        {&refused, {"target is not among the racks"}},
+    };
+    for (const auto& [answer, parts] : expected) {
+        for (const std::string& part : parts) {
+            EXPECT_NE(answer->body.find(part), std::string::npos) << part << " in\n"
+                                                                  << answer->body;
+        }
+    }
+    EXPECT_EQ(refused.status, 403);
+}
