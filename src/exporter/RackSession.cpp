@@ -55,12 +55,14 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline, CProbeTrace* trace)
         ++m_waitingQueued;
         Attach(trace, m_tracesQueued, queued ? "waits for the read asked for" : "asks for a read");
         break;
-    case ProbeAction::AnswerNotUp:
-        m_log.Write(LogLevel::Debug, "rack busy with a read this probe cannot wait for");
+    case ProbeAction::AnswerNotUp: {
+        const char* why = WhyNotUp(state, now, deadline);
+        m_log.Write(LogLevel::Debug, "rack not read for this probe", {{"reason", why}});
         if (trace != nullptr) {
-            trace->Step(std::string("answered at once: ") + WhyNotUp(state, now, deadline));
+            trace->Step(std::string("answered at once: ") + why);
         }
         return {};
+    }
     }
     if (!m_worker) {
         try {
@@ -68,6 +70,7 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline, CProbeTrace* trace)
         } catch (const std::system_error& error) {
             --m_asked;
             --m_waitingQueued;
+            std::erase(m_tracesQueued, trace);
             m_log.Write(LogLevel::Error, "no thread for the rack's reads",
                         {{"reason", error.what()}});
             return {};
