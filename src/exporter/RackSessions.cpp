@@ -3,7 +3,6 @@
 #include "core/ResourceName.h"
 
 #include <algorithm>
-#include <set>
 
 namespace {
 
@@ -15,7 +14,13 @@ std::string Key(const RackConfig& rack) {
 
 std::shared_ptr<CRackSession> CRackSessions::Get(const RackConfig& rack) {
     const std::lock_guard lock(m_mutex);
-    auto& session = m_sessions[Key(rack)];
+    const std::string key = Key(rack);
+    if (m_listed && m_listed->count(key) == 0) {
+        auto dropped = std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log);
+        dropped->Stop(); // answers at once; no worker, so nothing to close
+        return dropped;
+    }
+    auto& session = m_sessions[key];
     if (!session) {
         session = std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log);
         if (m_stopped) {
@@ -40,6 +45,7 @@ void CRackSessions::Retain(const std::vector<RackConfig>& racks) {
         listed.insert(Key(rack));
     }
     const std::lock_guard lock(m_mutex);
+    m_listed = listed;
     for (auto at = m_sessions.begin(); at != m_sessions.end();) {
         if (listed.count(at->first) == 0) {
             at->second->Stop();

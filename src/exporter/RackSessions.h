@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <vector>
 
 class CRackSessions {
@@ -20,8 +22,9 @@ public:
     // for a call in progress: from then on every probe answers at once that it was not read.
     void Stop();
     // The racks listed now: the session of any other rack is stopped and closed on its own
-    // worker once its call in progress ends, so a hung driver never holds up the caller.
-    // Sessions dropped before whose worker has ended are freed.
+    // worker once its call in progress ends, so a hung driver never holds up the caller;
+    // sessions dropped before whose worker has ended are freed. From then on Get gives a
+    // rack not listed (allowed by the list before) a stopped session it does not keep.
     void Retain(const std::vector<RackConfig>& racks);
 
 private:
@@ -32,4 +35,5 @@ private:
     bool m_stopped = false;
     std::map<std::string, std::shared_ptr<CRackSession>> m_sessions;
     std::vector<std::shared_ptr<CRackSession>> m_closing; // dropped, worker not ended yet
+    std::optional<std::set<std::string>> m_listed;        // by the last Retain
 };

@@ -163,6 +163,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
         log.Write(LogLevel::Error, lines.front(), reasons);
         return kExitFailure;
     }
+    CRackSessions sessions(libraries, kSessionIoTimeOutMs, log); // outlives the policy's watch
     std::unique_ptr<CTargetPolicy> policy;
     if (config.racks) {
         policy = std::make_unique<CTargetPolicy>(*config.racks);
@@ -173,15 +174,13 @@ int Serve(const ExporterFlags& flags, CLog& log) {
             },
             kSearchRefresh);
     }
-    CRackSessions sessions(libraries, kSessionIoTimeOutMs, log);
+    policy->Watch([&sessions](const std::vector<RackConfig>& racks) { sessions.Retain(racks); });
     CExporterMetrics metrics(KSM7720_VERSION);
     std::optional<CHttpServer> server;
     std::mutex reloading; // one reload at a time, from a signal or a request
     const auto reload = [&] {
         const std::lock_guard lock(reloading);
-        auto failure = Reload(flags, *server, *policy, metrics, log);
-        sessions.Retain(policy->Known()); // a dropped rack's session is closed
-        return failure;
+        return Reload(flags, *server, *policy, metrics, log);
     };
     ServerOptions options{flags.listenAddress, flags.maxRequests, flags.timeOffsetSeconds,
                           config.web.tls, nullptr};
