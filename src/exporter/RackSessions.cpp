@@ -45,9 +45,9 @@ void CRackSessions::Retain(const std::vector<RackConfig>& racks) {
         listed.insert(Key(rack));
     }
     const std::lock_guard lock(m_mutex);
-    m_listed = listed;
+    m_listed = std::move(listed);
     for (auto at = m_sessions.begin(); at != m_sessions.end();) {
-        if (listed.count(at->first) == 0) {
+        if (m_listed->count(at->first) == 0) {
             at->second->Stop();
             m_closing.push_back(std::move(at->second));
             at = m_sessions.erase(at);
