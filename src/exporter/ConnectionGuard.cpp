@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -38,20 +39,20 @@ CConnectionGuard::~CConnectionGuard() {
 }
 
 bool CConnectionGuard::Admit(const std::string& client) {
-    const char* reason = nullptr;
+    std::optional<Refusal> reason;
     {
         const std::lock_guard lock(m_mutex);
         if (m_connections.size() >= m_limits.total) {
-            reason = "connection_limit";
+            reason = Refusal::ConnectionLimit;
         } else if (const auto found = m_perClient.find(client);
                    found != m_perClient.end() && found->second >= m_limits.perClient) {
-            reason = "client_connection_limit";
+            reason = Refusal::ClientConnectionLimit;
         }
     }
-    if (reason != nullptr) {
-        m_refusals.Count(Refused::Connection, reason);
+    if (reason) {
+        m_refusals.Count(*reason);
     }
-    return reason == nullptr;
+    return !reason;
 }
 
 void CConnectionGuard::Opened(const void* connection, int fd, const std::string& client) {
@@ -113,7 +114,7 @@ void CConnectionGuard::Reap() {
         }
         lock.unlock();
         for (std::size_t i = 0; i < reaped; ++i) {
-            m_refusals.Count(Refused::Connection, "header_timeout");
+            m_refusals.Count(Refusal::HeaderTimeout);
         }
         m_refusals.Flush();
         lock.lock();
