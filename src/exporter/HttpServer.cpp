@@ -5,6 +5,7 @@
 #include "exporter/ListenSocket.h"
 #include "exporter/YamlFile.h"
 
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -27,14 +28,6 @@ constexpr auto kHeaderDeadline = std::chrono::seconds(10);
 constexpr auto kIdleTimeOut = std::chrono::seconds(30); // a connection that sends nothing
 constexpr std::size_t kRequestMemory = 32 * 1024;
 constexpr std::size_t kThreadStack = 256 * 1024;
-constexpr std::size_t kPasswordThreads = 1; // bcrypt takes a core while it runs
-constexpr std::size_t kPasswordQueue = 8;   // checks waiting; beyond them 503
-
-// The requests in flight one client address may have: three quarters, so one client
-// cannot take them all.
-std::size_t ClientShare(int maxRequests) {
-    return std::max<std::size_t>(1, static_cast<std::size_t>(maxRequests) * 3 / 4);
-}
 
 Reply PasswordRefused() {
     Reply reply = Reply::Text(MHD_HTTP_UNAUTHORIZED, "user name or password refused");
@@ -43,7 +36,45 @@ Reply PasswordRefused() {
 }
 
 Reply Stopping() {
-    return Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE, "the exporter is stopping");
+    Reply reply = Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE, "the exporter is stopping");
+    reply.headers.emplace_back(MHD_HTTP_HEADER_CONNECTION, "close");
+    return reply;
+}
+
+// The headers that say how long a body is: how many of each.
+struct Framing {
+    int contentLengths = 0;
+    int transferEncodings = 0;
+    bool nonZeroLength = false;
+};
+
+MHD_Result CountFraming(void* framing, MHD_ValueKind, const char* key, const char* value) {
+    auto& counts = *static_cast<Framing*>(framing);
+    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
+        ++counts.contentLengths;
+        counts.nonZeroLength |= value == nullptr || std::strcmp(value, "0") != 0;
+    } else if (strcasecmp(key, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0) {
+        ++counts.transferEncodings;
+    }
+    return MHD_YES;
+}
+
+// No route takes a body, so a request that announces one (or frames it two ways, which
+// a proxy in front may read otherwise) is refused before any of it is read, and its
+// connection closed: a body can never hold a connection past the request deadline.
+std::optional<Reply> BodyRefused(MHD_Connection* connection) {
+    Framing framing;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CountFraming, &framing);
+    const bool ambiguous =
+        framing.contentLengths > 1 || (framing.contentLengths > 0 && framing.transferEncodings > 0);
+    if (!ambiguous && framing.transferEncodings == 0 && !framing.nonZeroLength) {
+        return std::nullopt;
+    }
+    Reply reply =
+        Reply::Text(MHD_HTTP_BAD_REQUEST,
+                    ambiguous ? "the length of the body is ambiguous" : "no request takes a body");
+    reply.headers.emplace_back(MHD_HTTP_HEADER_CONNECTION, "close");
+    return reply;
 }
 
 std::string ClientOf(MHD_Connection* connection) {
@@ -68,14 +99,13 @@ CHttpServer::CHttpServer(ServerOptions options, CTargetPolicy& policy, CRackSess
                          CExporterMetrics& metrics, const CBasicAuth& auth, CLog& log)
     : m_options(std::move(options)), m_log(log),
       m_routes(policy, sessions, metrics, log, m_options.timeOffsetSeconds, m_options.reload),
-      m_refusals(metrics, log),
-      m_slots(static_cast<std::size_t>(m_options.maxRequests), ClientShare(m_options.maxRequests)),
-      m_auth(std::shared_ptr<const CBasicAuth>(std::shared_ptr<void>{}, &auth)) {}
+      m_refusals(metrics, log), m_slots(static_cast<std::size_t>(m_options.maxRequests)),
+      m_passwords(auth) {}
 
 CHttpServer::~CHttpServer() {
     Stop(Clock::now());
+    m_passwords.Stop(); // first: a check that passed hands its request to a worker
     m_workers.reset();
-    m_passwordChecks.reset();
     for (const auto& identity : m_identities) {
         WithdrawTlsIdentity(identity.get());
     }
@@ -86,15 +116,16 @@ std::string CHttpServer::Start() {
     const auto workers = static_cast<std::size_t>(m_options.maxRequests);
     try {
         m_workers = std::make_unique<CWorkerPool>(workers, workers, kThreadStack);
-        m_passwordChecks =
-            std::make_unique<CWorkerPool>(kPasswordThreads, kPasswordQueue, kThreadStack);
+        m_passwords.Start(kThreadStack);
     } catch (const CPoolError& error) {
         throw CServerError{error.message};
     }
     const std::size_t connections = ConnectionsAllowed(kMaxConnections, kReservedFds);
     // A scraper keeps a connection per request it has in flight, and some idle ones.
-    const std::size_t perClient = std::min(
-        connections, std::max(kMaxPerClient, ClientShare(m_options.maxRequests) + kIdlePerClient));
+    const std::size_t share =
+        CRequestSlots::Share(static_cast<std::size_t>(m_options.maxRequests), 1);
+    const std::size_t perClient =
+        std::min(connections, std::max(kMaxPerClient, share + kIdlePerClient));
     try {
         m_guard = std::make_unique<CConnectionGuard>(
             ConnectionLimits{connections, perClient, kHeaderDeadline, kIdleTimeOut}, m_refusals);
@@ -177,8 +208,8 @@ void CHttpServer::SetWebConfig(const WebConfig& web) {
     if (web.tls) {
         identity = std::make_shared<CTlsIdentity>(web.tls->certPem, web.tls->keyPem);
     }
+    m_passwords.SetAuth(std::move(auth));
     const std::lock_guard lock(m_mutex);
-    m_auth = std::move(auth);
     if (identity) {
         m_identities.push_back(identity);
         OfferTlsIdentity(identity.get());
@@ -193,6 +224,7 @@ void CHttpServer::Stop(Clock::time_point deadline) {
     std::vector<Request> late;
     {
         std::unique_lock lock(m_mutex);
+        m_stopping = true; // no request is suspended from now on
         m_answered.wait_until(lock, deadline, [this] { return m_requests.empty(); });
         for (const auto& [key, request] : m_requests) {
             if (request->suspended) {
@@ -280,14 +312,14 @@ void CHttpServer::OnCompleted(void* self, MHD_Connection* connection, void** sta
 }
 
 MHD_Result CHttpServer::OnRequest(void* self, MHD_Connection* connection, const char* url,
-                                  const char* method, const char*, const char*,
-                                  std::size_t* uploadSize, void** state) {
+                                  const char* method, const char*, const char*, std::size_t*,
+                                  void** state) {
     auto& server = *static_cast<CHttpServer*>(self);
     try {
         if (*state == nullptr) {
             throw std::runtime_error("no request state");
         }
-        return server.Respond(*static_cast<HttpRequest*>(*state), url, method, *uploadSize);
+        return server.Respond(*static_cast<HttpRequest*>(*state), url, method);
     } catch (const std::exception& error) {
         server.Failed("request", error.what());
     } catch (...) {
@@ -296,8 +328,7 @@ MHD_Result CHttpServer::OnRequest(void* self, MHD_Connection* connection, const 
     return server.Queue(connection, Reply::Text(MHD_HTTP_INTERNAL_SERVER_ERROR, "internal error"));
 }
 
-MHD_Result CHttpServer::Respond(HttpRequest& request, const char* url, const char* method,
-                                std::size_t uploadSize) {
+MHD_Result CHttpServer::Respond(HttpRequest& request, const char* url, const char* method) {
     if (request.suspended) { // resumed: the answer is in
         Reply reply;
         {
@@ -309,20 +340,14 @@ MHD_Result CHttpServer::Respond(HttpRequest& request, const char* url, const cha
         }
         return Queue(request.connection, reply);
     }
-    const bool readMethod = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 ||
-                            std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
-    // A GET or HEAD is answered once its headers are in, so the connection may be kept
-    // open for the next; any other method is answered at once and the connection closed.
-    // No body is ever read: a GET that sends one loses its connection unanswered.
+    // Answered once the whole request is in, so the connection may be kept for the next:
+    // without a body that is at the call after its headers.
     if (!request.headersSeen) {
         request.headersSeen = true;
-        m_guard->HeadersIn(request.connection);
-        if (readMethod) {
-            return MHD_YES;
-        }
-    } else if (uploadSize != 0) {
-        return MHD_NO;
+        const auto refusal = BodyRefused(request.connection);
+        return refusal ? Queue(request.connection, *refusal) : MHD_YES;
     }
+    m_guard->RequestIn(request.connection);
     return Dispatch(request, url, method);
 }
 
@@ -341,65 +366,42 @@ MHD_Result CHttpServer::Dispatch(HttpRequest& request, const char* url, const ch
     if (m_options.tls && !ClientCertificateAccepted(connection, m_options.tls->clientAuth)) {
         return Queue(connection, Reply::Text(MHD_HTTP_FORBIDDEN, "client certificate refused"));
     }
-    bool needsBcrypt = false;
-    if (auto refusal = ReadPassword(request, needsBcrypt)) {
-        return Queue(connection, *refusal);
+    const auto pair = m_passwords.Read(request);
+    if (pair == CPasswordChecks::Pair::Refused) {
+        return Queue(connection, PasswordRefused());
     }
-    if (!needsBcrypt) {
+    if (pair == CPasswordChecks::Pair::Passed) {
         if (auto refusal = TakeSlot(request)) {
             return Queue(connection, *refusal);
         }
     }
-    Suspend(request);
+    if (!Suspend(request)) {
+        m_slots.Give(request.client);
+        return Queue(connection, Stopping());
+    }
     const Request shared = request.shared_from_this();
-    const bool queued = needsBcrypt
-                            ? m_passwordChecks->TrySubmit([this, shared] { CheckPassword(shared); })
-                            : m_workers->TrySubmit([this, shared] { Work(shared); });
-    if (!queued && request.holdsSlot) {
+    if (pair == CPasswordChecks::Pair::Unknown) {
+        if (!m_passwords.Check(shared, [this, shared](bool passed) { Checked(shared, passed); })) {
+            m_refusals.Count(Refusal::PasswordCheckQueue);
+            Finish(request,
+                   Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE, "too many password checks waiting"));
+        }
+    } else if (!m_workers->TrySubmit([this, shared] { Work(shared); })) {
         // A slot for every worker: only a pool that stops refuses one.
         m_slots.Give(request.client);
         Finish(request, Stopping());
-    } else if (!queued) {
-        m_refusals.Count(Refusal::PasswordCheckQueue);
-        Finish(request,
-               Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE, "too many password checks waiting"));
     }
     return MHD_YES;
 }
 
-// The request's user and password when the server asks for them: a refusal when they are
-// missing or remembered as wrong; needsBcrypt when only bcrypt can tell.
-std::optional<Reply> CHttpServer::ReadPassword(HttpRequest& request, bool& needsBcrypt) {
-    request.auth = Auth();
-    if (!request.auth->Enabled()) {
-        return std::nullopt;
-    }
-    char* password = nullptr;
-    char* user = MHD_basic_auth_get_username_password(request.connection, &password);
-    if (user != nullptr && password != nullptr) {
-        request.user = user;
-        request.password = password;
-    }
-    if (password != nullptr) {
-        explicit_bzero(password, std::strlen(password));
-    }
-    MHD_free(user);
-    MHD_free(password);
-    if (user == nullptr || password == nullptr) {
-        return PasswordRefused();
-    }
-    const auto verdict = request.auth->Recall(request.user, request.password);
-    if (verdict == CBasicAuth::Verdict::Refused) {
-        return PasswordRefused();
-    }
-    needsBcrypt = verdict == CBasicAuth::Verdict::Unknown;
-    return std::nullopt;
-}
-
-void CHttpServer::Suspend(HttpRequest& request) {
-    MHD_suspend_connection(request.connection);
+bool CHttpServer::Suspend(HttpRequest& request) {
     const std::lock_guard lock(m_mutex);
+    if (m_stopping) {
+        return false;
+    }
+    MHD_suspend_connection(request.connection);
     request.suspended = true;
+    return true;
 }
 
 std::optional<Reply> CHttpServer::TakeSlot(HttpRequest& request) {
@@ -417,22 +419,12 @@ std::optional<Reply> CHttpServer::TakeSlot(HttpRequest& request) {
     }
 }
 
-void CHttpServer::CheckPassword(const Request& request) {
-    {
-        const std::lock_guard lock(request->mutex);
-        if (request->answered) {
-            return; // the server stopped while it waited
-        }
-    }
-    if (!request->auth->Check(request->user, request->password)) {
+void CHttpServer::Checked(const Request& request, bool passed) {
+    if (!passed) {
         Finish(*request, PasswordRefused());
-        return;
-    }
-    if (auto refusal = TakeSlot(*request)) {
+    } else if (auto refusal = TakeSlot(*request)) {
         Finish(*request, *refusal);
-        return;
-    }
-    if (!m_workers->TrySubmit([this, request] { Work(request); })) {
+    } else if (!m_workers->TrySubmit([this, request] { Work(request); })) {
         m_slots.Give(request->client);
         Finish(*request, Stopping());
     }
@@ -484,11 +476,6 @@ MHD_Result CHttpServer::Queue(MHD_Connection* connection, const Reply& reply) {
             : MHD_queue_response(connection, reply.status, response);
     MHD_destroy_response(response);
     return queued;
-}
-
-std::shared_ptr<const CBasicAuth> CHttpServer::Auth() {
-    const std::lock_guard lock(m_mutex);
-    return m_auth;
 }
 
 void CHttpServer::Failed(const char* where, const char* what) {

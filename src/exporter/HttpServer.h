@@ -13,6 +13,7 @@
 #include "exporter/BasicAuth.h"
 #include "exporter/ConnectionGuard.h"
 #include "exporter/HttpRoutes.h"
+#include "exporter/PasswordChecks.h"
 #include "exporter/RefusalLog.h"
 #include "exporter/RequestSlots.h"
 #include "exporter/TlsIdentity.h"
@@ -77,17 +78,14 @@ private:
     static MHD_Result OnRequest(void* self, MHD_Connection* connection, const char* url,
                                 const char* method, const char* version, const char* upload,
                                 std::size_t* uploadSize, void** state);
-    MHD_Result Respond(HttpRequest& request, const char* url, const char* method,
-                       std::size_t uploadSize);
+    MHD_Result Respond(HttpRequest& request, const char* url, const char* method);
     MHD_Result Dispatch(HttpRequest& request, const char* url, const char* method);
-    std::optional<Reply> ReadPassword(HttpRequest& request, bool& needsBcrypt);
     MHD_Result Queue(MHD_Connection* connection, const Reply& reply);
     std::optional<Reply> TakeSlot(HttpRequest& request);
-    void Suspend(HttpRequest& request);
-    void CheckPassword(const Request& request);     // on the password pool
-    void Work(const Request& request);              // on a worker
-    void Finish(HttpRequest& request, Reply reply); // the answer, once; resumes
-    std::shared_ptr<const CBasicAuth> Auth();
+    bool Suspend(HttpRequest& request);                // false once the server stops
+    void Checked(const Request& request, bool passed); // on the password thread
+    void Work(const Request& request);                 // on a worker
+    void Finish(HttpRequest& request, Reply reply);    // the answer, once; resumes
     void Failed(const char* where, const char* what);
 
     const ServerOptions m_options;
@@ -95,16 +93,15 @@ private:
     CHttpRoutes m_routes;
     CRefusalLog m_refusals;
     CRequestSlots m_slots;
+    CPasswordChecks m_passwords;
     std::mutex m_mutex; // for the members below
     std::condition_variable m_answered;
-    std::shared_ptr<const CBasicAuth> m_auth;
+    bool m_stopping = false;
     std::vector<std::shared_ptr<CTlsIdentity>> m_identities; // kept: handshakes may use them
     // Every request from its first line until its answer is sent, by its address.
     std::map<const HttpRequest*, Request> m_requests;
     MHD_Daemon* m_daemon = nullptr;
     int m_listenFd = -1;
     std::unique_ptr<CConnectionGuard> m_guard;
-    // Last: their threads use everything above, so they end first.
-    std::unique_ptr<CWorkerPool> m_passwordChecks;
-    std::unique_ptr<CWorkerPool> m_workers;
+    std::unique_ptr<CWorkerPool> m_workers; // last: its threads use everything above
 };

@@ -11,6 +11,7 @@ constexpr std::pair<Refusal, const char*> kNames[] = {
     {Refusal::ConnectionLimit, "connection_limit"},
     {Refusal::ClientConnectionLimit, "client_connection_limit"},
     {Refusal::HeaderTimeout, "header_timeout"},
+    {Refusal::IdleEvicted, "idle_evicted"},
     {Refusal::InFlightLimit, "in_flight_limit"},
     {Refusal::ClientInFlightLimit, "client_in_flight_limit"},
     {Refusal::PasswordCheckQueue, "password_check_queue"},
@@ -18,7 +19,7 @@ constexpr std::pair<Refusal, const char*> kNames[] = {
 
 bool RefusesConnection(Refusal reason) {
     return reason == Refusal::ConnectionLimit || reason == Refusal::ClientConnectionLimit ||
-           reason == Refusal::HeaderTimeout;
+           reason == Refusal::HeaderTimeout || reason == Refusal::IdleEvicted;
 }
 
 void CountOn(CExporterMetrics& metrics, Refusal reason, std::uint64_t count) {

@@ -10,11 +10,12 @@
 #include <map>
 #include <mutex>
 
-// Why a connection (the first three) or a request (the rest) was turned away.
+// Why a connection (the first four) or a request (the rest) was turned away.
 enum class Refusal {
     ConnectionLimit,
     ClientConnectionLimit,
     HeaderTimeout,
+    IdleEvicted, // an idle connection closed to make room for a new one
     InFlightLimit,
     ClientInFlightLimit,
     PasswordCheckQueue,

@@ -1,8 +1,8 @@
 // The HTTP server in this process with the hooks the exporter's lifecycle drives: reload
 // through POST /-/reload with new users, and a stop while a request is in flight. The
 // client is a plain socket on 127.0.0.1.
-#include "../BcryptHash.h"
 #include "exporter/HttpServer.h"
+#include "../BcryptHash.h"
 #include "exporter/YamlFile.h"
 
 #include <gtest/gtest.h>
@@ -23,10 +23,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The status of one request with Connection: close to host (127.0.0.1 or ::1) at the port
-// address ends with; 0 when the connection ended unanswered, -1 when it was refused.
-int Status(const std::string& address, const std::string& method, const std::string& path,
-           const std::string& headers = "", const std::string& host = "127.0.0.1") {
+// What the server at the port address ends with answers to text sent over one connection
+// to host (127.0.0.1 or ::1), from source (an IPv4 loopback address) when given, until it
+// closes the connection; nullopt when the connection was refused.
+std::optional<std::string> Exchange(const std::string& address, const std::string& text,
+                                    const std::string& host = "127.0.0.1",
+                                    const char* source = nullptr) {
     const auto port =
         htons(static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))));
     sockaddr_storage server{};
@@ -44,13 +46,16 @@ int Status(const std::string& address, const std::string& method, const std::str
         ::inet_pton(AF_INET, host.c_str(), &v4.sin_addr);
     }
     const int fd = ::socket(server.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{AF_INET, 0, {}, {}};
+    if (source != nullptr) {
+        ::inet_pton(AF_INET, source, &local.sin_addr);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
     if (::connect(fd, reinterpret_cast<sockaddr*>(&server), length) != 0) {
         ::close(fd);
-        return -1;
+        return std::nullopt;
     }
-    const std::string request =
-        method + " " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + headers + "\r\n";
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
     std::string answer;
     char buffer[512];
     pollfd entry{fd, POLLIN, 0};
@@ -62,7 +67,38 @@ int Status(const std::string& address, const std::string& method, const std::str
         answer.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);
-    return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::stoi(answer.substr(9, 3)) : 0;
+    return answer;
+}
+
+// The status of one request with Connection: close; 0 when the connection ended
+// unanswered, -1 when it was refused.
+int Status(const std::string& address, const std::string& method, const std::string& path,
+           const std::string& headers = "", const std::string& host = "127.0.0.1",
+           const char* source = nullptr) {
+    const auto answer = Exchange(
+        address,
+        method + " " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + headers + "\r\n",
+        host, source);
+    if (!answer) {
+        return -1;
+    }
+    return answer->rfind("HTTP/1.1 ", 0) == 0 ? std::stoi(answer->substr(9, 3)) : 0;
+}
+
+std::string Base64(const std::string& text) {
+    const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); i += 3) {
+        const std::string part = text.substr(i, 3);
+        unsigned bits = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            bits = bits << 8 | (k < part.size() ? static_cast<unsigned char>(part[k]) : 0);
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            out += k <= part.size() ? digits[(bits >> (18 - 6 * k)) & 63] : '=';
+        }
+    }
+    return out;
 }
 
 bool HasIpv6Loopback() {
@@ -94,12 +130,13 @@ TEST(HttpServer, ReloadSwapsTheUsers) {
     Parts parts;
     CHttpServer* self = nullptr;
     std::optional<std::string> failure;
-    ServerOptions options{"127.0.0.1:0", 4, 0.5, std::nullopt, [&]() -> std::optional<std::string> {
-                              if (!failure) {
-                                  self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
-                              }
-                              return failure;
-                          }};
+    ServerOptions options{
+        "127.0.0.1:0", 4, 0.5, std::nullopt, [&]() -> std::optional<std::string> {
+            if (!failure) {
+                self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
+            }
+            return failure;
+        }};
     CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
     self = &server;
     const std::string address = server.Start();
@@ -209,4 +246,77 @@ TEST(HttpServer, ReloadedCertificateServesNewHandshakes) {
     EXPECT_TRUE(trusts("b", "GET"));
     EXPECT_FALSE(trusts("a", "GET"));
     std::filesystem::remove_all(dir);
+}
+
+// A request body (or a length that never comes) holding its connection past the request
+// deadline, or a body framed two ways read as a second request, instead of 400 at once.
+TEST(HttpServer, RequestsWithABodyAreRefusedAtOnce) {
+    Parts parts;
+    CHttpServer server({"127.0.0.1:0", 4, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
+                       parts.metrics, parts.auth, parts.log);
+    const std::string address = server.Start();
+    for (const char* headers : {"Content-Length: 100\r\n", "Transfer-Encoding: chunked\r\n",
+                                "Content-Length: 0\r\nContent-Length: 0\r\n",
+                                "Content-Length: 0\r\nTransfer-Encoding: chunked\r\n"}) {
+        const auto start = Clock::now();
+        EXPECT_EQ(Status(address, "GET", "/", headers), 400) << headers;
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << headers;
+    }
+    EXPECT_EQ(Status(address, "GET", "/", "Content-Length: 0\r\n"), 200);
+}
+
+// A stop that aborts the process (a request on a kept-alive connection suspended after
+// the stop took its list), or that leaves pipelined requests unanswered.
+TEST(HttpServer, StopUnderPipelinedKeepAliveRequestsEndsCleanly) {
+    for (int round = 0; round < 3; ++round) {
+        Parts parts;
+        ServerOptions options{"127.0.0.1:0", 8, 0.5, std::nullopt, [] {
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                                  return std::optional<std::string>{};
+                              }};
+        CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth,
+                           parts.log);
+        const std::string address = server.Start();
+        std::vector<std::future<std::size_t>> clients;
+        for (int i = 0; i < 6; ++i) {
+            clients.push_back(std::async(std::launch::async, [&] {
+                std::string pipelined;
+                for (int n = 0; n < 4; ++n) {
+                    pipelined += "POST /-/reload HTTP/1.1\r\nHost: t\r\n\r\n";
+                }
+                return Exchange(address, pipelined).value_or("").find("HTTP/1.1 200");
+            }));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        server.Stop(Clock::now() + std::chrono::milliseconds(300));
+        for (auto& client : clients) {
+            EXPECT_EQ(client.get(), 0) << "the first request unanswered";
+        }
+    }
+}
+
+// One address guessing passwords filling the queue of bcrypt checks, so another address
+// with the right password gets 503.
+TEST(HttpServer, PasswordGuessesFromOneAddressLeaveOthersTheirChecks) {
+    Parts parts;
+    const CBasicAuth users({{"alice", BcryptHash("secret", 10)}});
+    CHttpServer server({"127.0.0.1:0", 16, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
+                       parts.metrics, users, parts.log);
+    const std::string address = server.Start();
+    std::vector<std::future<int>> guesses;
+    for (int i = 0; i < 12; ++i) {
+        guesses.push_back(std::async(std::launch::async, [&, i] {
+            const std::string pair = Base64("alice:wrong" + std::to_string(i));
+            return Status(address, "GET", "/", "Authorization: Basic " + pair + "\r\n", "127.0.0.1",
+                          "127.0.0.2");
+        }));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(
+        Status(address, "GET", "/", "Authorization: Basic " + Base64("alice:secret") + "\r\n"),
+        200);
+    for (auto& guess : guesses) {
+        const int status = guess.get();
+        EXPECT_TRUE(status == 401 || status == 503) << status;
+    }
 }
