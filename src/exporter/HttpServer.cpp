@@ -376,7 +376,9 @@ MHD_Result CHttpServer::Dispatch(HttpRequest& request, const char* url, const ch
         }
     }
     if (!Suspend(request)) {
-        m_slots.Give(request.client);
+        if (request.holdsSlot) {
+            m_slots.Give(request.client);
+        }
         return Queue(connection, Stopping());
     }
     const Request shared = request.shared_from_this();
