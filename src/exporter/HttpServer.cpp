@@ -1,6 +1,5 @@
 #include "exporter/HttpServer.h"
 
-#include "exporter/ExporterFlags.h"
 #include "exporter/HttpTls.h"
 #include "exporter/ListenSocket.h"
 #include "exporter/YamlFile.h"
@@ -24,7 +23,7 @@ constexpr std::size_t kMaxPerClient = 32;     // connections from one client add
 constexpr std::size_t kIdlePerClient = 16;    // or its share of the work plus these idle
 constexpr std::size_t kReservedFds = 128;     // for racks, files and the log
 constexpr unsigned kServerSlack = 16;         // libmicrohttpd's own limit, above ours
-constexpr auto kHeaderDeadline = std::chrono::seconds(10);
+constexpr auto kRequestDeadline = std::chrono::seconds(10);
 constexpr auto kIdleTimeOut = std::chrono::seconds(30); // a connection that sends nothing
 constexpr std::size_t kRequestMemory = 32 * 1024;
 constexpr std::size_t kThreadStack = 256 * 1024;
@@ -128,7 +127,7 @@ std::string CHttpServer::Start() {
         std::min(connections, std::max(kMaxPerClient, share + kIdlePerClient));
     try {
         m_guard = std::make_unique<CConnectionGuard>(
-            ConnectionLimits{connections, perClient, kHeaderDeadline, kIdleTimeOut}, m_refusals);
+            ConnectionLimits{connections, perClient, kRequestDeadline, kIdleTimeOut}, m_refusals);
     } catch (const std::system_error& error) {
         throw CServerError{std::string("cannot start the connection reaper: ") + error.what()};
     }
