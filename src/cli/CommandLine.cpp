@@ -70,6 +70,8 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
         if (invocation.output.empty()) {
             throw CUsageError{"--output needs a file name"};
         }
+    } else if (IsLongOption(arg, "--name")) {
+        invocation.name = OptionValue(args, i, "--name");
     } else {
         return false;
     }
@@ -138,6 +140,7 @@ std::string HelpText() {
            "  --format F      text (default), csv or json\n"
            "  --blowers N     metrics: the rack has blowers 1..N fitted (ksm7720_blower_fitted)\n"
            "  --output FILE   metrics: replace FILE whole (new file renamed over it), not stdout\n"
+           "  --name NAME     metrics: the lab's name for the rack (ksm7720_info's name label)\n"
            "  --help, --version\n"
            "\n"
            "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"

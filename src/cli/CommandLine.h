@@ -18,6 +18,7 @@ struct Invocation {
     int timeOutMs = ksm7720::kDriverTimeOut; // as the panel sets it
     std::optional<int> blowers;              // metrics: how many blowers the rack has
     std::string output;                      // metrics: the file to replace; empty: stdout
+    std::string name;                        // the lab's name for the rack; may be empty
     std::string command;
     std::vector<std::string> arguments;
 };
@@ -28,8 +29,8 @@ struct CUsageError {
 };
 
 // Reads argv[1..]. Switches stand before the command; --format, --timeout, --blowers,
-// --output, --help and --version anywhere; after "--" everything is an argument, and after
-// the command so is anything that is not one of those, such as a negative number.
+// --output, --name, --help and --version anywhere; after "--" everything is an argument,
+// and after the command so is anything that is not one of those, such as a negative number.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 
 // The usage lines, and the full help text.

@@ -9,6 +9,7 @@
 // libmicrohttpd reports a connection closed (and the guard unlists it) before it closes
 // the socket, so no closed or reused descriptor is ever touched.
 #include "exporter/RefusalLog.h"
+#include "exporter/WorkerThread.h"
 
 #include <sys/socket.h>
 
@@ -16,9 +17,9 @@
 #include <condition_variable>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 struct ConnectionLimits {
     std::size_t total = 1024;
@@ -68,5 +69,5 @@ private:
     std::map<const void*, Entry> m_connections;
     std::size_t m_reaped = 0; // listed, but shut down
     std::map<std::string, std::size_t> m_perClient;
-    std::thread m_reaper; // last: starts once everything above is built
+    std::unique_ptr<CWorkerThread> m_reaper; // last: starts once everything above is built
 };

@@ -26,7 +26,6 @@ constexpr unsigned kServerSlack = 16;         // libmicrohttpd's own limit, abov
 constexpr auto kRequestDeadline = std::chrono::seconds(10);
 constexpr auto kIdleTimeOut = std::chrono::seconds(30); // a connection that sends nothing
 constexpr std::size_t kRequestMemory = 32 * 1024;
-constexpr std::size_t kThreadStack = 256 * 1024;
 
 Reply PasswordRefused() {
     Reply reply = Reply::Text(MHD_HTTP_UNAUTHORIZED, "user name or password refused");
@@ -105,8 +104,8 @@ CHttpServer::~CHttpServer() {
     Stop(Clock::now());
     m_passwords.Stop(); // first: a check that passed hands its request to a worker
     m_workers.reset();
-    for (const auto& identity : m_identities) {
-        WithdrawTlsIdentity(identity.get());
+    if (m_options.tls) {
+        CTlsIdentity::Offer(nullptr);
     }
 }
 
@@ -114,8 +113,8 @@ std::string CHttpServer::Start() {
     const ListenAddress where = ParseListenAddress(m_options.listenAddress);
     const auto workers = static_cast<std::size_t>(m_options.maxRequests);
     try {
-        m_workers = std::make_unique<CWorkerPool>(workers, workers, kThreadStack);
-        m_passwords.Start(kThreadStack);
+        m_workers = std::make_unique<CWorkerPool>(workers, workers);
+        m_passwords.Start();
     } catch (const CPoolError& error) {
         throw CServerError{error.message};
     }
@@ -135,9 +134,7 @@ std::string CHttpServer::Start() {
         if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
             throw CServerError{"this libmicrohttpd was built without TLS"};
         }
-        auto identity = std::make_shared<CTlsIdentity>(tls->certPem, tls->keyPem);
-        m_identities.push_back(identity);
-        OfferTlsIdentity(identity.get());
+        CTlsIdentity::Offer(std::make_shared<const CTlsIdentity>(tls->certPem, tls->keyPem));
     }
     std::string failure;
     m_listenFd = OpenListenSocket(where, failure);
@@ -188,7 +185,7 @@ MHD_Daemon* CHttpServer::StartDaemon(std::size_t connections) {
     return m_options.tls
                ? MHD_start_daemon(flags, 0, &CHttpServer::Admit, this, &CHttpServer::OnRequest,
                                   this, MHD_OPTION_ARRAY, items.data(),
-                                  MHD_OPTION_HTTPS_CERT_CALLBACK, &OfferedCertificate,
+                                  MHD_OPTION_HTTPS_CERT_CALLBACK2, &CTlsIdentity::Retrieve,
                                   MHD_OPTION_END)
                : MHD_start_daemon(flags, 0, &CHttpServer::Admit, this, &CHttpServer::OnRequest,
                                   this, MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
@@ -202,16 +199,14 @@ void CHttpServer::SetWebConfig(const WebConfig& web) {
         throw CConfigError{
             "a change of client_auth_type, client_ca_file or min_version needs a restart"};
     }
-    auto auth = std::make_shared<const CBasicAuth>(web.users);
-    std::shared_ptr<CTlsIdentity> identity;
+    auto auth = std::make_shared<const CBasicAuth>(web.users, *m_passwords.Auth());
+    std::shared_ptr<const CTlsIdentity> identity;
     if (web.tls) {
-        identity = std::make_shared<CTlsIdentity>(web.tls->certPem, web.tls->keyPem);
+        identity = std::make_shared<const CTlsIdentity>(web.tls->certPem, web.tls->keyPem);
     }
     m_passwords.SetAuth(std::move(auth));
-    const std::lock_guard lock(m_mutex);
     if (identity) {
-        m_identities.push_back(identity);
-        OfferTlsIdentity(identity.get());
+        CTlsIdentity::Offer(std::move(identity));
     }
 }
 

@@ -12,6 +12,7 @@
 // libmicrohttpd callback.
 #include "exporter/BasicAuth.h"
 #include "exporter/ConnectionGuard.h"
+#include "exporter/ExporterError.h"
 #include "exporter/HttpRoutes.h"
 #include "exporter/PasswordChecks.h"
 #include "exporter/RefusalLog.h"
@@ -38,10 +39,6 @@ struct ServerOptions {
     std::optional<TlsConfig> tls;
     // POST /-/reload calls it: nothing when reloaded, else why not. Empty: no such route.
     ReloadHook reload;
-};
-
-struct CServerError {
-    std::string message;
 };
 
 class CHttpServer {
@@ -97,7 +94,6 @@ private:
     std::mutex m_mutex; // for the members below
     std::condition_variable m_answered;
     bool m_stopping = false;
-    std::vector<std::shared_ptr<CTlsIdentity>> m_identities; // kept: handshakes may use them
     // Every request from its first line until its answer is sent, by its address.
     std::map<const HttpRequest*, Request> m_requests;
     MHD_Daemon* m_daemon = nullptr;

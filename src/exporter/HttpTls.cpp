@@ -1,39 +1,23 @@
 #include "exporter/HttpTls.h"
 
+#include <gnutls/gnutls.h>
+#include <gnutls/x509.h>
 #include <microhttpd.h>
-
-#include <atomic>
 
 namespace {
 
-std::atomic<CTlsIdentity*> g_identity{nullptr};
-
+// Verified by the client CA and meant for client authentication: an extended key usage
+// must name it or any purpose, as Go's TLS wants (none at all passes too).
 bool PeerVerified(gnutls_session_t session) {
+    gnutls_typed_vdata_st purpose{
+        GNUTLS_DT_KEY_PURPOSE_OID,
+        reinterpret_cast<unsigned char*>(const_cast<char*>(GNUTLS_KP_TLS_WWW_CLIENT)), 0};
     unsigned status = 0;
-    return gnutls_certificate_verify_peers2(session, &status) == GNUTLS_E_SUCCESS && status == 0;
+    return gnutls_certificate_verify_peers(session, &purpose, 1, &status) == GNUTLS_E_SUCCESS &&
+           status == 0;
 }
 
 } // namespace
-
-void OfferTlsIdentity(CTlsIdentity* identity) {
-    g_identity = identity;
-}
-
-void WithdrawTlsIdentity(CTlsIdentity* identity) {
-    g_identity.compare_exchange_strong(identity, nullptr);
-}
-
-int OfferedCertificate(gnutls_session_t, const gnutls_datum_t*, int, const gnutls_pk_algorithm_t*,
-                       int, gnutls_pcert_st** chain, unsigned* length, gnutls_privkey_t* key) {
-    CTlsIdentity* identity = g_identity.load();
-    if (identity == nullptr) {
-        return -1;
-    }
-    *chain = identity->Chain();
-    *length = identity->ChainLength();
-    *key = identity->Key();
-    return 0;
-}
 
 bool ClientCertificateAccepted(MHD_Connection* connection, ClientAuth rule) {
     if (rule == ClientAuth::None || rule == ClientAuth::Request) {

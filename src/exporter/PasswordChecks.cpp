@@ -14,12 +14,17 @@ constexpr std::size_t kQueue = 8;   // checks waiting; beyond them 503
 CPasswordChecks::CPasswordChecks(const CBasicAuth& auth)
     : m_auth(std::shared_ptr<void>{}, &auth), m_slots(kThreads + kQueue) {}
 
-void CPasswordChecks::Start(std::size_t stackBytes) {
-    m_pool = std::make_unique<CWorkerPool>(kThreads, kQueue, stackBytes);
+void CPasswordChecks::Start() {
+    m_pool = std::make_unique<CWorkerPool>(kThreads, kQueue);
 }
 
 void CPasswordChecks::Stop() {
     m_pool.reset();
+}
+
+std::shared_ptr<const CBasicAuth> CPasswordChecks::Auth() {
+    const std::lock_guard lock(m_mutex);
+    return m_auth;
 }
 
 void CPasswordChecks::SetAuth(std::shared_ptr<const CBasicAuth> auth) {
@@ -28,10 +33,7 @@ void CPasswordChecks::SetAuth(std::shared_ptr<const CBasicAuth> auth) {
 }
 
 CPasswordChecks::Pair CPasswordChecks::Read(HttpRequest& request) {
-    {
-        const std::lock_guard lock(m_mutex);
-        request.auth = m_auth;
-    }
+    request.auth = Auth();
     if (!request.auth->Enabled()) {
         return Pair::Passed;
     }

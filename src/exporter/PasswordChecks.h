@@ -19,10 +19,11 @@ public:
     // auth must outlive this, or until SetAuth replaces it.
     explicit CPasswordChecks(const CBasicAuth& auth);
     // Makes the checking thread; throws CPoolError when it cannot.
-    void Start(std::size_t stackBytes);
+    void Start();
     // Waits for the check running; the queued ones whose request is answered are skipped.
     void Stop();
 
+    std::shared_ptr<const CBasicAuth> Auth();
     void SetAuth(std::shared_ptr<const CBasicAuth> auth);
     // Reads the request's pair into it and judges it with the users in force, without bcrypt.
     Pair Read(HttpRequest& request);

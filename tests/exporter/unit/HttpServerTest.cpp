@@ -3,6 +3,7 @@
 // client is a plain socket on 127.0.0.1.
 #include "exporter/HttpServer.h"
 #include "../BcryptHash.h"
+#include "ServerParts.h"
 #include "exporter/YamlFile.h"
 
 #include <gtest/gtest.h>
@@ -118,13 +119,7 @@ int HoldPortEverywhere(unsigned& port) {
     return fd;
 }
 
-struct Parts {
-    CLog log{LogLevel::Error};
-    CTargetPolicy policy{std::vector<RackConfig>{}};
-    CRackSessions sessions{LibraryNames{}, 1000, log};
-    CExporterMetrics metrics{"test"};
-    CBasicAuth auth{{}};
-};
+using Parts = ServerParts;
 
 } // namespace
 
