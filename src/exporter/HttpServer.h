@@ -1,16 +1,8 @@
 #pragma once
-// The exporter's HTTP(S) server on libmicrohttpd. One event-loop thread (epoll) holds every
-// connection; once a request is in, its connection is suspended and its work goes to a
-// fixed pool of worker threads made at start (one per request allowed in flight), which
-// builds the answer with CHttpRoutes and resumes the connection, so a probe that waits on
-// its rack holds only a worker and no thread is ever made for a request. A password not
-// remembered is checked by bcrypt on a pool of its own with a bounded queue. Bounded:
-// connections in all and per client address, the time from a connection's start to its
-// complete request, request memory, requests in flight in all and per client. 401
-// without the right password, 403 for a client certificate refused, 500 when building
-// the answer failed, 503 beyond the work allowed in flight. No exception ever leaves a
-// libmicrohttpd callback.
-#include "exporter/BasicAuth.h"
+// The exporter's HTTP(S) server on libmicrohttpd. One event-loop thread holds every
+// connection; a whole request's connection is suspended and its work handed to a fixed
+// pool (CHttpRoutes builds the answer), so no thread is made per request and a probe that
+// waits on its rack holds only a worker. No exception leaves a libmicrohttpd callback.
 #include "exporter/ConnectionGuard.h"
 #include "exporter/ExporterError.h"
 #include "exporter/HttpRoutes.h"
@@ -30,7 +22,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 struct ServerOptions {
     std::string listenAddress;
