@@ -12,6 +12,7 @@ packages=(
   libbenchmark-dev libgtest-dev
   pkg-config libmicrohttpd-dev libgnutls28-dev libyaml-cpp-dev libcrypt-dev
   prometheus curl openssl
+  clang-format clang-tidy
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
