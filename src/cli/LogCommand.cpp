@@ -50,9 +50,9 @@ std::vector<RackTarget> LogTargets(const Invocation& invocation) {
 // line, and the first failure of the output, under one lock.
 class CLogSink {
 public:
-    CLogSink(CLogOutput& output, OutputFormat format, std::size_t racks)
-        : m_output(output), m_format(format), m_up(racks, false),
-          m_progress(::isatty(STDERR_FILENO) == 1) {}
+    // progress: a line on standard error, when it is a terminal the rows do not go to.
+    CLogSink(CLogOutput& output, OutputFormat format, std::size_t racks, bool progress)
+        : m_output(output), m_format(format), m_up(racks, false), m_progress(progress) {}
 
     bool Take(std::size_t index, const Snapshot& snapshot, const RackId& rack) {
         std::ostringstream rows, notes;
@@ -159,7 +159,9 @@ int RunLog(const Request& request, const Invocation& given, CDiscovery& discover
     }
     ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    CLogSink sink(output, invocation.format, targets.size());
+    const bool toFile = !invocation.output.empty() || ::isatty(STDOUT_FILENO) != 1;
+    CLogSink sink(output, invocation.format, targets.size(),
+                  toFile && ::isatty(STDERR_FILENO) == 1);
     const auto start = CRackLogger::Clock::now();
     const auto interval = std::chrono::duration_cast<CRackLogger::Clock::duration>(
         std::chrono::duration<double>(invocation.intervalSeconds));
