@@ -33,7 +33,8 @@ struct Snapshot {
     bool up = false;             // every chosen object was read; otherwise no readings at all
     bool cancelled = false;      // not up because the read was given up between two objects
     InstrumentStatus status = 0; // the failing call's status when not up (0 when cancelled)
-    std::string statusName;      // "VI_ERROR_TMO", or its code when it has no name
+    std::string statusName;      // "VI_ERROR_TMO", its code when it has no name, or
+                                 // "ERROR_QUEUE_NOT_EMPTIED" when no call failed
     ErrorQueueUse queue = ErrorQueueUse::Drain;
     WallTime time; // when the read began
     double durationSeconds = 0.0;

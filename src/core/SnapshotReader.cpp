@@ -25,7 +25,8 @@ Verdict VerdictOf(const std::vector<ErrorEntry>& after) {
 void Fail(Snapshot& snapshot, InstrumentStatus status) {
     snapshot.readings.clear();
     snapshot.status = status;
-    const char* name = StatusName(status);
+    // A call that failed names its status; with none, the error queue never reported empty.
+    const char* name = status < 0 ? StatusName(status) : "ERROR_QUEUE_NOT_EMPTIED";
     snapshot.statusName = name != nullptr ? name : StatusHex(status);
 }
 
