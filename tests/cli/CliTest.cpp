@@ -201,8 +201,8 @@ TEST_F(Cli, ReadGivesTheSimulatorsValuesInEveryFormat) {
     }
 }
 
-// A reading over its limit lost (nothing printed) or taken for a failure, or another
-// error-queue entry taken for a limit excursion.
+// A reading over its limit lost (nothing printed), taken for a failure or not said so in
+// its fields, or another error-queue entry taken for a limit excursion.
 TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
     struct Case {
         std::string format;
@@ -225,6 +225,13 @@ TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         if (c.status == 3) {
             EXPECT_EQ(ValueColumn(run.out, c.format), Numbers(Raw("MEAS:LEV? 3")));
+        }
+        if (c.status == 3 && c.format == "json") {
+            // The verdict, the base unit, the resource and the time as fields for a script.
+            EXPECT_TRUE(JsonHolds(run.out, "all(.[]; .over_limit == true and .si_unit == \"degC\" "
+                                           "and .si_value == .value / 10 and .resource == "
+                                           "\"VXI0::24::INSTR\" and (.time | test(\"Z$\")))"))
+                << run.out;
         }
         Raw("LIM 3,550");
         Raw("*CLS");

@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 
 // One CSV row of a record (no field of these tests is quoted).
 struct Row {
-    std::string time, resource, up, status, kind, object, position;
+    std::string time, resource, name, up, status, kind, object, position;
     double value = 0.0;
 };
 
@@ -66,7 +66,8 @@ std::vector<Row> Rows(const std::string& path, bool growing = false) {
             ADD_FAILURE() << path << " line " << n + 1 << ": " << line;
             continue;
         }
-        rows.push_back({f[0], f[1], f[3], f[4], f[5], f[6], f[7], up ? std::stod(f[8]) : 0.0});
+        rows.push_back(
+            {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], up ? std::stod(f[8]) : 0.0});
     }
     return rows;
 }
@@ -260,15 +261,18 @@ TEST_F(Record, OutputThatFailsEndsWithStatusOneAndWholeRows) {
 // the reads.
 TEST_F(Record, TwoRacksOneHungTheOtherKeepsItsInterval) {
     Raw("SIM:HANG 0", "b");
-    const pid_t pid =
-        Start({"-a", "VXI0::24::INSTR", "-a", "VXI0::25::INSTR", "--timeout", "300", "log",
-               "BLOWER", "--interval", "250ms", "--duration", "4s", "--output", m_record});
+    const std::string racks = m_sim->Dir() + "/racks.yml";
+    std::ofstream(racks) << "racks:\n"
+                            "  - {resource: VXI0::24::INSTR, name: bay-1}\n"
+                            "  - {resource: VXI0::25::INSTR, name: bay 2}\n";
+    const pid_t pid = Start({"--timeout", "300", "log", "BLOWER", "--config.file", racks,
+                             "--interval", "250ms", "--duration", "4s", "--output", m_record});
     EXPECT_EQ(Wait(pid), 0) << Err();
     Raw("SIM:RES", "b");
     std::vector<std::string> healthy;
     bool hungSaid = false;
     for (const Row& row : Rows(m_record)) {
-        if (row.resource == "VXI0::24::INSTR" && row.object == "BLOWER1") {
+        if (row.resource == "VXI0::24::INSTR" && row.object == "BLOWER1" && row.name == "bay-1") {
             healthy.push_back(row.time);
         }
         hungSaid = hungSaid || (row.resource == "VXI0::25::INSTR" && row.up == "false");
