@@ -145,7 +145,10 @@ int RunLog(const Request& request, const Invocation& given, CDiscovery& discover
         throw CUsageError{"log writes text, csv or jsonl (one JSON document a line)"};
     }
     const std::vector<RackTarget> targets = LogTargets(invocation);
-    CLogOutput output(invocation.output, OutputHeader(invocation.format), invocation.syncSeconds);
+    const std::string header = OutputHeader(invocation.format);
+    CLogOutput output(invocation.output, header,
+                      invocation.format == OutputFormat::JsonLines ? "{" : header,
+                      invocation.syncSeconds);
     // A file size limit ends writes with EFBIG, said as a failure, not a killed process.
     ::signal(SIGXFSZ, SIG_IGN);
     if (const auto failure = output.Open()) {

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-CLogOutput::CLogOutput(std::string path, std::string header, double syncSeconds)
-    : m_path(std::move(path)), m_header(std::move(header)), m_syncEvery(syncSeconds) {}
+CLogOutput::CLogOutput(std::string path, std::string header, std::string start, double syncSeconds)
+    : m_path(std::move(path)), m_header(std::move(header)), m_start(std::move(start)),
+      m_syncEvery(syncSeconds) {}
 
 CLogOutput::~CLogOutput() {
     if (m_fd > STDERR_FILENO) {
@@ -40,7 +41,7 @@ std::optional<std::string> CLogOutput::Open() {
 }
 
 // The file's last line must end; a torn one (a killed process mid-write) is cut off. A CSV
-// file must start with this log's header.
+// file must start with this log's header, a JSON Lines file with a JSON object.
 std::optional<std::string> CLogOutput::CheckExisting() {
     const off_t size = ::lseek(m_fd, 0, SEEK_END);
     constexpr off_t kTail = 1 << 16;
@@ -62,13 +63,11 @@ std::optional<std::string> CLogOutput::CheckExisting() {
             return m_header.empty() ? std::nullopt : Write(m_header);
         }
     }
-    if (m_header.empty()) {
-        return std::nullopt;
-    }
-    std::string first(m_header.size(), '\0');
+    std::string first(m_start.size(), '\0');
     if (::pread(m_fd, first.data(), first.size(), 0) != static_cast<ssize_t>(first.size()) ||
-        first != m_header) {
-        return m_path + " holds other columns than this log writes; name another file";
+        first != m_start) {
+        return m_path + " holds another format or other columns than this log writes; name "
+                        "another file";
     }
     return std::nullopt;
 }

@@ -2,7 +2,8 @@
 // Where a log's rows go: standard output, or a file they are appended to. Every block of
 // rows is written whole or not at all (a partial write is cut off again), flushed when
 // written and synced every row or at most every few seconds. A CSV file gets its header
-// when it is empty and is refused when it starts with another; a last line torn by a
+// when it is empty and is refused when it starts with another (a JSON Lines file when it
+// does not start with an object); a last line torn by a
 // process killed while writing it is cut off before anything is appended.
 #include <chrono>
 #include <optional>
@@ -11,8 +12,9 @@
 class CLogOutput {
 public:
     // path: empty for standard output. header: written first to an empty output (CSV);
-    // empty when the format has none. syncSeconds: 0 syncs after every block.
-    CLogOutput(std::string path, std::string header, double syncSeconds);
+    // empty when the format has none. start: what a file appended to must begin with (the
+    // header; "{" for JSON Lines; empty: anything). syncSeconds: 0 syncs after every block.
+    CLogOutput(std::string path, std::string header, std::string start, double syncSeconds);
     ~CLogOutput();
     CLogOutput(const CLogOutput&) = delete;
     CLogOutput& operator=(const CLogOutput&) = delete;
@@ -33,6 +35,7 @@ private:
 
     const std::string m_path;
     const std::string m_header;
+    const std::string m_start;
     const std::chrono::duration<double> m_syncEvery;
     int m_fd = -1;
     bool m_regular = false; // a file: synced, checked for removal, cut back on failure
