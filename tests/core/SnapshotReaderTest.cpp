@@ -99,8 +99,10 @@ TEST(SnapshotReader, VerdictsUnitsAndTheQueueRules) {
 
     CScriptedMainframe failing;
     failing.failAt = 42; // VOLT P5, the last kind
+    failing.after = {{50, {{kLimitExcursion, "Limit exceeded"}}}};
     const Snapshot failed = CSnapshotReader(ErrorQueueUse::Drain).Read(failing);
     EXPECT_FALSE(failed.up);
     EXPECT_TRUE(failed.readings.empty());
+    EXPECT_EQ(failed.entries.size(), 1u) << "the entries met before the failure are kept";
     EXPECT_EQ(failed.statusName, "VI_ERROR_TMO");
 }
