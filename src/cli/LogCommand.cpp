@@ -2,8 +2,8 @@
 
 #include "cli/Commands.h"
 #include "cli/LogOutput.h"
+#include "cli/LogSink.h"
 #include "cli/RackLogger.h"
-#include "cli/SnapshotCommand.h"
 #include "core/Text.h"
 #include "exporter/RackConfig.h"
 #include "exporter/YamlFile.h"
@@ -12,8 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <iostream>
-#include <sstream>
 
 namespace {
 
@@ -45,66 +43,6 @@ std::vector<RackTarget> LogTargets(const Invocation& invocation) {
     }
     return targets;
 }
-
-// What every rack's worker hands its snapshots to: the output, the counts of the progress
-// line, and the first failure of the output, under one lock.
-class CLogSink {
-public:
-    // progress: a line on standard error, when it is a terminal the rows do not go to.
-    CLogSink(CLogOutput& output, OutputFormat format, std::size_t racks, bool progress)
-        : m_output(output), m_format(format), m_up(racks, false), m_progress(progress) {}
-
-    bool Take(std::size_t index, const Snapshot& snapshot, const RackId& rack) {
-        std::ostringstream rows, notes;
-        WriteSnapshot(snapshot, rack, m_format, false, rows, notes);
-        const std::lock_guard lock(m_mutex);
-        if (m_failure) {
-            return false;
-        }
-        m_failure = m_output.Write(rows.str());
-        std::cerr << notes.str();
-        ++m_snapshots;
-        m_up[index] = snapshot.up;
-        if (!snapshot.up) {
-            m_lastFailure = rack.resource + " " + snapshot.statusName;
-        }
-        ShowProgress();
-        return !m_failure;
-    }
-
-    std::optional<std::string> Failure() {
-        const std::lock_guard lock(m_mutex);
-        return m_failure;
-    }
-
-    void EndProgress() {
-        if (m_progress && m_snapshots > 0) {
-            std::cerr << '\n';
-        }
-    }
-
-private:
-    // One line on a terminal, redrawn: nothing of it reaches a pipe or a file.
-    void ShowProgress() const {
-        if (!m_progress) {
-            return;
-        }
-        const auto up = std::count(m_up.begin(), m_up.end(), true);
-        std::cerr << "\r\033[Kksm7720 log: " << m_snapshots << " snapshots, racks up " << up << '/'
-                  << m_up.size()
-                  << (m_lastFailure.empty() ? "" : ", last failure: " + m_lastFailure)
-                  << std::flush;
-    }
-
-    CLogOutput& m_output;
-    const OutputFormat m_format;
-    std::mutex m_mutex;
-    std::optional<std::string> m_failure;
-    long m_snapshots = 0;
-    std::vector<bool> m_up;
-    std::string m_lastFailure;
-    const bool m_progress;
-};
 
 // Waits for SIGINT or SIGTERM, the end of --duration, or a SIGUSR1 that says a rack's log
 // ended (then asks done whether all did, or the output failed).
