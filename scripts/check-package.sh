@@ -69,7 +69,11 @@ declare -A files=(
     /etc/default/prometheus-ksm7720-exporter
     /usr/share/doc/prometheus-ksm7720-exporter/examples/prometheus.yml
     /usr/share/doc/prometheus-ksm7720-exporter/examples/ksm7720.rules.yml
-    /usr/share/doc/prometheus-ksm7720-exporter/examples/alertmanager.yml"
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/alertmanager.yml
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/ksm7720.yml
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/web.yml
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/credentials.conf
+    /usr/share/doc/prometheus-ksm7720-exporter/examples/site/prometheus.yml"
   [ksm7720-sfp]="/usr/bin/ksm7720-sfp /usr/share/man/man1/ksm7720-sfp.1.gz
     /usr/share/applications/org.ksm7720.sfp.desktop
     /usr/share/icons/hicolor/48x48/apps/ksm7720-sfp.png"

@@ -16,7 +16,7 @@ shots="$build/tools/screenshots/ksm7720-shots"
 # second, so the histograms have filled when the panel starts.
 QT_QPA_PLATFORM=offscreen "$shots" docs/images
 . scripts/start-sim.sh
-start_simulator "$build" --speed 36000 2>/dev/null ||
+start_bench "$build" -- --speed 36000 2>/dev/null ||
   { echo "screenshots.sh: the simulator did not start" >&2; exit 1; }
 sleep 1
 QT_QPA_PLATFORM=offscreen "$shots" --live docs/images

@@ -1,26 +1,38 @@
 #!/usr/bin/env bash
 # Starts the simulated bench and prints the environment a program needs to reach it:
 #
-#   scripts/sim.sh [--build-dir DIR] [--bench FILE] [--env-file FILE] [-- SIMULATOR-OPTIONS]
+#   scripts/sim.sh [--build-dir DIR] [--bench FILE] [--state DIR] [--env-file FILE]
+#                  [-- SIMULATOR-OPTIONS]
 #
 # DIR defaults to build/ and FILE to sim/default.bench. Once the simulator listens, the two
 # variables are printed and, with --env-file, written to FILE as "export" lines for a shell
 # to source (the file appears only when the simulator is ready, and is removed when it
 # stops). The script stays in the foreground until Ctrl+C or SIGTERM, and stops the
 # simulator when it ends.
+#
+# With --state DIR the saved settings and the resolved bench live in DIR and outlive the
+# run: DIR/bench keeps the ports of the last run, and the next run on DIR takes the same
+# ports again when they are free, so a program pointed at DIR/bench lives through a restart
+# of the simulator. One simulator at a time uses a DIR.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 bench="$root/sim/default.bench"
+keep=""
 env_file=""
 extra=()
+usage() {
+  echo "usage: $0 [--build-dir DIR] [--bench FILE] [--state DIR] [--env-file FILE] [-- OPTIONS]" >&"$1"
+}
 while [ $# -gt 0 ]; do
   case "$1" in
     --build-dir) build=$(cd "$2" && pwd); shift 2 ;;
     --bench) bench="$2"; shift 2 ;;
+    --state) mkdir -p "$2"; keep=$(cd "$2" && pwd); shift 2 ;;
     --env-file) env_file="$2"; shift 2 ;;
+    -h | --help) usage 1; exit 0 ;;
     --) shift; extra=("$@"); break ;;
-    *) echo "usage: $0 [--build-dir DIR] [--bench FILE] [--env-file FILE] [-- OPTIONS]" >&2; exit 2 ;;
+    *) usage 2; exit 2 ;;
   esac
 done
 
@@ -33,11 +45,16 @@ if [ ! -x "$sim" ] || [ ! -e "$build/standin/libvisa.so" ]; then
   exit 1
 fi
 
-# The resolved bench and the log live in a folder made for this run, so simulators on one
-# build folder (or on two) never write or remove each other's files. The state folder is
-# shared; only the simulator that took a state file first saves to it.
-state="$build/sim-state"
+# The simulator's own resolved bench and its log live in a folder made for this run, so
+# simulators on one build folder (or on two) never write or remove each other's files.
+# The default state folder is shared; only the simulator that took a state file first
+# saves to it.
+state=${keep:-"$build/sim-state"}
 mkdir -p "$state"
+if [ -n "$keep" ]; then
+  exec {lock}>"$keep/sim.lock"
+  flock -n "$lock" || { echo "sim.sh: another simulator runs on $keep" >&2; exit 1; }
+fi
 run_dir=$(mktemp -d "${TMPDIR:-/tmp}/ksm7720-sim.XXXXXX")
 resolved="$run_dir/bench.resolved"
 log="$run_dir/log"
@@ -51,23 +68,38 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-# Its standard error (a damaged state file, a save that failed) stays the script's.
-"$sim" --bench "$bench" --resolved "$resolved" --state-dir "$state" ${extra[@]+"${extra[@]}"} >"$log" &
-pid=$!
 
-for _ in $(seq 100); do
-  grep -q '^ksm7720-sim: listening' "$log" && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if ! grep -q '^ksm7720-sim: listening' "$log"; then
+# shellcheck source=scripts/start-sim.sh
+. "$root/scripts/start-sim.sh"
+# Starts the simulator on a bench file and waits until it listens; 1 when it did not.
+start() {
+  local status=0
+  launch_simulator "$sim" "$1" "$resolved" "$log" --state-dir "$state" ${extra[@]+"${extra[@]}"} ||
+    status=1
+  pid=$launched_pid
+  return "$status"
+}
+
+program_bench=$resolved
+if [ -n "$keep" ]; then
+  program_bench="$keep/bench"
+  # The last run's ports, while the bench it came from is unchanged; new ones when they are
+  # taken now.
+  started=""
+  if [ -f "$keep/bench" ] && cmp -s "$bench" "$keep/bench.source"; then
+    start "$keep/bench" 2>/dev/null && started=1
+  fi
+  [ -n "$started" ] || start "$bench" || { echo "sim.sh: the simulator did not start" >&2; exit 1; }
+  cp "$bench" "$keep/bench.source.tmp" && mv "$keep/bench.source.tmp" "$keep/bench.source"
+  cp "$resolved" "$keep/bench.tmp" && mv "$keep/bench.tmp" "$keep/bench"
+elif ! start "$bench"; then
   echo "sim.sh: the simulator did not start" >&2
   exit 1
 fi
-cat "$log"
+sed "s|KSM7720_BENCH=.*|KSM7720_BENCH=$program_bench|" "$log"
 
 env_text=$(printf 'export LD_LIBRARY_PATH=%q${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}\nexport KSM7720_BENCH=%q\n' \
-  "$build/standin" "$resolved")
+  "$build/standin" "$program_bench")
 echo "$env_text"
 if [ -n "$env_file" ]; then
   env_tmp=$(mktemp "$env_file.XXXXXX")

@@ -23,22 +23,21 @@ import json
 import os
 import re
 import resource as resource_module
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import threading
 import time
-import urllib.parse
-import urllib.request
 from concurrent.futures import ThreadPoolExecutor
+
+sys.dont_write_bytecode = True  # the package beside this script stays as committed
+
+from soaklib import common  # noqa: E402
 
 MAX_SECONDS = 600
 MAX_RACKS = 4 * 255  # VXI0 to VXI3, logical addresses 1 to 255
 SYSTEMD_DEFAULT_NOFILE = "1024:524288"
-TICKS = os.sysconf("SC_CLK_TCK")
-PAGE = os.sysconf("SC_PAGE_SIZE")
 
 
 def resource(rack):
@@ -78,22 +77,6 @@ def wait_for(path, pattern, process, seconds=30):
     return None
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def sample(pid):
-    stat = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
-    return {
-        "cpu": (int(stat[11]) + int(stat[12])) / TICKS,
-        "rss": int(stat[21]) * PAGE,
-        "threads": int(stat[17]),
-        "fds": len(os.listdir(f"/proc/{pid}/fd")),
-    }
-
-
 class Prober:
     """One kept-alive connection per worker thread."""
 
@@ -126,23 +109,24 @@ class Sampler:
         self.next = 0.0
 
     def start(self):
-        self.samples = [sample(self.pid)]
+        self.samples = [common.proc_sample(self.pid)]
         self.next = time.time() + 10
-        self.sim_start = sample(self.sim_pid)["cpu"]
+        self.sim_start = common.proc_sample(self.sim_pid)["cpu"]
 
     def tick(self):
         if time.time() >= self.next:
-            self.samples.append(sample(self.pid))
+            self.samples.append(common.proc_sample(self.pid))
             self.next += 10
 
     def summary(self, seconds, probes):
-        last, sim_cpu = sample(self.pid), sample(self.sim_pid)["cpu"] - self.sim_start
+        last = common.proc_sample(self.pid)
+        sim_cpu = common.proc_sample(self.sim_pid)["cpu"] - self.sim_start
         first, every = self.samples[0], self.samples + [last]
         cpu = last["cpu"] - first["cpu"]
         per_probe = f"{1000 * cpu / probes:.3f}" if probes else "-"
         return (f"cpu_percent={100 * cpu / seconds:.1f} cpu_ms_per_probe={per_probe} "
-                f"rss_mib_start={first['rss'] / 2**20:.1f} rss_mib_end={last['rss'] / 2**20:.1f} "
-                f"rss_mib_max={max(s['rss'] for s in every) / 2**20:.1f} "
+                f"rss_mib_start={first['rss_mib']:.1f} rss_mib_end={last['rss_mib']:.1f} "
+                f"rss_mib_max={max(s['rss_mib'] for s in every):.1f} "
                 f"fds_start={first['fds']} fds_max={max(s['fds'] for s in every)} "
                 f"threads_max={max(s['threads'] for s in every)} "
                 f"simulator_cpu_percent={100 * sim_cpu / seconds:.1f}")
@@ -172,31 +156,17 @@ def own_probes(pid, sim_pid, port, args):
           + sampler.summary(elapsed, probes))
 
 
-def prometheus_config(racks, exporter_port, interval):
-    targets = "".join(f"          - {resource(r)}\n" for r in range(racks))
-    return (f"global:\n  scrape_interval: {interval:g}s\n  scrape_timeout: {min(interval, 10):g}s\n"
-            "scrape_configs:\n  - job_name: ksm7720\n    metrics_path: /probe\n"
-            f"    static_configs:\n      - targets:\n{targets}"
-            "    relabel_configs:\n"
-            "      - source_labels: [__address__]\n        target_label: __param_target\n"
-            "      - source_labels: [__param_target]\n        target_label: instance\n"
-            f"      - target_label: __address__\n        replacement: 127.0.0.1:{exporter_port}\n")
-
-
 def query(port, expression, at=None):
-    parameters = {"query": expression} | ({"time": f"{at:.3f}"} if at else {})
-    url = f"http://127.0.0.1:{port}/api/v1/query?" + urllib.parse.urlencode(parameters)
-    with urllib.request.urlopen(url, timeout=30) as answer:
-        result = json.load(answer)["data"]["result"]
+    """The first value of an instant query's result, NaN when it has none."""
+    result = common.query(port, expression, at)
     return float(result[0]["value"][1]) if result else float("nan")
 
 
 def note_target_errors(port, failed):
     """Adds the targets' failed last scrapes to `failed` ((target, time) -> error); called
     more often than the interval, it sees every failed scrape."""
-    url = f"http://127.0.0.1:{port}/api/v1/targets?state=active"
-    with urllib.request.urlopen(url, timeout=30) as answer:
-        targets = json.load(answer)["data"]["activeTargets"]
+    _, body = common.http_get(port, "/api/v1/targets?state=active", timeout=30)
+    targets = json.loads(body)["data"]["activeTargets"]
     for t in targets:
         if t["lastError"]:
             failed[(t["scrapeUrl"], t["lastScrape"])] = t["lastError"]
@@ -204,23 +174,14 @@ def note_target_errors(port, failed):
 
 def prometheus_scrapes(pid, sim_pid, port, args, work):
     config = os.path.join(work, "prometheus.yml")
-    open(config, "w").write(prometheus_config(args.racks, port, args.interval))
-    prom_port = free_port()
-    prometheus = subprocess.Popen(
-        ["prometheus", f"--config.file={config}", f"--storage.tsdb.path={work}/data",
-         f"--web.listen-address=127.0.0.1:{prom_port}"],
-        stdout=subprocess.DEVNULL, stderr=open(os.path.join(work, "prometheus.log"), "w"))
+    open(config, "w").write(common.prometheus_config(
+        [resource(r) for r in range(args.racks)], port, args.interval, min(args.interval, 10)))
+    prom_port = common.free_port()
+    log = os.path.join(work, "prometheus.log")
+    prometheus = common.start_prometheus(config, f"{work}/data", prom_port, log)
     try:
-        deadline = time.time() + 30
-        while time.time() < deadline:
-            try:
-                urllib.request.urlopen(f"http://127.0.0.1:{prom_port}/-/ready", timeout=1)
-                break
-            except OSError:
-                time.sleep(0.2)
-        else:
-            sys.exit("soak-exporter.py: Prometheus did not start:\n"
-                     + open(os.path.join(work, "prometheus.log")).read()[-2000:])
+        if not common.prometheus_ready(prom_port):
+            sys.exit("soak-exporter.py: Prometheus did not start:\n" + open(log).read()[-2000:])
         sampler, failed = Sampler(pid, sim_pid), {}
         sampler.start()
         start = time.time()
@@ -292,12 +253,11 @@ def main():
         open(bench, "w").write(bench_text(args.racks))
         resolved = os.path.join(work, "resolved.bench")
         sim_log, exporter_log = os.path.join(work, "sim.log"), os.path.join(work, "exporter.log")
-        sim = subprocess.Popen([os.path.join(build, "sim/ksm7720-sim"), "--bench", bench,
-                                "--resolved", resolved, "--speed", "1"],
-                               stdout=open(sim_log, "w"), stderr=subprocess.STDOUT)
+        sim = common.start_simulator(os.path.join(build, "sim/ksm7720-sim"), bench, resolved,
+                                     sim_log, 1, seconds=30)
         exporter = None
         try:
-            if not wait_for(sim_log, r"listening", sim):
+            if sim is None:
                 sys.exit("soak-exporter.py: the simulator did not start")
             environment = dict(os.environ, KSM7720_BENCH=resolved,
                                LD_LIBRARY_PATH=os.path.join(build, "standin"))

@@ -97,9 +97,7 @@ bool IsLongOption(const std::string& arg, const std::string& name) {
 // The options of snapshot and log; false when args[i] is none of them.
 bool TakeLogOption(const std::vector<std::string>& args, std::size_t& i, Invocation& invocation) {
     const std::string& arg = args[i];
-    if (IsLongOption(arg, "--name")) {
-        invocation.name = OptionValue(args, i, "--name");
-    } else if (IsLongOption(arg, "--error-queue")) {
+    if (IsLongOption(arg, "--error-queue")) {
         invocation.errorQueue = QueueUseByName(OptionValue(args, i, "--error-queue"));
     } else if (IsLongOption(arg, "--interval")) {
         invocation.intervalSeconds =
@@ -142,6 +140,8 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
         if (invocation.output.empty()) {
             throw CUsageError{"--output needs a file name"};
         }
+    } else if (IsLongOption(arg, "--name")) {
+        invocation.name = OptionValue(args, i, "--name");
     } else {
         return TakeLogOption(args, i, invocation);
     }
@@ -212,7 +212,8 @@ std::string HelpText() {
            "  --blowers N     metrics: the rack has blowers 1..N fitted (ksm7720_blower_fitted)\n"
            "  --output FILE   metrics: replace FILE whole (new file renamed over it), not stdout;\n"
            "                  log: append to FILE\n"
-           "  --name NAME     snapshot, log: the lab's name for the rack, written with its rows\n"
+           "  --name NAME     metrics, snapshot, log: the lab's name for the rack (ksm7720_info's\n"
+           "                  name label; written with the rows of snapshot and log)\n"
            "  --error-queue Q snapshot, log: drain (default; judges each reading) or leave\n"
            "  --interval T    log: time between snapshots (default 10s; 500ms, 5m, 1h)\n"
            "  --count N       log: stop after N snapshots of each rack\n"

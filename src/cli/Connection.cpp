@@ -81,7 +81,9 @@ Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
     const std::string resource = ChooseResource(discovery, invocation);
     // The driver asks the resource who it is before anything else goes out: nothing is
     // ever sent to an instrument that is not a mainframe.
-    auto connection = discovery.Connect(resource, false, invocation.timeOutMs, true);
+    auto connection = discovery.Connect(resource, {.timeOutMs = invocation.timeOutMs,
+                                                   .identify = true,
+                                                   .openTimeOutMs = invocation.timeOutMs});
     if (!connection.instrument) {
         if (connection.failure == DiscoveryFailure::BadDriver) {
             throw CCommandFailure{{"the instrument driver library lacks an entry point"}};

@@ -17,6 +17,11 @@ int RunMetrics(const Invocation& invocation, CDiscovery& discovery, std::ostream
     // The rack named after -a even when it cannot be reached; empty when discovery found none.
     labels.resource = AsciiUpper(invocation.resource);
     labels.rack = invocation.resource.empty() ? "" : InstrumentName(invocation.resource);
+    // The unit ksm7720-metrics@RESOURCE passes its instance, the resource itself, as the
+    // name: that names nothing the resource does not.
+    if (AsciiUpper(invocation.name) != labels.resource) {
+        labels.name = invocation.name;
+    }
     ScrapeResult scrape;
     std::vector<std::string> failure;
     try {

@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::array<std::string_view, 7> kResourceClasses{
     "INSTR", "INTFC", "BACKPLANE", "MEMACC", "SERVANT", "SOCKET", "RAW"};
+constexpr std::size_t kInstrSuffixLimit = 99; // "::INSTR" is cut only at positions 1..99
 
 bool Digits(std::string_view text) {
     return !text.empty() &&
@@ -78,6 +79,15 @@ std::optional<std::string> CanonicalResourceName(std::string_view text) {
     if (std::find(kResourceClasses.begin(), kResourceClasses.end(), last) ==
         kResourceClasses.end()) {
         *name += "::INSTR";
+    }
+    return name;
+}
+
+std::string InstrumentName(std::string_view resourceName) {
+    std::string name = AsciiUpper(resourceName);
+    const std::size_t at = name.find("::INSTR");
+    if (at >= 1 && at <= kInstrSuffixLimit) {
+        name.resize(at);
     }
     return name;
 }

@@ -6,9 +6,8 @@
 #include <string>
 #include <string_view>
 
-// The canonical form: the interface keyword in upper case, its board number (0 when left
-// out) and every decimal address without leading zeros, other fields in upper case, and
-// "::INSTR" added when the name ends without a resource class. Nothing when text is not
-// shaped like a resource name: empty fields, a keyword that is not letters (and '-'), or a
-// byte that is not printable ASCII or is a space.
+// The canonical form ("VXI0::24::INSTR": upper case, board 0 when left out, no leading
+// zeros, "::INSTR" when no class ends it); nothing when text is not shaped like one.
 std::optional<std::string> CanonicalResourceName(std::string_view text);
+// The name shown for a resource: upper case, without its "::INSTR" ending.
+std::string InstrumentName(std::string_view resourceName);

@@ -28,6 +28,7 @@ constexpr ViBoolean VI_TRUE = 1;
 constexpr ViAttr VI_ATTR_INTF_TYPE = 0x3FFF0171u;
 constexpr ViAttr VI_ATTR_MANF_ID = 0x3FFF00D9u;
 constexpr ViAttr VI_ATTR_MODEL_CODE = 0x3FFF00DFu;
+constexpr ViAttr VI_ATTR_TMO_VALUE = 0x3FFF001Au;
 constexpr ViUInt16 VI_INTF_GPIB = 1;
 constexpr ViUInt16 VI_INTF_VXI = 2;
 constexpr ViUInt16 VI_INTF_GPIB_VXI = 3;
@@ -48,6 +49,8 @@ using ReadFn = ViStatus (*)(ViSession vi, ViByte* buf, ViUInt32 cnt, ViUInt32* r
 using CloseFn = ViStatus (*)(ViObject vi);
 // Not among the eight: only the command line asks for a status's words.
 using StatusDescFn = ViStatus (*)(ViObject vi, ViStatus status, char desc[]);
+// Nor this: only an opening under the caller's time-out sets one.
+using SetAttributeFn = ViStatus (*)(ViObject vi, ViAttr attrName, std::uint64_t attrValue);
 
 struct VisaEntryPoints {
     OpenDefaultRMFn openDefaultRM = nullptr;

@@ -1,23 +1,26 @@
 #pragma once
-// HTTP basic authentication against bcrypt hashes as "htpasswd -B" writes them, checked by
-// the system's crypt library. A user that does not exist costs the same bcrypt work as the
-// costliest one that does, so the time of an answer does not tell which users exist. A
-// pair that passed is remembered until a minute passes without it, and one that failed
-// for ten seconds (as keyed digests, never in clear), so a scraper that sends its pair
-// with every request costs one bcrypt check, and a client that repeats a wrong one one
-// per period, not one per request. A reload makes a new object, which remembers nothing. Without a digest (the digest call failed) nothing is remembered or recalled.
+// HTTP basic authentication against bcrypt hashes ("htpasswd -B"). Every check does the same
+// bcrypt work, known user or not, so a refusal's time does not tell which users exist; a
+// pair is remembered as a keyed digest, so a scraper costs one check a minute.
+#include "exporter/ExporterError.h"
+
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 class CBasicAuth {
 public:
     enum class Verdict { Passed, Refused, Unknown };
 
-    // Throws CConfigError for a hash that is not bcrypt or that crypt cannot use.
+    // Throws CConfigError for a hash that is not bcrypt. Checks no password, so a reload of
+    // many users is quick.
     explicit CBasicAuth(std::map<std::string, std::string> users);
+    // After a reload: what previous remembers of a user whose hash is unchanged is kept.
+    CBasicAuth(std::map<std::string, std::string> users, const CBasicAuth& previous);
     ~CBasicAuth();
     CBasicAuth(const CBasicAuth&) = delete;
     CBasicAuth& operator=(const CBasicAuth&) = delete;
@@ -27,17 +30,26 @@ public:
     Verdict Recall(const std::string& user, const std::string& password) const;
     // The bcrypt check, whose outcome is remembered.
     bool Check(const std::string& user, const std::string& password) const;
+    // The hashes Check runs bcrypt on for user: one per configured cost, known user or not.
+    std::vector<std::reference_wrapper<const std::string>>
+    HashesChecked(const std::string& user) const;
 
 private:
     using Clock = std::chrono::steady_clock;
+    struct Memory {
+        std::string user;
+        Clock::time_point until;
+    };
+    using Memories = std::map<std::string, Memory>; // by digest
 
     std::optional<std::string> Digest(const std::string& user, const std::string& password) const;
-    void Remember(const std::string& digest, bool passed) const;
+    void Remember(const std::string& user, const std::string& digest, bool passed) const;
+    std::optional<std::string> HashOf(const std::string& user) const;
 
     std::map<std::string, std::string> m_users;
-    std::string m_decoy; // the costliest hash: an unknown user's password is checked against it
-    std::string m_key;   // this process's own key for the digests
+    std::map<int, std::string> m_pads; // cost -> a configured hash of that cost
+    std::string m_key;                 // this process's own key for the digests
     mutable std::mutex m_mutex;
-    mutable std::map<std::string, Clock::time_point> m_passed; // digest -> remembered until
-    mutable std::map<std::string, Clock::time_point> m_failed;
+    mutable Memories m_passed;
+    mutable Memories m_failed;
 };

@@ -31,7 +31,8 @@ std::string ClientKey(const sockaddr* address) {
 }
 
 CConnectionGuard::CConnectionGuard(ConnectionLimits limits, CRefusalLog& refusals)
-    : m_limits(limits), m_refusals(refusals), m_reaper([this] { Reap(); }) {}
+    : m_limits(limits), m_refusals(refusals),
+      m_reaper(std::make_unique<CWorkerThread>([this] { Reap(); })) {}
 
 CConnectionGuard::~CConnectionGuard() {
     StopReaping();
@@ -93,9 +94,7 @@ void CConnectionGuard::StopReaping() {
         m_stopping = true;
     }
     m_wake.notify_all();
-    if (m_reaper.joinable()) {
-        m_reaper.join();
-    }
+    m_reaper.reset(); // joins
 }
 
 void CConnectionGuard::Reap() {

@@ -8,6 +8,7 @@
 // libmicrohttpd reports a connection closed (and the guard unlists it) before it closes
 // the socket, so no closed or reused descriptor is ever touched.
 #include "exporter/RefusalLog.h"
+#include "exporter/WorkerThread.h"
 
 #include <sys/socket.h>
 
@@ -15,9 +16,9 @@
 #include <condition_variable>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 struct ConnectionLimits {
     std::size_t total = 1024;
@@ -63,5 +64,5 @@ private:
     bool m_stopping = false;
     std::map<const void*, Entry> m_connections;
     std::map<std::string, std::size_t> m_perClient;
-    std::thread m_reaper; // last: starts once everything above is built
+    std::unique_ptr<CWorkerThread> m_reaper; // last: starts once everything above is built
 };

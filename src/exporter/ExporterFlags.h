@@ -1,5 +1,6 @@
 #pragma once
 // The exporter's command line. A mistake is a CFlagError.
+#include "exporter/ExporterError.h"
 #include "exporter/Log.h"
 
 #include <optional>
@@ -17,10 +18,6 @@ struct ExporterFlags {
     double timeOffsetSeconds = 0.5;               // taken off Prometheus's scrape time-out
     int maxRequests = 40;                         // in flight at once; 503 beyond
     LogLevel logLevel = LogLevel::Info;
-};
-
-struct CFlagError {
-    std::string message;
 };
 
 ExporterFlags ParseExporterFlags(const std::vector<std::string>& args);

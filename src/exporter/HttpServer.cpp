@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -32,7 +31,6 @@ constexpr unsigned kServerSlack = 16;         // libmicrohttpd's own limit, abov
 constexpr auto kHeaderDeadline = std::chrono::seconds(10);
 constexpr auto kIdleTimeOut = std::chrono::seconds(30); // a connection that sends nothing
 constexpr std::size_t kRequestMemory = 32 * 1024;
-constexpr std::size_t kThreadStack = 256 * 1024;
 constexpr std::size_t kPasswordThreads = 1; // bcrypt takes a core while it runs
 constexpr std::size_t kPasswordQueue = 8;   // checks waiting; beyond them 503
 constexpr int kListenBacklog = 128;
@@ -44,10 +42,6 @@ constexpr const char* kExposition = "text/plain; version=0.0.4; charset=utf-8";
 std::size_t ClientShare(int maxRequests) {
     return std::max<std::size_t>(1, static_cast<std::size_t>(maxRequests) * 3 / 4);
 }
-
-// The identity a TLS handshake offers: GnuTLS's certificate callback has no argument of
-// its own, so the one TLS server of the process publishes its current identity here.
-std::atomic<CTlsIdentity*> g_identity{nullptr};
 
 Reply Text(unsigned status, std::string body) {
     return {status, std::move(body) + '\n', "text/plain; charset=utf-8", {}, false};
@@ -196,22 +190,15 @@ void LogFromServer(void* log, const char* format, va_list arguments) {
     static_cast<CLog*>(log)->Write(LogLevel::Debug, message, "component=http");
 }
 
-// GnuTLS's certificate callback for the server side: the current identity.
-int CertificateFor(gnutls_session_t, const gnutls_datum_t*, int, const gnutls_pk_algorithm_t*, int,
-                   gnutls_pcert_st** chain, unsigned* length, gnutls_privkey_t* key) {
-    CTlsIdentity* identity = g_identity.load();
-    if (identity == nullptr) {
-        return -1;
-    }
-    *chain = identity->Chain();
-    *length = identity->ChainLength();
-    *key = identity->Key();
-    return 0;
-}
-
+// Verified by the client CA and meant for client authentication: an extended key usage
+// must name it or any purpose, as Go's TLS wants (none at all passes too).
 bool PeerVerified(gnutls_session_t session) {
+    gnutls_typed_vdata_st purpose{
+        GNUTLS_DT_KEY_PURPOSE_OID,
+        reinterpret_cast<unsigned char*>(const_cast<char*>(GNUTLS_KP_TLS_WWW_CLIENT)), 0};
     unsigned status = 0;
-    return gnutls_certificate_verify_peers2(session, &status) == GNUTLS_E_SUCCESS && status == 0;
+    return gnutls_certificate_verify_peers(session, &purpose, 1, &status) == GNUTLS_E_SUCCESS &&
+           status == 0;
 }
 
 bool SameTlsSettings(const TlsConfig& a, const TlsConfig& b) {
@@ -261,9 +248,8 @@ CHttpServer::~CHttpServer() {
     Stop(Clock::now());
     m_workers.reset();
     m_passwordChecks.reset();
-    for (const auto& identity : m_identities) {
-        CTlsIdentity* mine = identity.get();
-        g_identity.compare_exchange_strong(mine, nullptr);
+    if (m_options.tls) {
+        CTlsIdentity::Offer(nullptr);
     }
 }
 
@@ -271,9 +257,8 @@ std::string CHttpServer::Start() {
     const ListenAddress where = ParseListenAddress(m_options.listenAddress);
     const auto workers = static_cast<std::size_t>(m_options.maxRequests);
     try {
-        m_workers = std::make_unique<CWorkerPool>(workers, workers, kThreadStack);
-        m_passwordChecks =
-            std::make_unique<CWorkerPool>(kPasswordThreads, kPasswordQueue, kThreadStack);
+        m_workers = std::make_unique<CWorkerPool>(workers, workers);
+        m_passwordChecks = std::make_unique<CWorkerPool>(kPasswordThreads, kPasswordQueue);
     } catch (const CPoolError& error) {
         throw CServerError{error.message};
     }
@@ -298,9 +283,7 @@ std::string CHttpServer::Start() {
         if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
             throw CServerError{"this libmicrohttpd was built without TLS"};
         }
-        auto identity = std::make_shared<CTlsIdentity>(tls->certPem, tls->keyPem);
-        m_identities.push_back(identity);
-        g_identity = identity.get();
+        CTlsIdentity::Offer(std::make_shared<const CTlsIdentity>(tls->certPem, tls->keyPem));
     }
     m_listenFd = OpenListenSocket(where, m_options.listenAddress);
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
@@ -335,8 +318,8 @@ std::string CHttpServer::Start() {
     m_daemon =
         m_options.tls
             ? MHD_start_daemon(flags, 0, &CHttpServer::Admit, this, &CHttpServer::OnRequest, this,
-                               MHD_OPTION_ARRAY, items.data(), MHD_OPTION_HTTPS_CERT_CALLBACK,
-                               &CertificateFor, MHD_OPTION_END)
+                               MHD_OPTION_ARRAY, items.data(), MHD_OPTION_HTTPS_CERT_CALLBACK2,
+                               &CTlsIdentity::Retrieve, MHD_OPTION_END)
             : MHD_start_daemon(flags, 0, &CHttpServer::Admit, this, &CHttpServer::OnRequest, this,
                                MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
     if (m_daemon == nullptr) {
@@ -357,16 +340,15 @@ void CHttpServer::SetWebConfig(const WebConfig& web) {
         throw CConfigError{
             "a change of client_auth_type, client_ca_file or min_version needs a restart"};
     }
-    auto auth = std::make_shared<const CBasicAuth>(web.users);
-    std::shared_ptr<CTlsIdentity> identity;
+    auto auth = std::make_shared<const CBasicAuth>(web.users, *Auth());
+    std::shared_ptr<const CTlsIdentity> identity;
     if (web.tls) {
-        identity = std::make_shared<CTlsIdentity>(web.tls->certPem, web.tls->keyPem);
+        identity = std::make_shared<const CTlsIdentity>(web.tls->certPem, web.tls->keyPem);
     }
     const std::lock_guard lock(m_mutex);
     m_auth = std::move(auth);
     if (identity) {
-        m_identities.push_back(identity);
-        g_identity = identity.get();
+        CTlsIdentity::Offer(std::move(identity));
     }
 }
 

@@ -15,6 +15,7 @@
 // allowed in flight. No exception ever leaves a libmicrohttpd callback.
 #include "exporter/BasicAuth.h"
 #include "exporter/ConnectionGuard.h"
+#include "exporter/ExporterError.h"
 #include "exporter/ExporterMetrics.h"
 #include "exporter/Log.h"
 #include "exporter/RackSessions.h"
@@ -45,10 +46,6 @@ struct ServerOptions {
     std::optional<TlsConfig> tls;
     // POST /-/reload calls it: nothing when reloaded, else why not. Empty: no such route.
     std::function<std::optional<std::string>()> reload;
-};
-
-struct CServerError {
-    std::string message;
 };
 
 struct Reply {
@@ -121,7 +118,6 @@ private:
     std::mutex m_mutex; // for the members below
     std::condition_variable m_answered;
     std::shared_ptr<const CBasicAuth> m_auth;
-    std::vector<std::shared_ptr<CTlsIdentity>> m_identities; // kept: handshakes may use them
     std::map<Job*, std::shared_ptr<Job>> m_pending;          // handed to a pool, not yet sent
     std::size_t m_open = 0; // requests from their first line until their answer is sent
     MHD_Daemon* m_daemon = nullptr;

@@ -232,7 +232,9 @@ bool CRackSession::Open() {
         m_discovery.reset();
         return false;
     }
-    auto connection = m_discovery->Connect(m_rack.resource, false, m_ioTimeOutMs, true);
+    auto connection = m_discovery->Connect(
+        m_rack.resource,
+        {.timeOutMs = m_ioTimeOutMs, .identify = true, .openTimeOutMs = m_ioTimeOutMs});
     if (!connection.instrument) {
         const bool badDriver = connection.failure == DiscoveryFailure::BadDriver;
         m_log.Write(

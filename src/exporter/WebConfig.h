@@ -14,7 +14,6 @@ struct TlsConfig {
     ClientAuth clientAuth = ClientAuth::None;
     std::string clientCaPem; // empty without client_ca_file
     std::string priorities;  // the TLS versions allowed, as GnuTLS names them
-    bool operator==(const TlsConfig&) const = default;
 };
 
 struct WebConfig {

@@ -1,24 +1,15 @@
 #include "exporter/WorkerPool.h"
 
-#include <cstring>
+#include <system_error>
 
-CWorkerPool::CWorkerPool(std::size_t threads, std::size_t maxQueued, std::size_t stackBytes)
-    : m_maxQueued(maxQueued) {
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, stackBytes);
-    int error = 0;
-    for (std::size_t i = 0; i < threads && error == 0; ++i) {
-        pthread_t thread{};
-        error = pthread_create(&thread, &attributes, &CWorkerPool::Run, this);
-        if (error == 0) {
-            m_threads.push_back(thread);
+CWorkerPool::CWorkerPool(std::size_t threads, std::size_t maxQueued) : m_maxQueued(maxQueued) {
+    try {
+        for (std::size_t i = 0; i < threads; ++i) {
+            m_threads.push_back(std::make_unique<CWorkerThread>([this] { Work(); }));
         }
-    }
-    pthread_attr_destroy(&attributes);
-    if (error != 0) {
+    } catch (const std::system_error& error) {
         Join();
-        throw CPoolError{std::string("cannot start worker threads: ") + std::strerror(error)};
+        throw CPoolError{std::string("cannot start worker threads: ") + error.what()};
     }
 }
 
@@ -36,11 +27,6 @@ bool CWorkerPool::TrySubmit(std::function<void()> job) {
     }
     m_queued.notify_one();
     return true;
-}
-
-void* CWorkerPool::Run(void* self) {
-    static_cast<CWorkerPool*>(self)->Work();
-    return nullptr;
 }
 
 void CWorkerPool::Work() {
@@ -65,8 +51,5 @@ void CWorkerPool::Join() {
         m_stopping = true;
     }
     m_queued.notify_all();
-    for (pthread_t thread : m_threads) {
-        pthread_join(thread, nullptr);
-    }
-    m_threads.clear();
+    m_threads.clear(); // each joins
 }

@@ -1,25 +1,21 @@
 #pragma once
-// A fixed set of threads, all made at start with small stacks, that run the jobs handed
-// to them in turn; the queue is bounded, so a burst beyond it is refused at once instead
-// of growing memory or threads. No thread is ever made after start.
-#include <pthread.h>
+// A fixed set of threads made at start that run the jobs handed to them in turn; the queue
+// is bounded, so a burst beyond it is refused at once instead of growing memory or threads.
+#include "exporter/ExporterError.h"
+#include "exporter/WorkerThread.h"
 
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <string>
 #include <vector>
-
-struct CPoolError {
-    std::string message;
-};
 
 class CWorkerPool {
 public:
     // Throws CPoolError when a thread cannot be made.
-    CWorkerPool(std::size_t threads, std::size_t maxQueued, std::size_t stackBytes);
+    CWorkerPool(std::size_t threads, std::size_t maxQueued);
     ~CWorkerPool(); // runs what is queued, then joins every thread
     CWorkerPool(const CWorkerPool&) = delete;
     CWorkerPool& operator=(const CWorkerPool&) = delete;
@@ -28,7 +24,6 @@ public:
     bool TrySubmit(std::function<void()> job);
 
 private:
-    static void* Run(void* self);
     void Work();
     void Join();
 
@@ -37,5 +32,5 @@ private:
     std::condition_variable m_queued;
     std::deque<std::function<void()>> m_jobs;
     bool m_stopping = false;
-    std::vector<pthread_t> m_threads;
+    std::vector<std::unique_ptr<CWorkerThread>> m_threads;
 };

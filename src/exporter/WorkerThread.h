@@ -1,14 +1,14 @@
 #pragma once
-// A thread with a small stack, as the HTTP server's connection threads have: the
-// exporter keeps one per rack, and glibc's default of 8 MiB each would reserve gigabytes
-// of address space at a thousand racks.
+// The exporter's one kind of thread, with a small stack: a worker per rack, the request and
+// password pools and the connection reaper would otherwise reserve glibc's 8 MiB each.
 #include <pthread.h>
 
+#include <cstddef>
 #include <functional>
 
 class CWorkerThread {
 public:
-    // The stack of every worker; the driver and VISA libraries keep their buffers small.
+    // The driver and VISA libraries keep their buffers small.
     static constexpr std::size_t kStackBytes = 256 * 1024;
 
     // Starts body on a new thread; throws std::system_error when none can be made.

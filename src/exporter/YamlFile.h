@@ -1,15 +1,13 @@
 #pragma once
 // The exporter's two YAML files read strictly: a key the file may not hold, or a value of
 // the wrong shape, is a CConfigError naming the file and the place.
+#include "exporter/ExporterError.h"
+
 #include <yaml-cpp/yaml.h>
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
-
-struct CConfigError {
-    std::string message;
-};
 
 // The file's document; an empty file is an empty map. Text that is not UTF-8, and a key
 // given twice in one map, are refused with their line.

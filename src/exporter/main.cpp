@@ -13,6 +13,8 @@
 #include "exporter/HttpServer.h"
 #include "exporter/RackSessions.h"
 #include "exporter/TargetPolicy.h"
+#include "exporter/WorkerPool.h"
+#include "exporter/WorkerThread.h"
 #include "exporter/YamlFile.h"
 
 #include <malloc.h>
@@ -26,7 +28,6 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace {
 
@@ -113,11 +114,11 @@ std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& serve
         if (config.racks) {
             policy.Replace(std::move(*config.racks));
         }
-    } catch (const CConfigError& error) {
+    } catch (const std::exception& error) {
         metrics.CountReload(false);
         log.Write(LogLevel::Error, "configuration not reloaded; the last one stays",
-                  "reason=" + CLog::Value(error.message));
-        return error.message;
+                  "reason=" + CLog::Value(error.what()));
+        return error.what();
     }
     metrics.CountReload(true);
     log.Write(LogLevel::Info, "configuration reloaded");
@@ -134,10 +135,11 @@ std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& serve
     sessions.Stop();
     std::promise<void> stopped;
     std::future<void> done = stopped.get_future();
-    std::thread([&server, &stopped, deadline] {
+    // Never joined: the process ends by _Exit whether the server stopped or not.
+    const CWorkerThread stopper([&server, &stopped, deadline] {
         server.Stop(deadline);
         stopped.set_value();
-    }).detach();
+    });
     if (done.wait_until(deadline + kStopMargin) == std::future_status::ready) {
         log.Write(LogLevel::Info, "stopped");
     } else {
@@ -168,9 +170,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
         policy = std::make_unique<CTargetPolicy>(*config.racks);
     } else {
         policy = std::make_unique<CTargetPolicy>(
-            [&discovery] {
-                return FindResources(discovery.Visa(), discovery.ResourceManager());
-            },
+            [&discovery] { return FindResources(discovery.Visa(), discovery.ResourceManager()); },
             kSearchRefresh);
     }
     CRackSessions sessions(libraries, kSessionIoTimeOutMs, log);
@@ -190,11 +190,14 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     const std::string address = server->Start();
     log.Write(LogLevel::Info, "listening",
               "address=" + CLog::Value(address) + " tls=" + (config.web.tls ? "true" : "false"));
+    // SIGHUP's reload runs here, so a stop never waits for one (a file may be slow to read);
+    // one more may wait its turn, and it reads the files after every SIGHUP before it.
+    CWorkerPool reloads(1, 1);
     const sigset_t handled = HandledSignals();
     for (int signal = 0; signal != SIGTERM && signal != SIGINT;) {
         sigwait(&handled, &signal);
         if (signal == SIGHUP) {
-            reload();
+            reloads.TrySubmit([&reload] { reload(); });
         } else if (signal == SIGUSR1 || signal == SIGUSR2) {
             log.Write(LogLevel::Info, "signal ignored",
                       "signal=" + std::string(sigabbrev_np(signal)));
@@ -242,9 +245,7 @@ int main(int argc, char* argv[]) {
     RaiseDescriptorLimit(log);
     try {
         return Serve(flags, log);
-    } catch (const CConfigError& error) {
-        log.Write(LogLevel::Error, error.message);
-    } catch (const CServerError& error) {
+    } catch (const CExporterError& error) {
         log.Write(LogLevel::Error, error.message);
     }
     return kExitFailure;

@@ -99,7 +99,7 @@ bool CSfpApp::DiscoverInstrument() {
         }
     }
     m_instrumentName = InstrumentNameFromResource(resource);
-    auto connection = discovery.Connect(resource, HasSwitch(commandLine, 'r'));
+    auto connection = discovery.Connect(resource, {.reset = HasSwitch(commandLine, 'r')});
     if (!connection.instrument) {
         FallBack(*this, MessageOf(connection.failure));
         return true;

@@ -333,7 +333,7 @@ TEST_F(Cli, ErrorsDrainsTheQueueOldestFirst) {
 // Output a Prometheus server or node_exporter would reject, a reading missing or under
 // the wrong labels, a unit scaled the wrong way, or a series without its rack.
 TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
-    const Outcome run = Run({"metrics", "--blowers", "2"});
+    const Outcome run = Run({"metrics", "--blowers", "2", "--name", "rack-a"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(PromtoolComplaint(run.out), "");
     const std::vector<Sample> samples = ParseExposition(run.out);
@@ -366,6 +366,12 @@ TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
     EXPECT_EQ(find("ksm7720_blower_speed_rpm", {{"blower", "2"}}), Numbers(Raw("MEAS:LEV? 51"))[0]);
     EXPECT_EQ(find("ksm7720_blower_fitted", {{"blower", "3"}}), 0);
     EXPECT_EQ(find("ksm7720_over_limit", {{"quantity", "supply_voltage"}, {"object", "N2"}}), 0);
+    EXPECT_EQ(find("ksm7720_info", {{"resource", "VXI0::24::INSTR"}, {"name", "rack-a"}}), 1);
+    // The timer's unit named after the resource passes it as the name: no name at all.
+    const Outcome unnamed = Run({"-a", "vxi0::24::instr", "metrics", "--name=VXI0::24::INSTR"});
+    EXPECT_NE(unnamed.out.find("ksm7720_info{rack=\"VXI0::24\",resource=\"VXI0::24::INSTR\"} 1\n"),
+              std::string::npos)
+        << unnamed.out;
 }
 
 // A failure reported as success (a file --output could not write among them), a usage
@@ -447,6 +453,25 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
                 << run.out;
             EXPECT_EQ(PromtoolComplaint(run.out), "");
         }
+    }
+}
+
+// Opening waited for the driver's own time-out (5 s) on a rack that does not answer,
+// whatever --timeout said: on a hung mainframe and on a resource that never answers.
+TEST_F(Cli, TimeOutBoundsOpeningAHungOrSilentRack) {
+    const std::vector<std::pair<std::string, std::string>> cases{{"VXI0::24::INSTR", "SIM:HANG 0"},
+                                                                 {"ASRL1::INSTR", ""}};
+    for (const auto& [resource, setUp] : cases) {
+        if (!setUp.empty()) {
+            Raw(setUp);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome run = Run({"-a", resource, "--timeout", "1000", "read", "TEMP", "OUT3"});
+        const auto took = std::chrono::steady_clock::now() - start;
+        Raw("SIM:RES");
+        EXPECT_LT(took, std::chrono::seconds(4)) << resource;
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("(status 0xBFFF0015)"), std::string::npos) << run.err;
     }
 }
 

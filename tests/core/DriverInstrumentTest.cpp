@@ -1,9 +1,9 @@
 // The driver-backed instrument through the real stand-in driver library, loaded with dlopen,
 // against a simulator the suite starts; and against small drivers of our own for what the
 // stand-in never does (unterminated texts, a missing entry point).
-#include "core/Discovery.h"
 #include "core/DriverInstrument.h"
 #include "SimProcess.h"
+#include "core/Discovery.h"
 
 #include <gtest/gtest.h>
 
@@ -214,7 +214,7 @@ TEST_F(DriverInstrument, MissingEntryPointFailsConstruction) {
 TEST_F(DriverInstrument, SessionOnAnUnusableDriverIsClosed) {
     CDiscovery discovery({VISA_LIBRARY}, {STUB_DRIVER_PARTIAL});
     ASSERT_FALSE(discovery.Open());
-    const auto connection = discovery.Connect("VXI0::24::INSTR", false);
+    const auto connection = discovery.Connect("VXI0::24::INSTR");
     EXPECT_EQ(connection.failure, DiscoveryFailure::BadDriver);
     void* stub = ::dlopen(STUB_DRIVER_PARTIAL, RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(stub, nullptr);

@@ -6,17 +6,31 @@
 #include <optional>
 #include <set>
 
-TEST(QuantityCatalogue, KindsInOrder) {
-    EXPECT_STREQ(KindInfo(BLOWER).title, "Blower RPM histogram");
-    EXPECT_STREQ(KindInfo(TEMPERATURE).listKeyword, "TEMPERATURE");
-    EXPECT_STREQ(KindInfo(TEMPERATURE).resetKeyword, "TEMP");
-    EXPECT_STREQ(KindInfo(TEMPERATURE).unit, ".1 deg. C");
-    EXPECT_STREQ(KindInfo(TEMPERATURE).objectLabel, "Slot: ");
-    EXPECT_STREQ(KindInfo(BLOWER).objectLabel, "Blower #");
-    EXPECT_STREQ(KindInfo(VOLT).unit, "mV");
-    EXPECT_STREQ(kSensorNames[9], "OUT9");
-    EXPECT_STREQ(kSensorNames[13], "DELT0");
-    EXPECT_STREQ(kSensorNames[26], "AMBIENT");
+// A kind's reset keyword or an object's name out of step with its code (a history reset
+// that clears another object's history): every object of every kind, reset by its kind's
+// keyword and its own name, is the object the catalogue gives that position.
+TEST(QuantityCatalogue, ResetKeywordAndNameReachTheirOwnObject) {
+    const auto name = [](int kind, int pos) -> const char* {
+        switch (kind) {
+        case BLOWER:
+            return kBlowerNames[pos - 1];
+        case TEMPERATURE:
+            return kSensorNames[pos];
+        default:
+            return kSupplyNames[pos];
+        }
+    };
+    int checked = 0;
+    for (int kind = BLOWER; kind <= VOLT; ++kind) {
+        for (int pos = 0; pos <= 27; ++pos) {
+            if (const auto code = ObjectCodeOf(static_cast<QuantityKind>(kind), pos)) {
+                EXPECT_EQ(ResetPairCode(KindInfo(kind).resetKeyword, name(kind, pos)), *code)
+                    << KindInfo(kind).resetKeyword << " " << name(kind, pos);
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 3 + 7 * 3 + 27);
 }
 
 TEST(QuantityCatalogue, CodesFollowTheBaseRule) {

@@ -5,6 +5,9 @@
 #include "unit/TempDir.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -82,8 +85,7 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
         EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 200) << "old list kept";
         EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
                             "ksm7720_exporter_config_last_reload_successful 0"));
-        EXPECT_NE(exporter.Log().find(racks + ":2: blowers must be 1, 2 or 3"),
-                  std::string::npos)
+        EXPECT_NE(exporter.Log().find(racks + ":2: blowers must be 1, 2 or 3"), std::string::npos)
             << exporter.Log();
     }
 }
@@ -126,6 +128,20 @@ TEST_F(Exporter, StopWithAHungRackEndsWithinSecondsAndAnswersTheProbes) {
     Raw("mainframe", "SIM:RES");
 }
 
+// A stop that waits for a reload still reading its files (here a pipe nobody writes).
+TEST_F(Exporter, StopDoesNotWaitForAReload) {
+    const std::string web = File("pipe-web.yml", "");
+    CExporter exporter(sim->Dir(), {"--web.config.file=" + web});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    std::filesystem::remove(web);
+    ASSERT_EQ(::mkfifo(web.c_str(), 0600), 0);
+    exporter.Signal(SIGHUP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    exporter.Signal(SIGTERM);
+    EXPECT_TRUE(LogShows(exporter, "msg=stopped", 1)) << exporter.Log();
+    ::close(::open(web.c_str(), O_WRONLY | O_NONBLOCK)); // lets a stuck reload go on
+}
+
 // The soft open file limit kept at what the exporter was given (1,024 under systemd), which
 // runs out near a thousand racks.
 TEST_F(Exporter, OpenFileLimitIsRaisedToTheHardOne) {
@@ -164,8 +180,7 @@ TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
          "prometheus-ksm7720-exporter: " + bad + ":2: blowers must be 1, 2 or 3\n"},
         {exe + " --config.file=" + good + " --config.check --web.config.file=" + web, 1,
          web + ": basic_auth_users: the hash of 'bob' is not bcrypt"},
-        {exe + " --config.check --web.config.file=" + tls, 1,
-         "cert_file " + cert + ": "},
+        {exe + " --config.check --web.config.file=" + tls, 1, "cert_file " + cert + ": "},
         {"KSM7720_VISA_LIBRARY=" + dir.Path() + "/none.so " + exe +
              " --web.listen-address=127.0.0.1:0",
          1, "msg=\"no usable VISA library; tried: " + dir.Path() + "/none.so\""},

@@ -114,40 +114,61 @@ void TestDiscovery::searchStopsWhereTheListEnds() {
     QCOMPARE(brokenvisa::findNextCalls, 1);
 }
 
+namespace {
+QStringList RecordedCalls(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? QString(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                          : QStringList{};
+}
+} // namespace
+
 // The panel's road into the driver: ksm7720_init without the identification query and,
 // when it opened the mainframe, ksm7720_timeOut on the session it made; after a failed
-// init the box alone, no call with a session the driver never made.
+// init the box alone, no call with a session the driver never made. Its VISA calls: each
+// resource probed as the search returns it, not after the whole list was fetched and closed.
 void TestDiscovery::panelCallsOnlyInitAndTimeOutOnItsOwnSession() {
     CSimProcess sim(CSimProcess::DefaultBench());
     QVERIFY2(sim.Start(), sim.ListeningLine().c_str());
-    const std::string record = sim.Dir() + "/record";
+    const std::string record = sim.Dir() + "/record", visaRecord = sim.Dir() + "/visa-record";
     qputenv("KSM7720_BENCH", QByteArray::fromStdString(sim.ResolvedBench()));
     qputenv("KSM7720_RECORD", QByteArray::fromStdString(record));
+    qputenv("KSM7720_VISA_RECORD", QByteArray::fromStdString(visaRecord));
     struct Case {
         QString commandLine;
         std::vector<QString> boxes;
         QStringList calls; // S: the session ksm7720_init made
+        QString visaCalls; // '|' between calls; the last two closes: the find list, the manager
     };
+    const QStringList opened{"ksm7720_init S id=0", "ksm7720_timeOut S 12000"};
     const std::vector<Case> cases{
-        {"-a GPIB0::5::INSTR", {LoadStr(IDS_INIT_FAILED)}, {"ksm7720_init 0 id=0"}},
-        {"-a VXI0::24::INSTR", {}, {"ksm7720_init S id=0", "ksm7720_timeOut S 12000"}},
+        {"-a GPIB0::5::INSTR",
+         {LoadStr(IDS_INIT_FAILED)},
+         {"ksm7720_init 0 id=0"},
+         "viOpenDefaultRM|viClose"},
+        {"-a VXI0::24::INSTR", {}, opened, "viOpenDefaultRM|viClose"},
+        {"",
+         {},
+         opened,
+         "viOpenDefaultRM|viFindRsrc|viOpen VXI0::24::INSTR|viGetAttribute|viGetAttribute|"
+         "viGetAttribute|viClose|viFindNext|viOpen GPIB0::9::INSTR|viGetAttribute|viWrite|viRead|"
+         "viClose|viFindNext|viOpen ASRL1::INSTR|viGetAttribute|viClose|viClose|viClose"},
     };
     for (const Case& c : cases) {
         std::remove(record.c_str());
+        std::remove(visaRecord.c_str());
         {
             platform::MessageBoxRecorder boxes;
             CSfpApp app;
-            app.m_visaLibraryName = VISA_LIBRARY;
+            app.m_visaLibraryName = RECORDING_VISA;
             app.m_driverLibraryName = RECORDING_DRIVER;
             app.m_commandLine = c.commandLine;
             QVERIFY(app.DiscoverInstrument());
             QCOMPARE(boxes.Boxes(), c.boxes);
         } // the panel ends, releasing the driver library
-        QFile file(QString::fromStdString(record));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList calls = QString(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QStringList calls = RecordedCalls(record);
         const QString session = calls.value(0).section(' ', 1, 1);
         QCOMPARE(calls, QStringList(c.calls).replaceInStrings(" S ", " " + session + " "));
+        QCOMPARE(RecordedCalls(visaRecord), c.visaCalls.split('|'));
     }
 }
 

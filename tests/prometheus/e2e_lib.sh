@@ -60,7 +60,9 @@ free_port() { # [ADDRESS...]
 
 # One simulator with the mainframes given as "NAME RESOURCE SEED BLOWERS", writing its
 # resolved bench to $work/BENCH.resolved; each mainframe's port goes in sim_port[NAME], the
-# simulator's process id in sim_pid[BENCH].
+# simulator's process id in sim_pid[BENCH]. It is started by scripts/start-sim.sh.
+# shellcheck source=scripts/start-sim.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/start-sim.sh"
 declare -A sim_port sim_pid
 start_simulator() { # BENCH "NAME RESOURCE SEED BLOWERS"...
   local bench=$1 rack name resource seed blowers
@@ -70,11 +72,12 @@ start_simulator() { # BENCH "NAME RESOURCE SEED BLOWERS"...
     printf 'instrument %s mainframe port=0 seed=%s blowers=%s\nresource %s %s intf=VXI manf=3372 model=2861\n' \
       "$name" "$seed" "$blowers" "$resource" "$name"
   done >"$work/$bench.bench"
-  "$sim" --bench "$work/$bench.bench" --resolved "$work/$bench.resolved" --speed 0 \
-    >"$work/$bench.log" 2>&1 &
-  sim_pid[$bench]=$!
-  pids+=($!)
-  within 5 grep -qs "^ksm7720-sim: listening" "$work/$bench.log" || fail "simulator $bench did not start"
+  local started=1
+  launch_simulator "$sim" "$work/$bench.bench" "$work/$bench.resolved" "$work/$bench.log" \
+    --speed 0 2>>"$work/$bench.log" || started=""
+  sim_pid[$bench]=$launched_pid
+  pids+=("$launched_pid")
+  [ -n "$started" ] || fail "simulator $bench did not start"
   for rack in "$@"; do
     name=${rack%% *}
     sim_port[$name]=$(sed -n "s/^instrument $name .*port=\([0-9]*\).*/\1/p" "$work/$bench.resolved")
@@ -114,4 +117,74 @@ simulator_readings() { # NAME
     measure "$fd" 26 ksm7720_ambient_temperature_celsius 10 ""
   } | sort
   exec {fd}>&-
+}
+
+# The tools a test needs, as "COMMAND:DEBIAN-PACKAGE": a missing one skips the test
+# (status 77) with its package named.
+require_tools() { # COMMAND:PACKAGE...
+  local tool
+  for tool in "$@"; do
+    command -v "${tool%%:*}" >/dev/null || {
+      echo "SKIPPED: ${tool%%:*} is not installed (Debian package ${tool#*:})"
+      exit 77
+    }
+  done
+}
+
+# SOURCE copied to DEST with the sed expressions given, failing when they change another
+# number of lines than CHANGED: the example no longer has the lines the test edits.
+edit_example() { # SOURCE DEST CHANGED SED-EXPRESSION...
+  local source=$1 dest=$2 changed=$3 expression args=()
+  shift 3
+  for expression in "$@"; do args+=(-e "$expression"); done
+  sed "${args[@]}" "$source" >"$dest"
+  [ "$(diff "$source" "$dest" | grep -c '^>')" = "$changed" ] ||
+    fail "$(basename "$source") no longer has the $changed lines this test changes:
+$(diff "$source" "$dest")"
+}
+
+# The exporter on a free loopback port, its stand-in VISA library reading the resolved
+# bench BENCH, with the flags given; its port in exporter_port[NAME], its process id in
+# exporter_pid[NAME]. The caller sets `exporter` and `standin`.
+declare -A exporter_pid exporter_port
+start_exporter() { # NAME BENCH [FLAG...]
+  local name=$1 bench=$2 port
+  shift 2
+  port=$(free_port 127.0.0.1) || fail "no free port for $name"
+  LD_LIBRARY_PATH="$standin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" KSM7720_BENCH="$work/$bench.resolved" \
+    KSM7720_VISA_LIBRARY="$standin/libvisa.so" KSM7720_DRIVER_LIBRARY="$standin/libksm7720_32.so" \
+    "$exporter" --web.listen-address="127.0.0.1:$port" "$@" >"$work/$name.log" 2>&1 &
+  exporter_pid[$name]=$!
+  exporter_port[$name]=$port
+  pids+=($!)
+  within 5 curl -fs -o /dev/null --max-time 1 "http://127.0.0.1:$port/metrics" ||
+    fail "$name did not start"
+}
+
+# Debian's Prometheus on CONFIG (checked by promtool first) at a free loopback port, with
+# the flags given; its URL in prometheus_url[NAME]. `--agent` as a flag runs it as an
+# agent: a feature flag up to Prometheus 2.x (Debian 12), a flag of its own since 3.0.
+declare -A prometheus_url prometheus_pid
+start_prometheus() { # NAME CONFIG [--agent] [FLAG...]
+  local name=$1 config=$2 port check=() storage=--storage.tsdb.path
+  shift 2
+  if [ "${1-}" = --agent ]; then
+    shift
+    check=(--agent) storage=--storage.agent.path
+    if prometheus --help 2>&1 | grep -qE -- ' --(\[no-\])?agent '; then
+      set -- --agent "$@"
+    else
+      set -- --enable-feature=agent "$@"
+    fi
+  fi
+  promtool check config ${check[@]+"${check[@]}"} "$config" >"$work/$name.promtool.log" 2>&1 ||
+    fail "promtool check config failed on $config: $(cat "$work/$name.promtool.log")"
+  port=$(free_port 127.0.0.1) || fail "no free port for $name"
+  prometheus "$@" --config.file="$config" "$storage=$work/$name.data" \
+    --web.listen-address="127.0.0.1:$port" >"$work/$name.log" 2>&1 &
+  prometheus_pid[$name]=$!
+  pids+=($!)
+  prometheus_url[$name]="http://127.0.0.1:$port"
+  within 15 curl -fs -o /dev/null --max-time 1 "${prometheus_url[$name]}/-/ready" ||
+    fail "$name did not start"
 }

@@ -14,23 +14,19 @@
 set -euo pipefail
 exporter=$1 sim=$2 standin=$3 examples=$4 cli=$5
 
-for tool in prometheus promtool; do
-  command -v "$tool" >/dev/null || {
-    echo "SKIPPED: $tool is not installed (Debian package prometheus)"
-    exit 77
-  }
-done
 [ -x "$exporter" ] || { echo "FAIL: no exporter at $exporter" >&2; exit 1; }
 
+# shellcheck source=tests/prometheus/e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
+require_tools prometheus:prometheus promtool:prometheus
 
 # One simulator per rack, each its own bench and resolved file on a port it picks itself.
 start_simulator racka "racka VXI0::24::INSTR 1 2"
 start_simulator rackb "rackb VXI0::32::INSTR 7 3"
 # The stand-in VISA library reads one bench: both resolved ones, each naming its fixed port.
-cat "$work/racka.resolved" "$work/rackb.resolved" >"$work/bench"
+cat "$work/racka.resolved" "$work/rackb.resolved" >"$work/both.resolved"
 
-cat >"$work/racks.yml" <<'EOF'
+cat >"$work/racks.yml" <<'EOF2'
 racks:
   - resource: VXI0::24::INSTR
     name: rack-a
@@ -38,31 +34,19 @@ racks:
   - resource: VXI0::32::INSTR
     name: rack-b
     blowers: 3
-EOF
-export LD_LIBRARY_PATH="$standin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
-export KSM7720_BENCH="$work/bench"
-export KSM7720_VISA_LIBRARY="$standin/libvisa.so" KSM7720_DRIVER_LIBRARY="$standin/libksm7720_32.so"
-eport=$(free_port) || fail "no free port for the exporter"
-"$exporter" --web.listen-address="127.0.0.1:$eport" --config.file="$work/racks.yml" \
-  >"$work/exporter.log" 2>&1 &
-pids+=($!)
+EOF2
+start_exporter exporter both --config.file="$work/racks.yml"
+eport=${exporter_port[exporter]}
 exporter_url="http://127.0.0.1:$eport"
-within 5 curl -fs -o /dev/null --max-time 1 "$exporter_url/metrics" || fail "the exporter did not start"
 
-# The shipped configuration and rules, with the exporter's port and a 1 s interval.
-pport=$(free_port) || fail "no free port for Prometheus"
-sed -e "s/127\.0\.0\.1:9772/127.0.0.1:$eport/" \
-    -e "s/^\(  [a-z_]*_interval:\) 15s$/\1 1s/" "$examples/prometheus.yml" >"$work/prometheus.yml"
+# The shipped configuration and rules, with the exporter's port, a 1 s interval, and the
+# node_exporter job sent to a port nobody listens on.
+edit_example "$examples/prometheus.yml" "$work/prometheus.yml" 5 \
+  "s/127\.0\.0\.1:9772/127.0.0.1:$eport/" "s/127\.0\.0\.1:9100/127.0.0.1:$(free_port)/" \
+  "s/^\(  [a-z_]*_interval:\) 15s$/\1 1s/"
 cp "$examples/ksm7720.rules.yml" "$work/"
-[ "$(grep -c -e "127.0.0.1:$eport" -e '_interval: 1s$' "$work/prometheus.yml")" = 4 ] ||
-  fail "the example configuration no longer has the lines this test changes"
-promtool check config "$work/prometheus.yml" >"$work/promtool.log" 2>&1 ||
-  fail "promtool check config failed on the test's configuration"
-prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
-  --web.listen-address="127.0.0.1:$pport" >"$work/prometheus.log" 2>&1 &
-pids+=($!)
-prom_url="http://127.0.0.1:$pport"
-within 15 curl -fs -o /dev/null --max-time 1 "$prom_url/-/ready" || fail "Prometheus did not start"
+start_prometheus prometheus "$work/prometheus.yml"
+prom_url=${prometheus_url[prometheus]}
 
 # An instant query's result as sorted lines "name|identifying labels|value".
 query() {
@@ -105,7 +89,9 @@ done
   fail "rack B's three blowers are not all fitted"
 check_metrics "$exporter_url/probe?target=VXI0::24::INSTR"
 check_metrics "$exporter_url/metrics"
-"$cli" -a VXI0::24::INSTR metrics >"$work/textfile.prom" ||
+LD_LIBRARY_PATH="$standin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" KSM7720_BENCH="$work/both.resolved" \
+  KSM7720_VISA_LIBRARY="$standin/libvisa.so" KSM7720_DRIVER_LIBRARY="$standin/libksm7720_32.so" \
+  "$cli" -a VXI0::24::INSTR metrics --name rack-a >"$work/textfile.prom" ||
   fail "ksm7720 metrics failed"
 promtool check metrics <"$work/textfile.prom" >"$work/promtool.log" 2>&1 ||
   fail "promtool check metrics on ksm7720 metrics: $(cat "$work/promtool.log")"

@@ -17,16 +17,14 @@
 set -euo pipefail
 exporter=$1 sim=$2 standin=$3 examples=$4 rules=$5
 
-command -v prometheus >/dev/null || {
-  echo "SKIPPED: prometheus is not installed (Debian package prometheus)"
-  exit 77
-}
 for tool in curl jq openssl python3; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
 done
 [ -x "$exporter" ] || { echo "FAIL: no exporter at $exporter" >&2; exit 1; }
 
+# shellcheck source=tests/prometheus/e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
+require_tools prometheus:prometheus promtool:prometheus
 
 start_simulator host-a "racka VXI0::24::INSTR 1 2" "rackb VXI0::32::INSTR 7 3"
 start_simulator host-b "rackc VXI0::24::INSTR 3 2"
@@ -78,7 +76,7 @@ web_config central bus-a "$write_password"
 
 export LD_LIBRARY_PATH="$standin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 export KSM7720_VISA_LIBRARY="$standin/libvisa.so" KSM7720_DRIVER_LIBRARY="$standin/libksm7720_32.so"
-start_exporter() { # NAME BENCH ADDRESS:PORT [FLAG...]
+start_host_exporter() { # NAME BENCH ADDRESS:PORT [FLAG...]
   local name=$1 bench=$2 address=$3
   shift 3
   KSM7720_BENCH="$work/$bench.resolved" "$exporter" --web.listen-address="$address" "$@" \
@@ -86,10 +84,10 @@ start_exporter() { # NAME BENCH ADDRESS:PORT [FLAG...]
   pids+=($!)
 }
 eport=$(free_port 127.0.0.2 127.0.0.3) || fail "no free port for the exporters"
-start_exporter exporter-a host-a "127.0.0.2:$eport" --web.config.file="$work/host-a.web.yml"
-start_exporter exporter-b host-b "127.0.0.3:$eport" --web.config.file="$work/host-b.web.yml"
+start_host_exporter exporter-a host-a "127.0.0.2:$eport" --web.config.file="$work/host-a.web.yml"
+start_host_exporter exporter-b host-b "127.0.0.3:$eport" --web.config.file="$work/host-b.web.yml"
 aport=$(free_port) || fail "no free port for the agent's exporter"
-start_exporter exporter-agent host-a "127.0.0.1:$aport"
+start_host_exporter exporter-agent host-a "127.0.0.1:$aport"
 for url in "https://127.0.0.2:$eport" "https://127.0.0.3:$eport" "http://127.0.0.1:$aport"; do
   within 5 curl -fs -o /dev/null --max-time 1 --cacert "$etc/ksm7720-ca.crt" \
     -u "prometheus:$scrape_password" "$url/metrics" || fail "the exporter at $url did not start"
@@ -109,9 +107,8 @@ sed -e "s/^\(  [a-z_]*_interval:\) 15s$/\1 1s/" -e "s/127\.0\.0\.1:9772/127.0.0.
 [ "$(grep -c '_interval: 1s$' "$etc/prometheus.yml")" = 2 ] &&
   [ "$(grep -c -e '_interval: 1s$' -e "127.0.0.1:$aport" -e "//127.0.0.1:$cport/" "$etc/agent.yml")" = 4 ] ||
   fail "the example configurations no longer have the lines this test changes"
-promtool check config "$etc/prometheus.yml" >"$work/promtool.log" 2>&1 &&
-  promtool check config --agent "$etc/agent.yml" >>"$work/promtool.log" 2>&1 ||
-  fail "promtool check config failed on the test's configurations"
+promtool check config "$etc/prometheus.yml" >"$work/promtool.log" 2>&1 ||
+  fail "promtool check config failed on the test's configuration"
 
 prometheus --config.file="$etc/prometheus.yml" --storage.tsdb.path="$work/central-data" \
   --web.listen-address="127.0.0.1:$cport" --web.config.file="$work/central.web.yml" \
@@ -120,13 +117,7 @@ pids+=($!)
 central=(curl -fsS --max-time 2 --cacert "$etc/ksm7720-ca.crt" -u "bus-a:$write_password")
 within 15 "${central[@]}" -o /dev/null "https://127.0.0.1:$cport/-/ready" 2>/dev/null ||
   fail "the central Prometheus did not start"
-# Agent mode is a feature flag up to Prometheus 2.x (Debian 12) and a flag of its own since 3.0.
-agent_mode=--enable-feature=agent
-prometheus --help 2>&1 | grep -qE -- ' --(\[no-\])?agent ' && agent_mode=--agent
-prometheus "$agent_mode" --config.file="$etc/agent.yml" --storage.agent.path="$work/agent-data" \
-  --web.listen-address="127.0.0.1:$(free_port)" --storage.remote.flush-deadline=2s \
-  >"$work/agent.log" 2>&1 &
-pids+=($!)
+start_prometheus agent "$etc/agent.yml" --agent --storage.remote.flush-deadline=2s
 
 # An instant query's result on the central server as sorted lines: the LABELS named, then
 # the value, joined by |.

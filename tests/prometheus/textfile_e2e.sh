@@ -3,8 +3,9 @@
 # exactly as ksm7720-metrics@.service runs it (its Environment=, EnvironmentFile=, UMask=
 # and ExecStart= read from the unit, the instance put in, /etc and /var/lib moved under a
 # folder of the test; no systemd), and Debian's node_exporter reading the folder as its own
-# user. One rack is named by its resource, the other by a rack file. Node_exporter must
-# show every series of both racks with their rack label; a rack whose simulator stopped
+# user. One rack is named by its resource (and so has no name), the other by a rack file
+# (whose name it takes). Node_exporter must show every series of both racks with their
+# rack label; a rack whose simulator stopped
 # must show ksm7720_up 0 after one run; a run killed while writing (a file-size limit)
 # must leave the rack's file as it was; and node_exporter never reports a textfile error.
 # Both units also pass `systemd-analyze verify`.
@@ -17,13 +18,9 @@ units=$1 cli=$2 sim=$3 standin=$4
 node_exporter=/usr/bin/prometheus-node-exporter
 service="$units/ksm7720-metrics@.service"
 
-[ -x "$node_exporter" ] || {
-  echo "SKIPPED: $node_exporter is not installed (Debian package prometheus-node-exporter)"
-  exit 77
-}
-
 # shellcheck source=tests/prometheus/e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
+require_tools "$node_exporter:prometheus-node-exporter"
 
 # Both units as systemd reads them, the program where the unit expects it.
 mkdir "$work/units"
@@ -146,6 +143,10 @@ scrape_ok
 has 'ksm7720_up{rack="VXI0::24"} 1' || fail "rack A is not up in node_exporter"
 has 'ksm7720_up{rack="VXI0::32"} 1' || fail "rack B is not up in node_exporter"
 has 'ksm7720_blower_fitted{blower="3",rack="VXI0::32"} 1' || fail "rack B's file did not give --blowers 3"
+has 'ksm7720_info{name="rack-b",rack="VXI0::32",resource="VXI0::32::INSTR"} 1' ||
+  fail "rack B is not named after its file rack-b.conf"
+has 'ksm7720_info{rack="VXI0::24",resource="VXI0::24::INSTR"} 1' ||
+  fail "rack A, whose unit is named after its resource, has a name"
 declare -A file_of=([VXI0::24]=$fileA [VXI0::32]=$fileB)
 for rack in "${!file_of[@]}"; do
   wrote=$(series_of "$rack" "${file_of[$rack]}") shown=$(series_of "$rack" "$work/scrape")

@@ -2,7 +2,9 @@
 # Two benches started by scripts/sim.sh on one build folder, and one by start-sim.sh for a
 # caller with an EXIT trap of its own. Catches: two simulators sharing (and removing) one
 # resolved bench, an environment file left behind for a launcher to read stale, a
-# start-sim.sh that replaces the caller's EXIT trap or leaves its folder behind.
+# start-sim.sh that replaces the caller's EXIT trap or leaves its folder behind, a bench kept
+# with --state that goes with its simulator or takes new ports on a restart, a start that
+# complains of a log not yet there.
 #   two_benches.sh SIMULATOR STANDIN-DIR
 set -euo pipefail
 scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
@@ -41,9 +43,24 @@ wait "${pids[0]}" || true
 kill "${pids[1]}"
 wait "${pids[1]}" || true
 
+# --state: the bench file outlives its simulator and a restart takes the same ports.
+for n in 3 4; do
+  "$scripts/sim.sh" --build-dir "$work/build" --state "$work/kept" --env-file "$work/env$n" \
+    >/dev/null 2>"$work/err$n" &
+  pids+=($!)
+  wait_for "$work/env$n"
+  [ "$(bench_of "$work/env$n")" = "$work/kept/bench" ] || fail "--state: the bench is not in its folder"
+  kept[n]=$(cat "$work/kept/bench")
+  kill $!
+  wait $! || true
+  [ -f "$work/kept/bench" ] || fail "--state: the bench went with its simulator"
+  [ ! -s "$work/err$n" ] || fail "--state: the start said: $(cat "$work/err$n")"
+done
+[ "${kept[3]}" = "${kept[4]}" ] || fail "--state: the restarted bench took other ports"
+
 bash -c 'trap "echo caller > \"$2/marker\"" EXIT
          . "$1/start-sim.sh"
-         start_simulator "$2/build" 2>/dev/null
+         start_bench "$2/build" 2>/dev/null
          [ -f "$KSM7720_BENCH" ]' sh "$scripts" "$work" || fail "start-sim.sh did not start a bench"
 [ "$(cat "$work/marker" 2>/dev/null)" = caller ] || fail "the caller's EXIT trap did not run"
 left=$(ls -A "$TMPDIR")

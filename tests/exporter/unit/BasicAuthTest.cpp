@@ -1,6 +1,6 @@
 // Basic authentication's memory of pairs, on real bcrypt hashes.
-#include "../BcryptHash.h"
 #include "exporter/BasicAuth.h"
+#include "../BcryptHash.h"
 
 #include <gtest/gtest.h>
 
@@ -26,4 +26,38 @@ TEST(BasicAuth, PassedAndFailedPairsAreRecalledWithoutBcrypt) {
     for (const auto& c : cases) {
         EXPECT_EQ(auth.Recall(c.user, c.password), c.verdict) << c.user << ':' << c.password;
     }
+}
+
+// A reload that forgets every remembered pair (sending every scraper to bcrypt at once), or
+// keeps one whose user's hash changed or who was added.
+TEST(BasicAuth, ReloadKeepsPairsOfUsersWhoseHashIsUnchanged) {
+    using Verdict = CBasicAuth::Verdict;
+    const std::string alice = BcryptHash("secret", 4);
+    const CBasicAuth before({{"alice", alice}, {"bob", BcryptHash("other", 4)}});
+    EXPECT_TRUE(before.Check("alice", "secret"));
+    EXPECT_TRUE(before.Check("bob", "other"));
+    EXPECT_FALSE(before.Check("carol", "guess"));
+    EXPECT_FALSE(before.Check("mallory", "guess"));
+    const CBasicAuth after(
+        {{"alice", alice}, {"bob", BcryptHash("other", 4)}, {"carol", BcryptHash("guess", 4)}},
+        before);
+    EXPECT_EQ(after.Recall("alice", "secret"), Verdict::Passed);
+    EXPECT_EQ(after.Recall("bob", "other"), Verdict::Unknown);
+    EXPECT_EQ(after.Recall("carol", "guess"), Verdict::Unknown);
+    EXPECT_EQ(after.Recall("mallory", "guess"), Verdict::Refused);
+}
+
+// An unknown user, or one with a cheaper hash, checked with less bcrypt work than another:
+// a refusal's time would tell which users exist.
+TEST(BasicAuth, EveryUserKnownOrNotCostsTheSameBcryptWork) {
+    const std::string cheap = BcryptHash("a", 4);
+    const CBasicAuth auth({{"cheap", cheap}, {"dear", BcryptHash("b", 6)}});
+    for (const char* user : {"cheap", "dear", "mallory"}) {
+        std::string costs;
+        for (const std::string& hash : auth.HashesChecked(user)) {
+            costs += hash.substr(0, 7);
+        }
+        EXPECT_EQ(costs, "$2b$04$$2b$06$") << user;
+    }
+    EXPECT_EQ(auth.HashesChecked("cheap").front().get(), cheap);
 }

@@ -2,6 +2,7 @@
 // through POST /-/reload with new users, and a stop while a request is in flight. The
 // client is a plain socket on 127.0.0.1.
 #include "../BcryptHash.h"
+#include "ServerParts.h"
 #include "exporter/HttpServer.h"
 #include "exporter/YamlFile.h"
 
@@ -78,13 +79,7 @@ bool HasIpv6Loopback() {
     return usable;
 }
 
-struct Parts {
-    CLog log{LogLevel::Error};
-    CTargetPolicy policy{std::vector<RackConfig>{}};
-    CRackSessions sessions{LibraryNames{}, 1000, log};
-    CExporterMetrics metrics{"test"};
-    CBasicAuth auth{{}};
-};
+using Parts = ServerParts;
 
 } // namespace
 

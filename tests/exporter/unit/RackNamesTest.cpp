@@ -1,6 +1,6 @@
-// The names racks go by: a resource's canonical spelling, and the rack list's refusals,
-// each with the file and line to mend.
-#include "core/ResourceName.h"
+// The names racks go by in the exporter: the rack list's refusals, each with the file and
+// line to mend, and the targets that match a listed rack (the canonical spelling itself is
+// tested with the core, in tests/core/ResourceNameTest.cpp).
 #include "exporter/RackConfig.h"
 #include "exporter/TargetPolicy.h"
 #include "exporter/YamlFile.h"
@@ -11,42 +11,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <optional>
 #include <string>
-
-// Two spellings of one rack given two keys (two sessions draining one error queue), two
-// racks given one key, a name that can never be opened taken as a resource, or a
-// resource class other than INSTR replaced.
-TEST(RackNames, CanonicalResourceNameJoinsSpellingsOfOneResource) {
-    const struct {
-        const char* text;
-        std::optional<std::string> canonical;
-    } cases[]{
-        {"VXI0::24::INSTR", "VXI0::24::INSTR"},
-        {"vxi0::024::instr", "VXI0::24::INSTR"},
-        {"VXI::24", "VXI0::24::INSTR"},
-        {"VXI000::0024", "VXI0::24::INSTR"},
-        {"VXI0::32::INSTR", "VXI0::32::INSTR"},
-        {"VXI1::24::INSTR", "VXI1::24::INSTR"},
-        {"GPIB0::9::0::INSTR", "GPIB0::9::0::INSTR"},
-        {"gpib-vxi0::0::Instr", "GPIB-VXI0::0::INSTR"},
-        {"ASRL1::INSTR", "ASRL1::INSTR"},
-        {"asrl01", "ASRL1::INSTR"},
-        {"GPIB0::INTFC", "GPIB0::INTFC"},
-        {"TCPIP0::host.lab::inst0::INSTR", "TCPIP0::HOST.LAB::INST0::INSTR"},
-        {"", std::nullopt},
-        {"VXI0::24::INSTR x", std::nullopt},
-        {"VXI0::24\n", std::nullopt},
-        {"VXI0::::INSTR", std::nullopt},
-        {"VXI0::24::", std::nullopt},
-        {"0VXI::24", std::nullopt},
-        {"VXI0x::24", std::nullopt},
-        {"VXI0::24::INSTR\xC3\xA9", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CanonicalResourceName(c.text), c.canonical) << c.text;
-    }
-}
 
 // A rack list loaded although it holds a key twice (the second "racks" silently lost), a
 // resource that can never be probed, text that makes the exposition invalid, no rack at

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <future>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -38,6 +40,30 @@ private:
     int m_port = 0;
 };
 
+// Sets an environment variable while it lives, then puts back what the process had.
+class CScopedVariable {
+public:
+    CScopedVariable(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~CScopedVariable() {
+        if (m_old) {
+            ::setenv(m_name, m_old->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+    CScopedVariable(const CScopedVariable&) = delete;
+    CScopedVariable& operator=(const CScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
 RackConfig Rack(const char* resource) {
     RackConfig rack;
     rack.resource = resource;
@@ -56,7 +82,7 @@ TEST(RackSessions, StopAnswersWaitingAndLaterProbesAtOnce) {
                               "/racks_stop_" + std::to_string(::getpid()) + ".bench";
     std::ofstream(bench) << "instrument rack mainframe port=" << port.Port()
                          << "\nresource VXI0::24::INSTR rack intf=VXI manf=3372 model=2861\n";
-    ::setenv("KSM7720_BENCH", bench.c_str(), 1);
+    const CScopedVariable benchVariable("KSM7720_BENCH", bench);
     const auto far = [] { return Clock::now() + std::chrono::seconds(20); };
     auto waiting = std::async(std::launch::async,
                               [&] { return sessions.Get(Rack("VXI0::24::INSTR"))->Probe(far()); });

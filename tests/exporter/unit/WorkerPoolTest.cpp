@@ -13,7 +13,7 @@ TEST(WorkerPool, QueueIsBoundedAndQueuedJobsRun) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     {
-        CWorkerPool pool(1, 2, 256 * 1024);
+        CWorkerPool pool(1, 2);
         std::promise<void> started;
         ASSERT_TRUE(pool.TrySubmit([&] {
             started.set_value();
