@@ -27,6 +27,7 @@ void CDriverInstrument::Check(ksm7720::ViStatus status) {
     }
     int error = 0;
     QueryError(&error); // a failed query leaves error at 0: the call counts as clean
+    m_status = status;
     if (error != 0) {
         m_status = INSTRUMENT_ERROR_DETECTED;
         throw CInstrumentException();
@@ -46,7 +47,9 @@ void CDriverInstrument::Reset() {
 const char* CDriverInstrument::QueryError(int* code) {
     TextBuffer buffer{};
     ksm7720::ViInt32 error = 0;
-    if (m_driver.error_query(m_handle, &error, buffer.data()) < 0) {
+    const ksm7720::ViStatus status = m_driver.error_query(m_handle, &error, buffer.data());
+    if (status < 0) {
+        m_status = status; // why the read that asked failed
         return nullptr;
     }
     *code = error;

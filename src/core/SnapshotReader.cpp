@@ -49,11 +49,25 @@ SnapshotReading CSnapshotReader::ReadObject(CInstrument& instrument, QuantityKin
     return reading;
 }
 
-void CSnapshotReader::ReadAll(CInstrument& instrument, Snapshot& snapshot) const {
+void CSnapshotReader::Tell(const std::string& step, CInstrument& instrument,
+                           const Snapshot& snapshot, std::size_t drained) const {
+    if (!m_step) {
+        return;
+    }
+    m_step(step, instrument.GetLastStatus());
+    for (std::size_t i = drained; i < snapshot.entries.size(); ++i) {
+        m_step("error queue entry: " + snapshot.entries[i].text, instrument.GetLastStatus());
+    }
+}
+
+void CSnapshotReader::ReadAll(CInstrument& instrument, Snapshot& snapshot,
+                              std::string& step) const {
     if (m_use == ErrorQueueUse::Drain) {
         // Entries queued before the first reading (left by a read cut short between a
         // reading and its queue check, or by another program) judge no reading of this one.
+        step = "error queue";
         DrainKept(instrument, snapshot);
+        Tell(step, instrument, snapshot, 0);
     }
     for (int k = 0; k < kQuantityKindCount; ++k) {
         const auto kind = static_cast<QuantityKind>(k);
@@ -66,7 +80,11 @@ void CSnapshotReader::ReadAll(CInstrument& instrument, Snapshot& snapshot) const
                 snapshot.cancelled = true;
                 return;
             }
+            step = m_step ? KindInfo(kind).listKeyword + (" " + ObjectName(kind, position))
+                          : std::string();
+            const std::size_t drained = snapshot.entries.size();
             snapshot.readings.push_back(ReadObject(instrument, kind, position, snapshot));
+            Tell(step, instrument, snapshot, drained);
         }
     }
     snapshot.up = true;
@@ -77,12 +95,16 @@ Snapshot CSnapshotReader::Read(CInstrument& instrument) const {
     snapshot.queue = m_use;
     snapshot.time = std::chrono::system_clock::now();
     const auto start = std::chrono::steady_clock::now();
+    std::string step;
     try {
-        ReadAll(instrument, snapshot);
+        ReadAll(instrument, snapshot, step);
         if (snapshot.cancelled) {
             snapshot.readings.clear();
         }
     } catch (const CInstrumentException&) {
+        if (m_step) {
+            m_step(step + " failed", instrument.GetLastStatus());
+        }
         Fail(snapshot, instrument.GetLastStatus());
     }
     snapshot.durationSeconds =

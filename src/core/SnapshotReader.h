@@ -5,11 +5,20 @@
 #include "core/Snapshot.h"
 
 #include <functional>
+#include <string>
 
 class CSnapshotReader {
 public:
     // Asked between objects: true ends the read there (nobody wants its result any more).
     using CancelHook = std::function<bool()>;
+    // Told of each step as it ends: an object read ("TEMPERATURE OUT3") or "error queue" with
+    // the instrument's status after it, "error queue entry: TEXT" for each entry drained, and
+    // the step that failed (" failed" added) with its status.
+    using StepHook = std::function<void(const std::string& step, InstrumentStatus status)>;
+    CSnapshotReader& OnStep(StepHook step) {
+        m_step = std::move(step);
+        return *this;
+    }
 
     explicit CSnapshotReader(ErrorQueueUse use, KindSet kinds = kAllKinds,
                              CancelHook cancelled = {})
@@ -25,8 +34,13 @@ public:
 private:
     SnapshotReading ReadObject(CInstrument& instrument, QuantityKind kind, int position,
                                Snapshot& snapshot) const;
-    void ReadAll(CInstrument& instrument, Snapshot& snapshot) const;
+    // step: the step under way, for the step hook when it fails.
+    void ReadAll(CInstrument& instrument, Snapshot& snapshot, std::string& step) const;
+    // Tells the step hook of step, and of the entries drained from entry number drained on.
+    void Tell(const std::string& step, CInstrument& instrument, const Snapshot& snapshot,
+              std::size_t drained) const;
 
+    StepHook m_step;
     ErrorQueueUse m_use;
     KindSet m_kinds;
     CancelHook m_cancelled;

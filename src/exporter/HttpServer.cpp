@@ -220,6 +220,7 @@ struct CHttpServer::Job {
     std::string method;
     std::optional<std::string> target;
     std::optional<std::string> scrapeTimeOut;
+    bool debug = false; // the probe's steps as text instead of the exposition
     TargetQuery targets = TargetQuery::Usable;
     std::shared_ptr<const CBasicAuth> auth;
     std::string user;
@@ -508,6 +509,8 @@ MHD_Result CHttpServer::Dispatch(MHD_Connection* connection, Request& request, c
             MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "target")) {
         job->target = target;
     }
+    const char* debug = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "debug");
+    job->debug = debug != nullptr && std::strcmp(debug, "true") == 0;
     if (const char* timeOut = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
                                                           "X-Prometheus-Scrape-Timeout-Seconds")) {
         job->scrapeTimeOut = timeOut;
@@ -711,6 +714,10 @@ Reply CHttpServer::Probe(const Job& job) {
     }
     const auto deadline = job.start + std::chrono::duration_cast<Clock::duration>(
                                           std::chrono::duration<double>(*budget));
+    if (job.debug) {
+        const auto session = m_sessions.Get(*rack);
+        return Text(MHD_HTTP_OK, TracedProbe(*session, rack->resource, job.start, deadline));
+    }
     ScrapeResult scrape = m_sessions.Get(*rack)->Probe(deadline);
     scrape.durationSeconds = std::chrono::duration<double>(Clock::now() - job.start).count();
     m_metrics.CountProbe(rack->resource, scrape.up);

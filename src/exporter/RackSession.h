@@ -1,17 +1,14 @@
 #pragma once
 // One rack's session: opened on first use, with identification, and kept. Its own worker
 // thread makes every instrument call, so a probe can give up at its deadline while a call
-// still waits on the instrument. Reads are shared: a probe that arrives while the rack is
-// being read waits for that read when its result is due before the probe's deadline (due
-// within twice the last read's time and a quarter second after it started; a first read
-// within 3 s); when nobody waits for the running read any more, which then stops at its
-// next object, a probe may ask for one more read after it; every other probe answers at
-// once that the rack was not read. While the rack's last read failed, only the probe that
-// starts a read waits for it. A session whose read failed is closed and opened afresh by
-// the next read.
-#include "core/Discovery.h"
-#include "exporter/Log.h"
+// still waits on the instrument. Reads are shared as DecideProbe rules; a read nobody
+// waits for any more stops at its next object. A session whose read failed is closed and
+// opened afresh by the next read.
+#include "exporter/ProbeTrace.h"
 #include "exporter/RackConfig.h"
+#include "exporter/RackLog.h"
+#include "exporter/SessionOpener.h"
+#include "exporter/SingleFlight.h"
 #include "exporter/WorkerThread.h"
 #include "metrics/ScrapeResult.h"
 
@@ -24,11 +21,6 @@
 #include <string>
 #include <vector>
 
-struct LibraryNames {
-    std::vector<std::string> visa;
-    std::vector<std::string> driver;
-};
-
 class CRackSession {
 public:
     using Clock = std::chrono::steady_clock;
@@ -39,36 +31,34 @@ public:
     CRackSession(const CRackSession&) = delete;
     CRackSession& operator=(const CRackSession&) = delete;
 
-    // One scrape, or one that is not up when the rack cannot be read by the deadline.
-    ScrapeResult Probe(Clock::time_point deadline);
+    // One scrape, or one that is not up when the rack cannot be read by the deadline. A
+    // trace is told what the probe does and each step of the read it waits for.
+    ScrapeResult Probe(Clock::time_point deadline, CProbeTrace* trace = nullptr);
     // Wakes every waiting probe, which answers not up, as does every later one; a read in
     // progress stops at its next object. Does not wait for a call in progress.
     void Stop();
+    // Stopped, and its session closed by its worker, which has ended: destroying it now
+    // waits for nothing.
+    bool Closed();
     // The rack as the policy allows it now: its error-queue rule applies from the next read
     // (a reloaded rack list may change it), and its discovery search list
     // (RackConfig::searchVersion) bounds a "not a mainframe" verdict.
     void Listed(const RackConfig& rack);
 
 private:
-    bool Joinable(Clock::time_point deadline) const;  // with m_mutex held
-    bool Queueable(Clock::time_point deadline) const; // with m_mutex held
-    Clock::time_point DueBy(Clock::time_point start) const;
     ScrapeResult Wait(std::unique_lock<std::mutex>& lock, std::uint64_t ticket,
-                      Clock::time_point deadline);
+                      Clock::time_point deadline, CProbeTrace* trace);
+    // With m_mutex held: trace told step, and then of each step of its read.
+    static void Attach(CProbeTrace* trace, std::vector<CProbeTrace*>& traces,
+                       const std::string& step);
+    void Trace(const std::string& step, std::optional<InstrumentStatus> status); // on the worker
     void Work();
     ScrapeResult Scrape(); // on the worker
-    bool Open();           // on the worker: a session with identification
-    void Drop();           // on the worker: closes and forgets the session
     bool Cancelled();      // on the worker: stopping, or nobody waits for this read
 
     const RackConfig m_rack;
-    const LibraryNames m_libraries;
-    const int m_ioTimeOutMs;
-    CLog& m_log;
-    // The worker's alone.
-    std::unique_ptr<CDiscovery> m_discovery;
-    std::unique_ptr<CDriverInstrument> m_instrument;
-    std::optional<std::uint64_t> m_foreignIn; // the search list it was found foreign in
+    const CRackLog m_log;
+    CSessionOpener m_opener; // the worker's alone
     // Shared with the probes, under m_mutex. Reads are numbered; the running one is
     // m_started when it is above m_finished, a queued one m_asked when it is above m_started.
     std::mutex m_mutex;
@@ -80,11 +70,13 @@ private:
     int m_waitingQueued = 0;
     bool m_abandoned = false; // the running read has nobody waiting for it
     bool m_stopping = false;
+    bool m_workerDone = false; // the worker closed the session and returned
     Clock::time_point m_startedAt;
-    std::optional<Clock::duration> m_lastDuration; // of the last read that ran to its end
-    bool m_lastUp = true;                          // and whether it found the rack up
+    LastRead m_lastRead = LastRead::Never; // of the last read that ran to its end
     std::optional<std::uint64_t> m_searchVersion;
     ErrorQueueUse m_errorQueue;
-    ScrapeResult m_result;                   // of read m_finished
-    std::unique_ptr<CWorkerThread> m_worker; // started by the first read
+    std::vector<CProbeTrace*> m_tracesRunning; // of probes waiting for the running read
+    std::vector<CProbeTrace*> m_tracesQueued;  // and for the one asked for next
+    ScrapeResult m_result;                     // of read m_finished
+    std::unique_ptr<CWorkerThread> m_worker;   // started by the first read
 };

@@ -39,6 +39,15 @@ void CTargetPolicy::Replace(std::vector<RackConfig> racks) {
     const std::lock_guard lock(m_mutex);
     m_racks = std::move(racks);
     m_canonical = std::move(canonical);
+    if (m_watcher) {
+        m_watcher(m_racks);
+    }
+}
+
+void CTargetPolicy::Watch(std::function<void(const std::vector<RackConfig>&)> watcher) {
+    const std::lock_guard lock(m_mutex);
+    m_watcher = std::move(watcher);
+    m_watcher(m_racks);
 }
 
 void CTargetPolicy::Search() {
@@ -60,6 +69,9 @@ void CTargetPolicy::Search() {
     }
     m_racks = std::move(racks);
     m_canonical = std::move(canonical);
+    if (m_watcher) {
+        m_watcher(m_racks);
+    }
 }
 
 void CTargetPolicy::SearchForever() {

@@ -35,6 +35,10 @@ public:
     std::vector<RackConfig> Known();
     // A new rack list in place of the old one (a reload of --config.file).
     void Replace(std::vector<RackConfig> racks);
+    // watcher told of the racks now and after every reload or search, under the policy's
+    // lock, so no target is allowed from a list it has not been told of; it must not call
+    // the policy.
+    void Watch(std::function<void(const std::vector<RackConfig>&)> watcher);
 
 private:
     void Search();        // one search, off the lock while the library searches
@@ -48,5 +52,6 @@ private:
     ResourceSearch m_search;              // empty: the rack list is fixed
     std::chrono::steady_clock::duration m_refresh{};
     std::uint64_t m_searchVersion = 0;
+    std::function<void(const std::vector<RackConfig>&)> m_watcher;
     std::unique_ptr<CWorkerThread> m_thread; // last: starts once everything above is built
 };

@@ -165,6 +165,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
         log.Write(LogLevel::Error, lines.front(), reasons);
         return kExitFailure;
     }
+    CRackSessions sessions(libraries, kSessionIoTimeOutMs, log); // outlives the policy's watch
     std::unique_ptr<CTargetPolicy> policy;
     if (config.racks) {
         policy = std::make_unique<CTargetPolicy>(*config.racks);
@@ -173,7 +174,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
             [&discovery] { return FindResources(discovery.Visa(), discovery.ResourceManager()); },
             kSearchRefresh);
     }
-    CRackSessions sessions(libraries, kSessionIoTimeOutMs, log);
+    policy->Watch([&sessions](const std::vector<RackConfig>& racks) { sessions.Retain(racks); });
     CExporterMetrics metrics(KSM7720_VERSION);
     std::optional<CHttpServer> server;
     std::mutex reloading; // one reload at a time, from a signal or a request

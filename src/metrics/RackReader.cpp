@@ -3,7 +3,8 @@
 #include "core/SnapshotReader.h"
 
 ScrapeResult CRackReader::Read(CInstrument& instrument) const {
-    const Snapshot snapshot = CSnapshotReader(m_use, kAllKinds, m_cancelled).Read(instrument);
+    const Snapshot snapshot =
+        CSnapshotReader(m_use, kAllKinds, m_cancelled).OnStep(m_step).Read(instrument);
     ScrapeResult result;
     if (!snapshot.up) {
         result.cancelled = snapshot.cancelled;

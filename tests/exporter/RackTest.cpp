@@ -5,6 +5,8 @@
 
 #include <signal.h>
 
+#include <filesystem>
+
 namespace {
 
 const std::vector<std::string> kLongTimeOut{"-H", "X-Prometheus-Scrape-Timeout-Seconds: 120"};
@@ -22,6 +24,15 @@ double ScrapeSeconds(const std::string& body) {
     const std::string name = "\nksm7720_scrape_duration_seconds ";
     const auto at = body.find(name);
     return at == std::string::npos ? -1.0 : std::atof(body.c_str() + at + name.size());
+}
+
+// The process's open descriptors and threads.
+std::pair<int, int> Held(pid_t pid) {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    const auto fds = std::distance(std::filesystem::directory_iterator(proc + "/fd"), {});
+    const std::string status = ReadFile(proc + "/status");
+    const auto at = status.find("\nThreads:");
+    return {static_cast<int>(fds), at == std::string::npos ? -1 : std::atoi(&status[at + 9])};
 }
 
 } // namespace
@@ -52,14 +63,12 @@ TEST_F(Exporter, ProbesOfOneRackShareOneRead) {
 }
 
 // Probes of a rack that does not answer each holding a request slot (every other rack
-// then answered 503), waiting for a read that will fail, or opening the rack one after
-// another.
+// then answered 503), from its very first opening on, or waiting for a read that will fail.
 TEST_F(Exporter, ProbesOfAHungRackAnswerAtOnceAndHoldUpNoOtherRack) {
     const CExporter exporter(sim->Dir(), {});
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
-    // The silent port: its opening waits for an identification that never comes.
-    ASSERT_TRUE(
-        HasLine(exporter.Get("/probe?target=ASRL1::INSTR", kLongTimeOut).body, "ksm7720_up 0"));
+    // Never read before: the silent port's opening waits for an identification that never
+    // comes.
     std::vector<std::future<Answer>> hung;
     for (int i = 0; i < 40; ++i) {
         hung.push_back(std::async(std::launch::async, [&] {
@@ -76,11 +85,11 @@ TEST_F(Exporter, ProbesOfAHungRackAnswerAtOnceAndHoldUpNoOtherRack) {
         EXPECT_TRUE(HasLine(answer.body, "ksm7720_up 0")) << answer.body;
         atOnce += ScrapeSeconds(answer.body) < 1.0 ? 1 : 0;
     }
-    // Only a probe that found no read running starts one and waits for it.
-    const int openings =
-        Count(exporter.Log(), "rack did not answer in time while it was opened") - 1;
+    // The first opening holds a few probes; after it failed, only a probe that found no
+    // read running starts one and waits for it.
+    const int openings = Count(exporter.Log(), "rack did not answer in time while it was opened");
     EXPECT_LE(openings, 4);
-    EXPECT_GE(atOnce, 40 - openings) << exporter.Log();
+    EXPECT_GE(atOnce, 40 - 4 - openings) << exporter.Log();
 }
 
 // Two spellings of one rack accepted: two sessions then drain each other's error queue.
@@ -113,4 +122,80 @@ TEST_F(Exporter, ForeignInstrumentIsIdentifiedOnce) {
     Raw("dmm", "SIM:RES");
     EXPECT_EQ(Count(exporter.Log(), "status=VI_ERROR_FAIL_ID_QUERY code=0xBFFC0011"), 1)
         << exporter.Log();
+}
+
+// A rack dropped by a reload keeping its session, descriptor and worker thread until exit.
+TEST_F(Exporter, ReloadsCloseTheSessionsOfDroppedRacks) {
+    const auto list = [&](std::vector<std::string> racks) {
+        std::string text = "racks:\n";
+        for (const std::string& rack : racks) {
+            text += "  - resource: " + rack + "\n";
+        }
+        return File("dropped.yml", text);
+    };
+    const CExporter exporter(
+        sim->Dir(), {"--config.file=" + list({"VXI0::24::INSTR"}), "--web.enable-lifecycle"});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    const auto reloadAndProbe = [&](std::vector<std::string> racks) {
+        list(racks);
+        ASSERT_EQ(exporter.Get("/-/reload", {"-X", "POST"}).status, 200) << exporter.Log();
+        for (const std::string& rack : racks) {
+            ASSERT_TRUE(HasLine(exporter.Get("/probe?target=" + rack).body, "ksm7720_up 1"));
+        }
+    };
+    reloadAndProbe({"VXI0::24::INSTR"});
+    const auto level = Held(exporter.Pid());
+    const std::vector<std::vector<std::string>> lists{
+        {"VXI0::24::INSTR", "VXI0::32::INSTR"}, {"VXI0::32::INSTR"}, {"VXI0::24::INSTR"}};
+    for (int i = 0; i < 50; ++i) {
+        reloadAndProbe(lists[i % lists.size()]);
+    }
+    reloadAndProbe({"VXI0::24::INSTR"});
+    // The dropped session closes on its worker, a moment after the reload answered.
+    for (int i = 0; i < 100 && Held(exporter.Pid()) != level; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(Held(exporter.Pid()), level) << "descriptors, threads";
+}
+
+// A read that failed at its error query logged as VI_SUCCESS: the failed status was lost.
+TEST_F(Exporter, ReadFailingAtTheErrorQueryLogsThatStatus) {
+    const CExporter exporter(sim->Dir(), {});
+    ASSERT_EQ(exporter.Get("/probe?target=VXI0::24::INSTR").status, 200); // session open
+    Raw("mainframe", "SIM:HANG 0"); // the read's first call is the queue's check
+    exporter.Get("/probe?target=VXI0::24::INSTR", kLongTimeOut);
+    EXPECT_NE(exporter.Log().find("msg=\"rack read failed; its session is closed\" "
+                                  "target=VXI0::24::INSTR status=VI_ERROR_TMO"),
+              std::string::npos)
+        << exporter.Log();
+}
+
+// /probe?debug=true answering the exposition or nothing of the probe's steps, a failed
+// call without its status, or a refused target probed all the same.
+TEST_F(Exporter, DebugProbeAnswersItsOwnSteps) {
+    const CExporter exporter(sim->Dir(), {});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    Raw("mainframe", "SIM:ERR 1");
+    const Answer good = exporter.Get("/probe?target=VXI0::24::INSTR&debug=true");
+    EXPECT_EQ(good.status, 200);
+    Raw("mainframe", "SIM:HANG 0"); // the read's first call, the queue's check, fails
+    const Answer hung = exporter.Get("/probe?target=VXI0::24::INSTR&debug=true", kLongTimeOut);
+    Raw("mainframe", "SIM:RES");
+    const Answer refused = exporter.Get("/probe?target=VXI0::99::INSTR&debug=true");
+    const std::vector<std::pair<const Answer*, std::vector<std::string>>> expected{
+        {&good,
+         {"s opening VXI0::24::INSTR with identification\n",
+          "s opened and identified as a mainframe: VI_SUCCESS\n",
+          "s error queue entry: Device-specific error", "s TEMPERATURE OUT1: VI_SUCCESS\n",
+          "s ksm7720_up 1: "}},
+        {&hung, {"s error queue failed: VI_ERROR_TMO\n", "s session closed\n", "s ksm7720_up 0\n"}},
+        {&refused, {"target is not among the racks"}},
+    };
+    for (const auto& [answer, parts] : expected) {
+        for (const std::string& part : parts) {
+            EXPECT_NE(answer->body.find(part), std::string::npos) << part << " in\n"
+                                                                  << answer->body;
+        }
+    }
+    EXPECT_EQ(refused.status, 403);
 }

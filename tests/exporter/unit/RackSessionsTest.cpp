@@ -99,3 +99,16 @@ TEST(RackSessions, StopAnswersWaitingAndLaterProbesAtOnce) {
     }
     std::remove(bench.c_str());
 }
+
+// A probe that the policy allowed just before a reload dropped its rack making a session
+// that stays open until the next reload.
+TEST(RackSessions, RackDroppedByTheListGetsNoSessionKept) {
+    CLog log(LogLevel::Error);
+    CRackSessions sessions({{VISA_LIBRARY}, {DRIVER_LIBRARY}}, 3000, log);
+    sessions.Retain({Rack("VXI0::24::INSTR")});
+    const auto dropped = sessions.Get(Rack("VXI0::32::INSTR"));
+    EXPECT_NE(dropped, sessions.Get(Rack("vxi0::32")));
+    EXPECT_FALSE(dropped->Probe(Clock::now() + std::chrono::seconds(20)).up);
+    EXPECT_TRUE(dropped->Closed()) << "it opened a session";
+    EXPECT_EQ(sessions.Get(Rack("VXI0::24::INSTR")), sessions.Get(Rack("vxi0::24")));
+}
