@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -24,7 +25,10 @@ std::string ClientKey(const sockaddr* address) {
         if (IN6_IS_ADDR_V4MAPPED(&v6)) {
             inet_ntop(AF_INET, &v6.s6_addr[12], text, sizeof text);
         } else {
-            inet_ntop(AF_INET6, &v6, text, sizeof text);
+            in6_addr network = v6;
+            std::memset(&network.s6_addr[8], 0, 8);
+            inet_ntop(AF_INET6, &network, text, sizeof text);
+            return std::string(text) + "/64";
         }
     }
     return text;
@@ -39,29 +43,47 @@ CConnectionGuard::~CConnectionGuard() {
 }
 
 bool CConnectionGuard::Admit(const std::string& client) {
-    const char* reason = nullptr;
+    std::optional<Refusal> reason;
     {
         const std::lock_guard lock(m_mutex);
-        if (m_connections.size() >= m_limits.total) {
-            reason = "connection_limit";
-        } else if (const auto found = m_perClient.find(client);
-                   found != m_perClient.end() && found->second >= m_limits.perClient) {
-            reason = "client_connection_limit";
+        if (const auto found = m_perClient.find(client);
+            found != m_perClient.end() && found->second >= m_limits.perClient) {
+            reason = Refusal::ClientConnectionLimit;
+        } else if (m_connections.size() - m_reaped >= m_limits.total) {
+            reason = MakeRoom() ? Refusal::IdleEvicted : Refusal::ConnectionLimit;
         }
     }
-    if (reason != nullptr) {
-        m_refusals.Count(Refused::Connection, reason);
+    if (reason) {
+        m_refusals.Count(*reason);
     }
-    return reason == nullptr;
+    return !reason || reason == Refusal::IdleEvicted;
+}
+
+bool CConnectionGuard::MakeRoom() {
+    Entry* oldest = nullptr;
+    for (auto& [connection, entry] : m_connections) {
+        if (!entry.reaped && entry.deadline != Clock::time_point::max() &&
+            (oldest == nullptr || entry.idleSince < oldest->idleSince)) {
+            oldest = &entry;
+        }
+    }
+    if (oldest == nullptr) {
+        return false; // every connection is being served
+    }
+    ::shutdown(oldest->fd, SHUT_RDWR);
+    oldest->reaped = true;
+    ++m_reaped;
+    return true;
 }
 
 void CConnectionGuard::Opened(const void* connection, int fd, const std::string& client) {
     const std::lock_guard lock(m_mutex);
-    m_connections[connection] = {fd, client, Clock::now() + m_limits.headers, false};
+    const auto now = Clock::now();
+    m_connections[connection] = {fd, client, now + m_limits.request, now, false};
     ++m_perClient[client];
 }
 
-void CConnectionGuard::HeadersIn(const void* connection) {
+void CConnectionGuard::RequestIn(const void* connection) {
     const std::lock_guard lock(m_mutex);
     if (const auto found = m_connections.find(connection); found != m_connections.end()) {
         found->second.deadline = Clock::time_point::max();
@@ -71,7 +93,8 @@ void CConnectionGuard::HeadersIn(const void* connection) {
 void CConnectionGuard::Answered(const void* connection) {
     const std::lock_guard lock(m_mutex);
     if (const auto found = m_connections.find(connection); found != m_connections.end()) {
-        found->second.deadline = Clock::now() + m_limits.idle + m_limits.headers;
+        found->second.idleSince = Clock::now();
+        found->second.deadline = found->second.idleSince + m_limits.idle + m_limits.request;
     }
 }
 
@@ -81,6 +104,7 @@ void CConnectionGuard::Closed(const void* connection) {
     if (found == m_connections.end()) {
         return;
     }
+    m_reaped -= found->second.reaped ? 1 : 0;
     const auto client = m_perClient.find(found->second.client);
     if (client != m_perClient.end() && --client->second == 0) {
         m_perClient.erase(client);
@@ -107,12 +131,13 @@ void CConnectionGuard::Reap() {
                 // The server reads the end of the stream and closes the connection itself.
                 ::shutdown(entry.fd, SHUT_RDWR);
                 entry.reaped = true;
+                ++m_reaped;
                 ++reaped;
             }
         }
         lock.unlock();
         for (std::size_t i = 0; i < reaped; ++i) {
-            m_refusals.Count(Refused::Connection, "header_timeout");
+            m_refusals.Count(Refusal::HeaderTimeout);
         }
         m_refusals.Flush();
         lock.lock();

@@ -10,6 +10,7 @@ namespace {
 constexpr double kDefaultScrapeTimeOut = 10.0; // without Prometheus's header
 constexpr double kMaxScrapeTimeOut = 120.0;
 constexpr unsigned kMaxPort = 65535;
+constexpr std::size_t kMaxTargetLength = 255; // a VISA resource descriptor's room
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -84,29 +85,40 @@ std::optional<double> ScrapeBudget(const char* header, double offset) {
     return timeOut > offset ? timeOut - offset : timeOut;
 }
 
-TargetQuery CheckTargetQuery(std::string_view rawUri) {
+ProbeQuery ParseProbeQuery(std::string_view rawUri) {
     const std::size_t question = rawUri.find('?');
-    if (question == std::string_view::npos) {
-        return TargetQuery::Usable;
-    }
-    std::string_view query = rawUri.substr(question + 1);
+    std::string_view query =
+        question == std::string_view::npos ? std::string_view{} : rawUri.substr(question + 1);
     query = query.substr(0, query.find('#'));
+    ProbeQuery probe;
     int targets = 0;
     while (!query.empty()) {
         const std::size_t amp = query.find('&');
         const std::string_view pair = query.substr(0, amp);
         query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
         const std::size_t equals = pair.find('=');
-        if (Unescaped(pair.substr(0, equals)) != "target") {
+        const std::string key = Unescaped(pair.substr(0, equals));
+        if (key == "debug") {
+            probe.debug =
+                equals != std::string_view::npos && Unescaped(pair.substr(equals + 1)) == "true";
+        }
+        if (key != "target") {
             continue;
         }
         if (++targets > 1) {
-            return TargetQuery::Repeated;
+            return {"", "target is given more than once"};
         }
-        if (equals != std::string_view::npos &&
-            Unescaped(pair.substr(equals + 1)).find('\0') != std::string::npos) {
-            return TargetQuery::HoldsNul;
-        }
+        probe.target = equals == std::string_view::npos ? "" : Unescaped(pair.substr(equals + 1));
     }
-    return TargetQuery::Usable;
+    if (probe.target.find('\0') != std::string::npos) {
+        probe.error = "target holds a NUL byte";
+    } else if (probe.target.empty()) {
+        probe.error = "target is missing: /probe?target=RESOURCE";
+    } else if (probe.target.size() > kMaxTargetLength ||
+               !std::all_of(probe.target.begin(), probe.target.end(),
+                            [](unsigned char c) { return c >= 0x21 && c <= 0x7e; })) {
+        probe.error =
+            "target is not a VISA resource name (printable, no spaces, at most 255 bytes)";
+    }
+    return probe;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The HTTP side's rules that need no server: where to listen, how long a scrape may take,
-// and which raw query strings name their target unambiguously.
+// and what a probe's raw query asks.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,8 +19,14 @@ ListenAddress ParseListenAddress(const std::string& text);
 // when the header is not a positive number of seconds.
 std::optional<double> ScrapeBudget(const char* header, double offset);
 
-enum class TargetQuery { Usable, Repeated, HoldsNul };
+// What a probe asks, read from the raw request URI: the one place its target is checked.
+struct ProbeQuery {
+    std::string target;
+    std::string error;  // why the target cannot be probed; empty when it can
+    bool debug = false; // debug=true: the probe's own steps as text instead of the exposition
+};
 
-// The query of a raw request URI, before any unescaping: whether "target" comes more than
-// once, or its value escapes a NUL that would cut it short once unescaped.
-TargetQuery CheckTargetQuery(std::string_view rawUri);
+// The query of a raw URI, unescaped as a form is: "target" (exactly that key) given once,
+// "debug" true or absent,
+// no escaped NUL in it, printable ASCII without spaces within a resource name's 255 bytes.
+ProbeQuery ParseProbeQuery(std::string_view rawUri);

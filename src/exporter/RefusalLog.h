@@ -9,15 +9,27 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
-#include <string>
 
-enum class Refused { Connection, Request };
+// Why a connection (the first four) or a request (the rest) was turned away.
+enum class Refusal {
+    ConnectionLimit,
+    ClientConnectionLimit,
+    HeaderTimeout,
+    IdleEvicted, // an idle connection closed to make room for a new one
+    InFlightLimit,
+    ClientInFlightLimit,
+    PasswordCheckQueue,
+};
+
+// The reason's label on /metrics and in the log.
+const char* RefusalName(Refusal reason);
 
 class CRefusalLog {
 public:
-    CRefusalLog(CExporterMetrics& metrics, CLog& log) : m_metrics(metrics), m_log(log) {}
+    // Every reason is shown on /metrics from the start, at 0.
+    CRefusalLog(CExporterMetrics& metrics, CLog& log);
 
-    void Count(Refused what, const std::string& reason);
+    void Count(Refusal reason);
     // Logs the counts whose ten seconds are over; called now and then.
     void Flush();
 
@@ -28,10 +40,10 @@ private:
         Clock::time_point logged{}; // when the last line for this reason went out
     };
 
-    void LogIfDue(Refused what, const std::string& reason, Pending& pending, Clock::time_point now);
+    void LogIfDue(Refusal reason, Pending& pending, Clock::time_point now);
 
     CExporterMetrics& m_metrics;
     CLog& m_log;
     std::mutex m_mutex;
-    std::map<std::pair<Refused, std::string>, Pending> m_pending;
+    std::map<Refusal, Pending> m_pending;
 };

@@ -59,23 +59,35 @@ TEST(ScrapeBudget, PrometheusTimeOutLessTheOffset) {
     }
 }
 
-// A second target ignored (also when its name is escaped), an escaped NUL that cuts the
-// target short once unescaped, or a NUL elsewhere or a lone target refused.
-TEST(TargetQuery, RepeatedOrNulTargetsFromTheRawUri) {
+// A second target ignored (also when its name is escaped, or spelt with other case and
+// looked up without), an escaped NUL that cuts the target short once unescaped, an empty,
+// spaced or overlong target taken, or a NUL elsewhere or a lone target refused.
+TEST(ProbeQuery, OneTargetCheckedFromTheRawUri) {
+    const std::string tooLong = "/probe?target=" + std::string(256, 'A');
     const struct {
-        const char* uri;
-        TargetQuery verdict;
+        std::string uri;
+        std::string target; // when usable
+        bool usable;
     } cases[]{
-        {"/probe?target=VXI0::24::INSTR", TargetQuery::Usable},
-        {"/probe", TargetQuery::Usable},
-        {"/probe?module=a&target=X&other=%00", TargetQuery::Usable},
-        {"/probe?target=X&target=Y", TargetQuery::Repeated},
-        {"/probe?target=X&targ%65t=Y", TargetQuery::Repeated},
-        {"/probe?target&target=Y", TargetQuery::Repeated},
-        {"/probe?target=X%00junk", TargetQuery::HoldsNul},
-        {"/probe?target=X#&target=Y", TargetQuery::Usable},
+        {"/probe?target=VXI0::24::INSTR", "VXI0::24::INSTR", true},
+        {"/probe?module=a&target=X&other=%00", "X", true},
+        {"/probe?target=X#&target=Y", "X", true},
+        {"/probe?Target=A&target=B", "B", true},
+        {"/probe?target=VXI0%3A%3A24%3A%3AINSTR", "VXI0::24::INSTR", true},
+        {"/probe", "", false},
+        {"/probe?target=", "", false},
+        {"/probe?target=X&target=Y", "", false},
+        {"/probe?target=X&targ%65t=Y", "", false},
+        {"/probe?target&target=Y", "", false},
+        {"/probe?target=X%00junk", "", false},
+        {"/probe?target=a+b", "", false},
+        {tooLong, "", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CheckTargetQuery(c.uri), c.verdict) << c.uri;
+        const ProbeQuery query = ParseProbeQuery(c.uri);
+        EXPECT_EQ(query.error.empty(), c.usable) << c.uri << ": " << query.error;
+        if (c.usable) {
+            EXPECT_EQ(query.target, c.target) << c.uri;
+        }
     }
 }

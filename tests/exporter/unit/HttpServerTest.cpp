@@ -1,14 +1,15 @@
 // The HTTP server in this process with the hooks the exporter's lifecycle drives: reload
 // through POST /-/reload with new users, and a stop while a request is in flight. The
 // client is a plain socket on 127.0.0.1.
+#include "exporter/HttpServer.h"
 #include "../BcryptHash.h"
 #include "ServerParts.h"
-#include "exporter/HttpServer.h"
 #include "exporter/YamlFile.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <gnutls/gnutls.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -24,10 +25,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The status of one request with Connection: close to host (127.0.0.1 or ::1) at the port
-// address ends with; 0 when the connection ended unanswered, -1 when it was refused.
-int Status(const std::string& address, const std::string& method, const std::string& path,
-           const std::string& headers = "", const std::string& host = "127.0.0.1") {
+// What the server at the port address ends with answers to text sent over one connection
+// to host (127.0.0.1 or ::1), from source (an IPv4 loopback address) when given, until it
+// closes the connection; nullopt when the connection was refused.
+std::optional<std::string> Exchange(const std::string& address, const std::string& text,
+                                    const std::string& host = "127.0.0.1",
+                                    const char* source = nullptr) {
     const auto port =
         htons(static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))));
     sockaddr_storage server{};
@@ -45,13 +48,16 @@ int Status(const std::string& address, const std::string& method, const std::str
         ::inet_pton(AF_INET, host.c_str(), &v4.sin_addr);
     }
     const int fd = ::socket(server.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{AF_INET, 0, {}, {}};
+    if (source != nullptr) {
+        ::inet_pton(AF_INET, source, &local.sin_addr);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
     if (::connect(fd, reinterpret_cast<sockaddr*>(&server), length) != 0) {
         ::close(fd);
-        return -1;
+        return std::nullopt;
     }
-    const std::string request =
-        method + " " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + headers + "\r\n";
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
     std::string answer;
     char buffer[512];
     pollfd entry{fd, POLLIN, 0};
@@ -63,20 +69,54 @@ int Status(const std::string& address, const std::string& method, const std::str
         answer.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);
-    return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::stoi(answer.substr(9, 3)) : 0;
+    return answer;
 }
 
-bool HasIpv6Loopback() {
+// The status of one request with Connection: close; 0 when the connection ended
+// unanswered, -1 when it was refused.
+int Status(const std::string& address, const std::string& method, const std::string& path,
+           const std::string& headers = "", const std::string& host = "127.0.0.1",
+           const char* source = nullptr) {
+    const auto answer = Exchange(
+        address,
+        method + " " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + headers + "\r\n",
+        host, source);
+    if (!answer) {
+        return -1;
+    }
+    return answer->rfind("HTTP/1.1 ", 0) == 0 ? std::stoi(answer->substr(9, 3)) : 0;
+}
+
+std::string Base64(const std::string& text) {
+    const gnutls_datum_t in{reinterpret_cast<unsigned char*>(const_cast<char*>(text.data())),
+                            static_cast<unsigned>(text.size())};
+    gnutls_datum_t out{};
+    gnutls_base64_encode2(&in, &out);
+    const std::string encoded(reinterpret_cast<char*>(out.data), out.size);
+    gnutls_free(out.data);
+    return encoded;
+}
+
+// A port held on every address, IPv4 and IPv6, by a socket that does not listen, so no
+// other program on the machine can listen on it while a test connects to it: a server
+// given the port may still take it (both reuse the address), and a connection where that
+// server does not listen is refused. -1 without IPv6.
+int HoldPortEverywhere(unsigned& port) {
     const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    const int off = 0;
     sockaddr_in6 address{};
     address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_loopback;
-    const bool usable =
-        fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0) {
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) != 0 ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ::close(fd);
+        return -1;
     }
-    return usable;
+    port = ntohs(address.sin6_port);
+    return fd;
 }
 
 using Parts = ServerParts;
@@ -89,12 +129,13 @@ TEST(HttpServer, ReloadSwapsTheUsers) {
     Parts parts;
     CHttpServer* self = nullptr;
     std::optional<std::string> failure;
-    ServerOptions options{"127.0.0.1:0", 4, 0.5, std::nullopt, [&]() -> std::optional<std::string> {
-                              if (!failure) {
-                                  self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
-                              }
-                              return failure;
-                          }};
+    ServerOptions options{
+        "127.0.0.1:0", 4, 0.5, std::nullopt, [&]() -> std::optional<std::string> {
+            if (!failure) {
+                self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
+            }
+            return failure;
+        }};
     CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
     self = &server;
     const std::string address = server.Start();
@@ -145,24 +186,29 @@ TEST(HttpServer, StopAnswersWhatItCanByItsDeadline) {
 }
 
 // ":PORT" listening on IPv4 alone (or IPv6 alone), a bracketed IPv6 address not taken as
-// IPv6, or an IPv4 address listening on IPv6 too.
+// IPv6, or an IPv4 address listening on IPv6 too. The port is held on every address while
+// the test runs: a port free on one family may be another program's on the other.
 TEST(HttpServer, ListensWhereTheAddressSays) {
-    if (!HasIpv6Loopback()) {
-        GTEST_SKIP() << "no IPv6 loopback here";
+    unsigned port = 0;
+    const int held = HoldPortEverywhere(port);
+    if (held < 0) {
+        GTEST_SKIP() << "no IPv6 here";
     }
     const struct {
-        std::string address;
+        std::string host;
         int overIpv4;
         int overIpv6;
-    } cases[]{{":0", 200, 200}, {"[::1]:0", -1, 200}, {"127.0.0.1:0", 200, -1}};
+    } cases[]{{"", 200, 200}, {"[::1]", -1, 200}, {"127.0.0.1", 200, -1}};
     for (const auto& c : cases) {
         Parts parts;
-        CHttpServer server({c.address, 4, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
+        const std::string address = c.host + ":" + std::to_string(port);
+        CHttpServer server({address, 4, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
                            parts.metrics, parts.auth, parts.log);
-        const std::string address = server.Start();
-        EXPECT_EQ(Status(address, "GET", "/", "", "127.0.0.1"), c.overIpv4) << c.address;
-        EXPECT_EQ(Status(address, "GET", "/", "", "::1"), c.overIpv6) << c.address;
+        ASSERT_EQ(server.Start(), address);
+        EXPECT_EQ(Status(address, "GET", "/", "", "127.0.0.1"), c.overIpv4) << address;
+        EXPECT_EQ(Status(address, "GET", "/", "", "::1"), c.overIpv6) << address;
     }
+    ::close(held);
 }
 
 // A reloaded certificate not offered to new handshakes (or the old one still offered), or
@@ -204,4 +250,77 @@ TEST(HttpServer, ReloadedCertificateServesNewHandshakes) {
     EXPECT_TRUE(trusts("b", "GET"));
     EXPECT_FALSE(trusts("a", "GET"));
     std::filesystem::remove_all(dir);
+}
+
+// A request body (or a length that never comes) holding its connection past the request
+// deadline, or a body framed two ways read as a second request, instead of 400 at once.
+TEST(HttpServer, RequestsWithABodyAreRefusedAtOnce) {
+    Parts parts;
+    CHttpServer server({"127.0.0.1:0", 4, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
+                       parts.metrics, parts.auth, parts.log);
+    const std::string address = server.Start();
+    for (const char* headers : {"Content-Length: 100\r\n", "Transfer-Encoding: chunked\r\n",
+                                "Content-Length: 0\r\nContent-Length: 0\r\n",
+                                "Content-Length: 0\r\nTransfer-Encoding: chunked\r\n"}) {
+        const auto start = Clock::now();
+        EXPECT_EQ(Status(address, "GET", "/", headers), 400) << headers;
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << headers;
+    }
+    EXPECT_EQ(Status(address, "GET", "/", "Content-Length: 0\r\n"), 200);
+}
+
+// A stop that aborts the process (a request on a kept-alive connection suspended after
+// the stop took its list), or that leaves pipelined requests unanswered.
+TEST(HttpServer, StopUnderPipelinedKeepAliveRequestsEndsCleanly) {
+    for (int round = 0; round < 3; ++round) {
+        Parts parts;
+        ServerOptions options{"127.0.0.1:0", 8, 0.5, std::nullopt, [] {
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                                  return std::optional<std::string>{};
+                              }};
+        CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth,
+                           parts.log);
+        const std::string address = server.Start();
+        std::vector<std::future<std::size_t>> clients;
+        for (int i = 0; i < 6; ++i) {
+            clients.push_back(std::async(std::launch::async, [&] {
+                std::string pipelined;
+                for (int n = 0; n < 4; ++n) {
+                    pipelined += "POST /-/reload HTTP/1.1\r\nHost: t\r\n\r\n";
+                }
+                return Exchange(address, pipelined).value_or("").find("HTTP/1.1 200");
+            }));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        server.Stop(Clock::now() + std::chrono::milliseconds(300));
+        for (auto& client : clients) {
+            EXPECT_EQ(client.get(), 0) << "the first request unanswered";
+        }
+    }
+}
+
+// One address guessing passwords filling the queue of bcrypt checks, so another address
+// with the right password gets 503.
+TEST(HttpServer, PasswordGuessesFromOneAddressLeaveOthersTheirChecks) {
+    Parts parts;
+    const CBasicAuth users({{"alice", BcryptHash("secret", 10)}});
+    CHttpServer server({"127.0.0.1:0", 16, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
+                       parts.metrics, users, parts.log);
+    const std::string address = server.Start();
+    std::vector<std::future<int>> guesses;
+    for (int i = 0; i < 12; ++i) {
+        guesses.push_back(std::async(std::launch::async, [&, i] {
+            const std::string pair = Base64("alice:wrong" + std::to_string(i));
+            return Status(address, "GET", "/", "Authorization: Basic " + pair + "\r\n", "127.0.0.1",
+                          "127.0.0.2");
+        }));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(
+        Status(address, "GET", "/", "Authorization: Basic " + Base64("alice:secret") + "\r\n"),
+        200);
+    for (auto& guess : guesses) {
+        const int status = guess.get();
+        EXPECT_TRUE(status == 401 || status == 503) << status;
+    }
 }
