@@ -58,7 +58,7 @@ BENCHMARK(BM_MetricsWholeProcess)->UseRealTime()->Unit(benchmark::kMillisecond);
 template <class Reader> void ReadingsOnly(benchmark::State& state, const Reader& reader) {
     CDiscovery discovery({VISA_LIBRARY}, {DRIVER_LIBRARY});
     auto connection =
-        discovery.Open() ? CDiscovery::Connection{} : discovery.Connect("VXI0::24::INSTR", false);
+        discovery.Open() ? CDiscovery::Connection{} : discovery.Connect("VXI0::24::INSTR", {});
     if (!connection.instrument) {
         state.SkipWithError("discovery failed");
         return;
@@ -77,8 +77,8 @@ BENCHMARK(BM_MetricsReadingsOnly)->UseRealTime()->Unit(benchmark::kMillisecond);
 void BM_MetricsInProcess(benchmark::State& state) {
     for (auto _ : state) {
         CDiscovery discovery({VISA_LIBRARY}, {DRIVER_LIBRARY});
-        auto connection = discovery.Open() ? CDiscovery::Connection{}
-                                           : discovery.Connect("VXI0::24::INSTR", false);
+        auto connection =
+            discovery.Open() ? CDiscovery::Connection{} : discovery.Connect("VXI0::24::INSTR", {});
         if (!connection.instrument) {
             state.SkipWithError("discovery failed");
             break;
