@@ -18,15 +18,19 @@ struct Family {
 };
 
 constexpr std::array<Family, kFamilyCount> kFamilies{{
-    {"ksm7720_blower_speed_rpm", "Blower speed in revolutions per minute; 0 also when the "
-     "blower is not fitted.", "blower_speed"},
+    {"ksm7720_blower_speed_rpm",
+     "Blower speed in revolutions per minute; 0 also when the "
+     "blower is not fitted.",
+     "blower_speed"},
     {"ksm7720_supply_voltage_volts", "Supply voltage in volts.", "supply_voltage"},
     {"ksm7720_supply_current_amperes", "Supply current in amperes.", "supply_current"},
     {"ksm7720_supply_power_watts", "Supply power in watts.", "supply_power"},
     {"ksm7720_slot_air_temperature_celsius", "Air temperature at a slot in degrees Celsius.",
      "slot_air_temperature"},
-    {"ksm7720_slot_temperature_rise_celsius", "Temperature rise of the air across a slot in "
-     "degrees Celsius.", "slot_temperature_rise"},
+    {"ksm7720_slot_temperature_rise_celsius",
+     "Temperature rise of the air across a slot in "
+     "degrees Celsius.",
+     "slot_temperature_rise"},
     {"ksm7720_ambient_temperature_celsius", "Ambient air temperature in degrees Celsius.",
      "ambient_temperature"},
 }};
