@@ -208,7 +208,7 @@ std::string HelpText() {
            "  -a RESOURCE     connect to this VISA resource instead of searching\n"
            "  -n              accept every resource that answers (then the choice is never clear)\n"
            "  --timeout MS    the driver's I/O time-out (default 12000)\n"
-           "  --format F      text (default), csv, json or jsonl (snapshot, log)\n"
+           "  --format F      text (the default; csv for log), csv, json or jsonl\n"
            "  --blowers N     metrics: the rack has blowers 1..N fitted (ksm7720_blower_fitted)\n"
            "  --output FILE   metrics: replace FILE whole (new file renamed over it), not stdout;\n"
            "                  log: append to FILE\n"
