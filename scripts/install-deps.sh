@@ -17,7 +17,7 @@ packages=(
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
   prometheus curl jq
-  python3
+  python3 python3-matplotlib
   prometheus-node-exporter
   prometheus-alertmanager
   locales
