@@ -23,7 +23,7 @@ std::string HelpText(std::string_view help) {
 
 } // namespace
 
-CTextFormat::CTextFormat(std::ostream& out, MetricLabels common)
+CTextFormat::CTextFormat(std::ostream& out, const MetricLabels& common)
     : m_out(out), m_common(Rendered(common)) {}
 
 void CTextFormat::Family(std::string_view name, std::string_view help, std::string_view type) {

@@ -12,7 +12,7 @@ using MetricLabels = std::vector<std::pair<std::string_view, std::string>>;
 
 class CTextFormat {
 public:
-    CTextFormat(std::ostream& out, MetricLabels common = {});
+    CTextFormat(std::ostream& out, const MetricLabels& common = {});
 
     // Starts a family; the samples that follow belong to it.
     void Family(std::string_view name, std::string_view help, std::string_view type = "gauge");
