@@ -3,6 +3,7 @@
 #include "cli/CommandTable.h"
 #include "core/InstrumentStatus.h"
 #include "core/QuantityNames.h"
+#include "core/TimeUnits.h"
 
 #include <algorithm>
 #include <array>
@@ -10,12 +11,6 @@
 #include <utility>
 
 namespace {
-
-constexpr std::array<std::pair<const char*, int>, 3> kTimeUnits{{
-    {"hours", kTimeUnitHours},
-    {"minutes", kTimeUnitMinutes},
-    {"seconds", kTimeUnitSeconds},
-}};
 
 double LimitValue(const std::string& text) {
     // WholeNumber takes no plus sign; a script's "+5" is still the number 5.
@@ -27,13 +22,12 @@ double LimitValue(const std::string& text) {
     return *value;
 }
 
-int TimeUnitByName(const std::string& name) {
-    for (const auto& [unitName, units] : kTimeUnits) {
-        if (AsciiUpper(name) == AsciiUpper(unitName)) {
-            return units;
-        }
+int TimeUnitNumber(const std::string& name) {
+    const auto units = TimeUnitByName(name);
+    if (!units) {
+        throw CUsageError{"unknown time unit '" + name + "' (hours, minutes or seconds)"};
     }
-    throw CUsageError{"unknown time unit '" + name + "' (hours, minutes or seconds)"};
+    return *units;
 }
 
 } // namespace
@@ -62,7 +56,7 @@ void ReadLimit(const std::vector<std::string>& arguments, Request& request) {
 
 void ReadTimeUnit(const std::vector<std::string>& arguments, Request& request) {
     if (!arguments.empty()) {
-        request.timeUnit = TimeUnitByName(arguments[0]);
+        request.timeUnit = TimeUnitNumber(arguments[0]);
     }
 }
 
@@ -111,13 +105,4 @@ Request CheckRequest(const Invocation& invocation) {
         throw CUsageError{"--output belongs to metrics"};
     }
     return request;
-}
-
-std::string TimeUnitName(int units) {
-    for (const auto& [name, value] : kTimeUnits) {
-        if (value == units) {
-            return name;
-        }
-    }
-    return std::to_string(units);
 }

@@ -3,6 +3,7 @@
 // before any instrument is reached: a bad KIND, NAME, VALUE or unit is a CUsageError.
 #include "cli/CommandLine.h"
 #include "core/QuantityCatalogue.h"
+#include "core/TimeUnits.h"
 
 #include <optional>
 #include <string>
@@ -31,6 +32,3 @@ void ReadLimit(const std::vector<std::string>& arguments, Request& request);
 void ReadTimeUnit(const std::vector<std::string>& arguments, Request& request);
 void ReadMessage(const std::vector<std::string>& arguments, Request& request);
 void ReadResetTarget(const std::vector<std::string>& arguments, Request& request);
-
-// The histogram time unit's name, or its number when it has none.
-std::string TimeUnitName(int units);
