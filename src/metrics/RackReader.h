@@ -1,6 +1,6 @@
 #pragma once
-// Reads every monitored object of one mainframe into a scrape result. Only readings and,
-// when the queue is drained, error queries go out: nothing that changes the mainframe.
+// Reads every monitored object of one mainframe into a scrape result: a snapshot of the
+// whole rack in the shape the exposition is written from.
 #include "core/Instrument.h"
 #include "metrics/ScrapeResult.h"
 
@@ -23,9 +23,6 @@ public:
     ScrapeResult Read(CInstrument& instrument) const;
 
 private:
-    static void ReadObject(CInstrument& instrument, ErrorQueueUse use, QuantityKind kind,
-                           int position, ScrapeResult& result);
-
     ErrorQueueUse m_use;
     CancelHook m_cancelled;
 };
