@@ -4,6 +4,7 @@
 #include "PyMainframe.h"
 #include "PythonErrors.h"
 #include "Readings.h"
+#include "core/TimeUnits.h"
 
 #include <pybind11/stl.h>
 

@@ -160,7 +160,7 @@ template <class Call> auto CPyMainframe::Locked(const char* what, Call call) {
 namespace {
 
 // A snapshot that is not up is a failure, with every entry drained before it.
-PySnapshot Checked(const Snapshot& snapshot, CInstrument& instrument, const std::string& what,
+PySnapshot Checked(const Snapshot& snapshot, CDriverInstrument& instrument, const std::string& what,
                    const std::string& resource) {
     if (!snapshot.up) {
         CPythonFailure failure = InstrumentFailure(instrument, what);
@@ -176,7 +176,7 @@ PySnapshot Checked(const Snapshot& snapshot, CInstrument& instrument, const std:
 PySnapshot CPyMainframe::Read(QuantityKind kind, int position) {
     return Locked("read", [&](CDriverInstrument& instrument) {
         const Snapshot snapshot =
-            CSnapshotReader(ErrorQueueUse::Drain).ReadOne(instrument, kind, position);
+            CSnapshotReader(ErrorQueueUse::Drain).Only(kind, position).Read(instrument);
         return Checked(snapshot, instrument, "read", m_resource);
     });
 }

@@ -4,6 +4,7 @@
 #include "core/StatusNames.h"
 
 #include <array>
+#include <pybind11/stl.h>
 
 namespace py = pybind11;
 
@@ -33,17 +34,13 @@ void Raise(const CPythonFailure& failure) {
     }
     error.attr("paths") = failure.paths;
     error.attr("candidates") = failure.candidates;
-    py::list entries;
-    for (const ErrorEntry& entry : failure.entries) {
-        entries.append(py::make_tuple(entry.code, entry.text));
-    }
-    error.attr("entries") = entries;
+    error.attr("entries") = py::cast(failure.entries);
     PyErr_SetObject(type.ptr(), error.ptr());
 }
 
 } // namespace
 
-CPythonFailure InstrumentFailure(CInstrument& instrument, const std::string& what) {
+CPythonFailure InstrumentFailure(CDriverInstrument& instrument, const std::string& what) {
     const InstrumentStatus status = instrument.GetLastStatus();
     CPythonFailure failure;
     failure.status = status;
@@ -54,7 +51,7 @@ CPythonFailure InstrumentFailure(CInstrument& instrument, const std::string& wha
     }
     if (status == INSTRUMENT_ERROR_DETECTED) {
         // The entry the failing call found, then whatever else the queue holds.
-        failure.entries.push_back({0, instrument.GetErrorText()});
+        failure.entries.push_back({instrument.LastErrorNumber(), instrument.GetErrorText()});
         failure.message = what + ": the mainframe reports " + instrument.GetErrorText();
         try {
             for (ErrorEntry& entry : DrainErrorQueue(instrument)) {
@@ -77,7 +74,7 @@ void RegisterErrors(py::module_& module) {
         "A failure of the mainframe, its libraries or a call. Attributes: status (the VISA or\n"
         "driver status, or None), status_name ('VI_ERROR_TMO', or the code in hex), paths\n"
         "(libraries tried), candidates (resources to choose from when the choice was not\n"
-        "clear), entries (the error queue's (number, text) entries behind the failure).",
+        "clear), entries (the error queue's entries behind the failure, as ErrorEntry).",
         PyExc_Exception);
     g_classes[static_cast<int>(FailureKind::General)] = base;
     py::handle baseClass(base);

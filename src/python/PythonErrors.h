@@ -4,7 +4,7 @@
 // thrown as CPythonFailure wherever they happen (also with the interpreter released) and
 // become these exceptions where pybind11 hands control back to Python.
 #include "core/ErrorQueue.h"
-#include "core/Instrument.h"
+#include "core/DriverInstrument.h"
 
 #include <optional>
 #include <pybind11/pybind11.h>
@@ -30,7 +30,7 @@ struct CPythonFailure {
 
 // The failure of the instrument's last call: a time-out, the entries the error queue
 // held (drained, so none is left behind), or the driver's words for its status.
-CPythonFailure InstrumentFailure(CInstrument& instrument, const std::string& what);
+CPythonFailure InstrumentFailure(CDriverInstrument& instrument, const std::string& what);
 
 // Creates the exception classes in the module and translates CPythonFailure into them.
 void RegisterErrors(pybind11::module_& module);
