@@ -27,6 +27,7 @@ void CDriverInstrument::Check(ksm7720::ViStatus status) {
     }
     int error = 0;
     QueryError(&error); // a failed query leaves error at 0: the call counts as clean
+    m_status = status;  // and keeps the call's own status
     if (error != 0) {
         m_status = INSTRUMENT_ERROR_DETECTED;
         throw CInstrumentException();
@@ -46,7 +47,10 @@ void CDriverInstrument::Reset() {
 const char* CDriverInstrument::QueryError(int* code) {
     TextBuffer buffer{};
     ksm7720::ViInt32 error = 0;
-    if (m_driver.error_query(m_handle, &error, buffer.data()) < 0) {
+    const ksm7720::ViStatus status = m_driver.error_query(m_handle, &error, buffer.data());
+    if (status < 0) {
+        // Kept, so a caller that drains the queue can say why it failed (a time-out, say).
+        m_status = status;
         return nullptr;
     }
     *code = error;
