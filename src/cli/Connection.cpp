@@ -73,12 +73,14 @@ Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
         }
         if (connection.status == VI_ERROR_FAIL_ID_QUERY) {
             throw CCommandFailure{{resource + " is not a KS M7720 mainframe (status " +
-                                   StatusHex(connection.status) + ")"}};
+                                   StatusHex(connection.status) + ")"},
+                                  connection.status};
         }
         const std::string text = discovery.StatusText(connection.status);
         const std::string why = text.empty() ? std::string() : ": " + text;
-        throw CCommandFailure{{"could not open " + resource + why + " (status " +
-                               StatusHex(connection.status) + ")"}};
+        throw CCommandFailure{
+            {"could not open " + resource + why + " (status " + StatusHex(connection.status) + ")"},
+            connection.status};
     }
     Mainframe mainframe(std::move(connection.instrument), InstrumentName(resource));
     mainframe.resource = resource;

@@ -5,6 +5,7 @@
 #include "core/ErrorQueueUse.h"
 #include "core/InstrumentStatus.h"
 #include "core/QuantityCatalogue.h"
+#include "core/WallClock.h"
 
 #include <array>
 #include <chrono>
@@ -16,8 +17,6 @@
 enum class Verdict { False, True, Unknown };
 
 const char* VerdictName(Verdict verdict); // "false", "true", "unknown"
-
-using WallTime = std::chrono::system_clock::time_point;
 
 struct SnapshotReading {
     QuantityKind kind;

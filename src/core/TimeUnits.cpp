@@ -16,6 +16,8 @@ constexpr std::array<std::pair<const char*, int>, 3> kTimeUnits{{
 
 } // namespace
 
+namespace core {
+
 std::optional<int> TimeUnitByName(std::string_view name) {
     for (const auto& [unitName, units] : kTimeUnits) {
         if (SameLetters(name, unitName)) {
@@ -33,3 +35,5 @@ std::string TimeUnitName(int units) {
     }
     return std::to_string(units);
 }
+
+} // namespace core

@@ -67,8 +67,7 @@ void RegisterMainframe(py::module_& module) {
              py::arg("accept_any") = false)
         .def_property_readonly("resource", &CPyMainframe::Resource,
                                "The VISA resource this session has open.")
-        .def_property_readonly("timeout", &CPyMainframe::TimeOut,
-                               "Seconds each call may take.")
+        .def_property_readonly("timeout", &CPyMainframe::TimeOut, "Seconds each call may take.")
         .def_property_readonly("closed", &CPyMainframe::Closed, "True once close() was called.")
         .def("close", &CPyMainframe::Close,
              "Ends the driver session; waits for a call in progress on another thread. A second "
@@ -95,7 +94,8 @@ void RegisterMainframe(py::module_& module) {
                 return mainframe.TakeSnapshot(KindsArgument(kinds));
             },
             py::arg("kinds") = py::none(),
-            "Every object of the rack (or of the kind or kinds given), read in one call in the panel's "
+            "Every object of the rack (or of the kind or kinds given), read in one call in the "
+            "panel's "
             "order: a Snapshot, a sequence of Reading with the error-queue entries met.")
         .def(
             "histogram",
@@ -109,7 +109,7 @@ void RegisterMainframe(py::module_& module) {
              "Takes every entry off the error queue, oldest first: a list of ErrorEntry.")
         .def(
             "time_unit",
-            [](CPyMainframe& mainframe) { return TimeUnitName(mainframe.TimeUnits()); },
+            [](CPyMainframe& mainframe) { return core::TimeUnitName(mainframe.TimeUnits()); },
             "The histograms' time unit: 'hours', 'minutes' or 'seconds'.")
         .def(
             "set_time_unit",

@@ -56,15 +56,14 @@ ObjectArgument ObjectArguments(const py::handle& kind, const py::handle& name) {
     const std::string text = NameText(name, "name");
     const auto position = ObjectPositionByName(found, text);
     if (!position) {
-        Unknown("no " + std::string(KindInfo(found).listKeyword) + " object named '" + text +
-                "'");
+        Unknown("no " + std::string(KindInfo(found).listKeyword) + " object named '" + text + "'");
     }
     return {found, *position, *ObjectCodeOf(found, *position)};
 }
 
 int TimeUnitArgument(const py::handle& unit) {
     const std::string text = NameText(unit, "unit");
-    const auto units = TimeUnitByName(text);
+    const auto units = core::TimeUnitByName(text);
     if (!units) {
         Unknown("unknown time unit '" + text + "' (hours, minutes or seconds)");
     }
@@ -98,7 +97,8 @@ void RegisterNameEnums(py::module_& module) {
     AddEnum(module, "Supply", names, "The supplies, as objects of CURRENT, POWER and VOLT.");
     names.assign(kSensorNames.begin(), kSensorNames.end());
     AddEnum(module, "Sensor", names, "The slot sensors and AMBIENT, objects of TEMPERATURE.");
-    AddEnum(module, "TimeUnit", {TimeUnitName(kTimeUnitHours), TimeUnitName(kTimeUnitMinutes),
-                                 TimeUnitName(kTimeUnitSeconds)},
+    AddEnum(module, "TimeUnit",
+            {core::TimeUnitName(kTimeUnitHours), core::TimeUnitName(kTimeUnitMinutes),
+             core::TimeUnitName(kTimeUnitSeconds)},
             "The histograms' time units.");
 }

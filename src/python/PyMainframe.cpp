@@ -50,8 +50,8 @@ std::unique_ptr<CDiscovery> OpenDiscovery(bool withDriver) {
         throw Failure(FailureKind::General, message);
     }
     CPythonFailure failure = Failure(FailureKind::LibraryNotFound, message);
-    failure.paths =
-        *failed == DiscoveryFailure::NoVisaLibrary ? discovery->VisaNames() : discovery->DriverNames();
+    failure.paths = *failed == DiscoveryFailure::NoVisaLibrary ? discovery->VisaNames()
+                                                               : discovery->DriverNames();
     throw failure;
 }
 
@@ -78,15 +78,15 @@ CPyMainframe::CPyMainframe(const std::optional<std::string>& resource, double ti
     } else {
         const ResourceChoice choice = ChooseResource(*m_discovery, acceptAny);
         if (choice.resource.empty()) {
-            CPythonFailure failure = Failure(
-                FailureKind::General,
-                choice.candidates.empty()
-                    ? "no KS M7720 mainframe found" +
-                          (choice.unopened.empty() ? std::string()
-                                                   : " (did not open: " +
-                                                         Joined(choice.unopened, ", ") + ")")
-                    : "the choice is not clear; name one of these: " +
-                          Joined(choice.candidates, ", "));
+            CPythonFailure failure =
+                Failure(FailureKind::General,
+                        choice.candidates.empty()
+                            ? "no KS M7720 mainframe found" +
+                                  (choice.unopened.empty()
+                                       ? std::string()
+                                       : " (did not open: " + Joined(choice.unopened, ", ") + ")")
+                            : "the choice is not clear; name one of these: " +
+                                  Joined(choice.candidates, ", "));
             failure.candidates = choice.candidates;
             throw failure;
         }
@@ -101,8 +101,8 @@ CPyMainframe::CPyMainframe(const std::optional<std::string>& resource, double ti
         }
         const InstrumentStatus status = connection.status;
         if (status == VI_ERROR_FAIL_ID_QUERY) {
-            throw Failure(FailureKind::NotAMainframe,
-                          m_resource + " is not a KS M7720 mainframe", status);
+            throw Failure(FailureKind::NotAMainframe, m_resource + " is not a KS M7720 mainframe",
+                          status);
         }
         const std::string text = m_discovery->StatusText(status);
         throw Failure(status == VI_ERROR_TMO ? FailureKind::TimeOut : FailureKind::General,
@@ -203,7 +203,7 @@ PyHistogram CPyMainframe::Histogram(QuantityKind kind, int position) {
                               {},
                               {},
                               info.unit,
-                              TimeUnitName(instrument.GetTimeUnits()),
+                              core::TimeUnitName(instrument.GetTimeUnits()),
                               EpochSeconds(std::chrono::system_clock::now())};
         for (int bin = 0; bin < kHistogramBins; ++bin) {
             histogram.edges.emplace_back(parts[1][bin], parts[2][bin]);
@@ -214,11 +214,13 @@ PyHistogram CPyMainframe::Histogram(QuantityKind kind, int position) {
 }
 
 std::vector<ErrorEntry> CPyMainframe::Errors() {
-    return Locked("errors", [](CDriverInstrument& instrument) { return DrainErrorQueue(instrument); });
+    return Locked("errors",
+                  [](CDriverInstrument& instrument) { return DrainErrorQueue(instrument); });
 }
 
 int CPyMainframe::TimeUnits() {
-    return Locked("time_unit", [](CDriverInstrument& instrument) { return instrument.GetTimeUnits(); });
+    return Locked("time_unit",
+                  [](CDriverInstrument& instrument) { return instrument.GetTimeUnits(); });
 }
 
 void CPyMainframe::SetTimeUnits(int units) {
@@ -259,10 +261,10 @@ std::vector<PyResource> ListResources() {
     py::gil_scoped_release released;
     const auto discovery = OpenDiscovery(false);
     std::vector<PyResource> resources;
-    const auto probes =
-        ProbeResources(discovery->Visa(), discovery->ResourceManager(), true);
+    const auto probes = ProbeResources(discovery->Visa(), discovery->ResourceManager(), true);
     for (const ResourceProbe& probe : probes.value_or(std::vector<ResourceProbe>{})) {
-        resources.push_back({probe.descriptor, InterfaceName(probe.interfaceType), probe.mainframe});
+        resources.push_back(
+            {probe.descriptor, InterfaceName(probe.interfaceType), probe.mainframe});
     }
     return resources;
 }

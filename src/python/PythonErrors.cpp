@@ -30,7 +30,8 @@ void Raise(const CPythonFailure& failure) {
     if (failure.status) {
         error.attr("status") = *failure.status;
         const char* name = StatusName(*failure.status);
-        error.attr("status_name") = name != nullptr ? std::string(name) : StatusHex(*failure.status);
+        error.attr("status_name") =
+            name != nullptr ? std::string(name) : StatusHex(*failure.status);
     }
     error.attr("paths") = failure.paths;
     error.attr("candidates") = failure.candidates;

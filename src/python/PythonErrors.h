@@ -3,8 +3,8 @@
 // subclass per failure a script may want to catch on its own. The core's failures are
 // thrown as CPythonFailure wherever they happen (also with the interpreter released) and
 // become these exceptions where pybind11 hands control back to Python.
-#include "core/ErrorQueue.h"
 #include "core/DriverInstrument.h"
+#include "core/ErrorQueue.h"
 
 #include <optional>
 #include <pybind11/pybind11.h>

@@ -10,8 +10,8 @@ namespace {
 
 py::object UtcTime(double seconds) {
     py::module_ datetime = py::module_::import("datetime");
-    return datetime.attr("datetime").attr("fromtimestamp")(
-        seconds, datetime.attr("timezone").attr("utc"));
+    return datetime.attr("datetime")
+        .attr("fromtimestamp")(seconds, datetime.attr("timezone").attr("utc"));
 }
 
 std::string OverLimitText(const std::optional<bool>& overLimit) {
@@ -21,9 +21,9 @@ std::string OverLimitText(const std::optional<bool>& overLimit) {
 std::string ReadingRepr(const PyReading& reading) {
     const std::string position = reading.position.empty() ? "" : " " + reading.position;
     return "<Reading " + reading.kind + " " + reading.name + position + " " +
-           py::repr(py::float_(reading.value)).cast<std::string>() + " " + reading.unit +
-           " (" + py::repr(py::float_(reading.siValue)).cast<std::string>() + " " +
-           reading.siUnit + ") over_limit=" + OverLimitText(reading.overLimit) + ">";
+           py::repr(py::float_(reading.value)).cast<std::string>() + " " + reading.unit + " (" +
+           py::repr(py::float_(reading.siValue)).cast<std::string>() + " " + reading.siUnit +
+           ") over_limit=" + OverLimitText(reading.overLimit) + ">";
 }
 
 } // namespace
@@ -33,8 +33,8 @@ double EpochSeconds(WallTime time) {
 }
 
 PySnapshot SnapshotValues(const Snapshot& snapshot, const std::string& resource) {
-    PySnapshot values{resource, EpochSeconds(snapshot.time), snapshot.durationSeconds, {},
-                      snapshot.entries};
+    PySnapshot values{
+        resource, EpochSeconds(snapshot.time), snapshot.durationSeconds, {}, snapshot.entries};
     for (const SnapshotReading& reading : snapshot.readings) {
         const QuantityKindInfo& info = KindInfo(reading.kind);
         const std::optional<bool> overLimit =
@@ -42,11 +42,10 @@ PySnapshot SnapshotValues(const Snapshot& snapshot, const std::string& resource)
                 ? std::nullopt
                 : std::optional<bool>(reading.overLimit == Verdict::True);
         for (int i = 0; i < reading.count; ++i) {
-            values.readings.push_back({info.listKeyword, reading.object,
-                                       reading.count > 1 ? kReadingPositions[i] : "",
-                                       reading.values[i], info.unit, reading.siValues[i],
-                                       SiUnitOf(reading.kind).symbol, overLimit,
-                                       EpochSeconds(reading.time)});
+            values.readings.push_back(
+                {info.listKeyword, reading.object, reading.count > 1 ? kReadingPositions[i] : "",
+                 reading.values[i], info.unit, reading.siValues[i], SiUnitOf(reading.kind).symbol,
+                 overLimit, EpochSeconds(reading.time)});
         }
     }
     return values;
@@ -56,8 +55,9 @@ void RegisterReadings(py::module_& module) {
     py::class_<PyReading>(module, "Reading",
                           "One value of one object, as the mainframe gave it and in base SI "
                           "units.")
-        .def_readonly("kind", &PyReading::kind, "The kind: 'BLOWER', 'CURRENT', 'POWER', "
-                                                "'TEMPERATURE' or 'VOLT'.")
+        .def_readonly("kind", &PyReading::kind,
+                      "The kind: 'BLOWER', 'CURRENT', 'POWER', "
+                      "'TEMPERATURE' or 'VOLT'.")
         .def_readonly("name", &PyReading::name, "The object: 'BLOWER1', 'P5', 'OUT3', 'AMBIENT'.")
         .def_readonly("position", &PyReading::position,
                       "'front', 'middle' or 'rear' for a slot sensor's three values; '' "
@@ -137,8 +137,8 @@ void RegisterReadings(py::module_& module) {
             "time", [](const PyHistogram& histogram) { return UtcTime(histogram.time); },
             "When it was read (an aware datetime in UTC).")
         .def("__repr__", [](const PyHistogram& histogram) {
-            return "<Histogram " + histogram.kind + " " + histogram.name + " in " +
-                   histogram.unit + ", counts in " + histogram.timeUnit + ">";
+            return "<Histogram " + histogram.kind + " " + histogram.name + " in " + histogram.unit +
+                   ", counts in " + histogram.timeUnit + ">";
         });
 
     py::class_<PyResource>(module, "Resource", "A VISA resource as the search found it.")
