@@ -72,12 +72,15 @@ void RegisterMainframe(py::module_& module) {
         .def("close", &CPyMainframe::Close,
              "Ends the driver session; waits for a call in progress on another thread. A second "
              "close does nothing.")
-        .def("__enter__", [](py::object self) { return self; })
-        .def("__exit__",
-             [](CPyMainframe& mainframe, const py::args&) {
-                 mainframe.Close();
-                 return false;
-             })
+        .def(
+            "__enter__", [](py::object self) { return self; }, "The mainframe itself.")
+        .def(
+            "__exit__",
+            [](CPyMainframe& mainframe, const py::args&) {
+                mainframe.Close();
+                return false;
+            },
+            "Closes the session; an exception from the with block goes on.")
         .def(
             "read",
             [](CPyMainframe& mainframe, const py::object& kind, const py::object& name) {
@@ -146,7 +149,7 @@ void RegisterMainframe(py::module_& module) {
              "cleared.")
         .def("self_test", &CPyMainframe::SelfTest,
              "Runs the mainframe's self test: a SelfTest (result 0 when it passed, and text).")
-        .def("__repr__", [](CPyMainframe& mainframe) {
+        .def("__repr__", [](const CPyMainframe& mainframe) {
             return "<ksm7720.Mainframe " + mainframe.Resource() +
                    (mainframe.Closed() ? " closed>" : ">");
         });

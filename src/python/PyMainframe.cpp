@@ -130,18 +130,13 @@ CPyMainframe::~CPyMainframe() {
 }
 
 void CPyMainframe::Close() {
+    m_closing = true;
     py::gil_scoped_release released;
     std::lock_guard lock(m_mutex);
     if (m_instrument) {
         m_instrument->Close();
         m_instrument.reset();
     }
-}
-
-bool CPyMainframe::Closed() {
-    py::gil_scoped_release released;
-    std::lock_guard lock(m_mutex);
-    return !m_instrument;
 }
 
 template <class Call> auto CPyMainframe::Locked(const char* what, Call call) {

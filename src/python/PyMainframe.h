@@ -8,6 +8,7 @@
 #include "core/Discovery.h"
 #include "core/DriverInstrument.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -23,7 +24,8 @@ public:
     CPyMainframe& operator=(const CPyMainframe&) = delete;
 
     void Close();
-    bool Closed();
+    // Without waiting for a call in progress: true once Close has begun.
+    bool Closed() const { return m_closing; }
     const std::string& Resource() const { return m_resource; }
     double TimeOut() const { return m_timeOut; }
 
@@ -47,6 +49,7 @@ private:
     void Open(const std::optional<std::string>& resource, bool acceptAny);
 
     std::mutex m_mutex;
+    std::atomic<bool> m_closing{false};
     double m_timeOut;
     std::unique_ptr<CDiscovery> m_discovery;
     std::unique_ptr<CDriverInstrument> m_instrument;

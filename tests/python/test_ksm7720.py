@@ -1,6 +1,7 @@
 """The ksm7720 module against the simulated bench over its real sockets."""
 
 import gc
+import os
 import threading
 import time
 
@@ -154,4 +155,5 @@ def test_ten_thousand_reads_grow_neither_objects_nor_memory(rack):
         rack.read("TEMPERATURE", "OUT1")
     gc.collect()
     assert len(gc.get_objects()) - objects < 50
-    assert resident_kib() - memory < 2048
+    if not os.environ.get("KSM7720_TEST_SANITIZED"):  # freed memory is held back there
+        assert resident_kib() - memory < 2048
