@@ -2,8 +2,11 @@
 
 import gc
 import os
+import subprocess
+import sys
 import threading
 import time
+from pathlib import Path
 
 import pytest
 
@@ -157,3 +160,16 @@ def test_ten_thousand_reads_grow_neither_objects_nor_memory(rack):
     assert len(gc.get_objects()) - objects < 50
     if not os.environ.get("KSM7720_TEST_SANITIZED"):  # freed memory is held back there
         assert resident_kib() - memory < 2048
+
+
+def test_examples_run_on_the_bench(bench, tmp_path):
+    examples = Path(__file__).resolve().parents[2] / "examples" / "python"
+    env = dict(os.environ, KSM7720_RESOURCE="VXI0::2::INSTR", KSM7720_BLOWERS="2")
+    check = subprocess.run([sys.executable, "-m", "pytest", "-q", "-p", "no:cacheprovider",
+                            str(examples / "test_rack_acceptance.py")], env=env)
+    assert check.returncode == 0
+    csv_file, png = tmp_path / "soak.csv", tmp_path / "soak.png"
+    subprocess.run([sys.executable, str(examples / "soak.py"), "--resource", "VXI0::2::INSTR",
+                    "--interval", "0.1", "--count", "3", "--output", str(csv_file),
+                    "--plot", str(png)], check=True, env=env)
+    assert len(csv_file.read_text().splitlines()) == 1 + 3 * 103 and png.stat().st_size > 0
