@@ -3,8 +3,10 @@ ports in a temporary folder, and the environment that points the core at it and 
 stand-in libraries (KSM7720_SIM, KSM7720_VISA_LIBRARY and KSM7720_DRIVER_LIBRARY come
 from CTest)."""
 
+import ctypes
 import os
 import re
+import signal
 import socket
 import subprocess
 import time
@@ -24,6 +26,11 @@ def bench_text(racks=RACKS):
     return "\n".join(lines) + "\n"
 
 
+def end_with_parent():
+    """A test process that dies must not leave its simulator running (PR_SET_PDEATHSIG)."""
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)
+
+
 class Bench:
     """One simulator; start() again after stop() comes up on new ports, same bench file."""
 
@@ -39,7 +46,7 @@ class Bench:
         self.process = subprocess.Popen(
             [os.environ["KSM7720_SIM"], "--bench", str(self.bench), "--resolved",
              str(self.resolved), "--state-dir", str(self.folder), "--speed", "0"],
-            stdout=subprocess.PIPE, text=True)
+            stdout=subprocess.PIPE, text=True, preexec_fn=end_with_parent)
         line = self.process.stdout.readline()
         assert line.startswith("ksm7720-sim: listening"), line
         self.ports = {k: int(v) for k, v in re.findall(r"(\w+)=(\d+)", line)}
