@@ -3,6 +3,7 @@
 #include "cli/CommandTable.h"
 #include "core/InstrumentStatus.h"
 #include "core/QuantityNames.h"
+#include "core/TimeUnits.h"
 
 #include <algorithm>
 #include <array>
@@ -10,12 +11,6 @@
 #include <utility>
 
 namespace {
-
-constexpr std::array<std::pair<const char*, int>, 3> kTimeUnits{{
-    {"hours", kTimeUnitHours},
-    {"minutes", kTimeUnitMinutes},
-    {"seconds", kTimeUnitSeconds},
-}};
 
 double LimitValue(const std::string& text) {
     // WholeNumber takes no plus sign; a script's "+5" is still the number 5.
@@ -27,13 +22,12 @@ double LimitValue(const std::string& text) {
     return *value;
 }
 
-int TimeUnitByName(const std::string& name) {
-    for (const auto& [unitName, units] : kTimeUnits) {
-        if (AsciiUpper(name) == AsciiUpper(unitName)) {
-            return units;
-        }
+int TimeUnitNumber(const std::string& name) {
+    const auto units = TimeUnitByName(name);
+    if (!units) {
+        throw CUsageError{"unknown time unit '" + name + "' (hours, minutes or seconds)"};
     }
-    throw CUsageError{"unknown time unit '" + name + "' (hours, minutes or seconds)"};
+    return *units;
 }
 
 QuantityKind KindArgument(const std::string& text) {
@@ -106,7 +100,7 @@ void ReadLimit(const std::vector<std::string>& arguments, Request& request) {
 
 void ReadTimeUnit(const std::vector<std::string>& arguments, Request& request) {
     if (!arguments.empty()) {
-        request.timeUnit = TimeUnitByName(arguments[0]);
+        request.timeUnit = TimeUnitNumber(arguments[0]);
     }
 }
 
@@ -150,13 +144,4 @@ Request CheckRequest(const Invocation& invocation) {
     }
     CheckOptionsBelong(invocation, entry->name);
     return request;
-}
-
-std::string TimeUnitName(int units) {
-    for (const auto& [name, value] : kTimeUnits) {
-        if (value == units) {
-            return name;
-        }
-    }
-    return std::to_string(units);
 }

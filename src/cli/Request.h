@@ -4,12 +4,16 @@
 #include "cli/CommandLine.h"
 #include "core/QuantityCatalogue.h"
 #include "core/Snapshot.h"
+#include "core/TimeUnits.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 struct CommandEntry;
+
+using core::TimeUnitByName;
+using core::TimeUnitName;
 
 struct Request {
     const CommandEntry* entry = nullptr; // the command's entry in the table
@@ -34,6 +38,3 @@ void ReadKinds(const std::vector<std::string>& arguments, Request& request);
 void ReadTimeUnit(const std::vector<std::string>& arguments, Request& request);
 void ReadMessage(const std::vector<std::string>& arguments, Request& request);
 void ReadResetTarget(const std::vector<std::string>& arguments, Request& request);
-
-// The histogram time unit's name, or its number when it has none.
-std::string TimeUnitName(int units);

@@ -71,11 +71,14 @@ void CSnapshotReader::ReadAll(CInstrument& instrument, Snapshot& snapshot,
     }
     for (int k = 0; k < kQuantityKindCount; ++k) {
         const auto kind = static_cast<QuantityKind>(k);
-        if (!m_kinds[k]) {
+        if (!m_kinds[k] || (m_only && m_only->first != kind)) {
             continue;
         }
         const int first = kind == BLOWER ? 1 : 0;
         for (int position = first; position < first + ObjectCount(kind); ++position) {
+            if (m_only && m_only->second != position) {
+                continue;
+            }
             if (m_cancelled && m_cancelled()) {
                 snapshot.cancelled = true;
                 return;

@@ -5,7 +5,9 @@
 #include "core/Snapshot.h"
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 
 class CSnapshotReader {
 public:
@@ -30,6 +32,12 @@ public:
     // other entry leaves it unknown. A failed instrument call gives a snapshot that is not
     // up, with its status and no readings; the entries drained until then are kept.
     Snapshot Read(CInstrument& instrument) const;
+    // From then on, Read takes only the one object of kind at position (as ObjectCodeOf
+    // takes it), by the same rules.
+    CSnapshotReader& Only(QuantityKind kind, int position) {
+        m_only = {kind, position};
+        return *this;
+    }
 
 private:
     SnapshotReading ReadObject(CInstrument& instrument, QuantityKind kind, int position,
@@ -44,4 +52,5 @@ private:
     ErrorQueueUse m_use;
     KindSet m_kinds;
     CancelHook m_cancelled;
+    std::optional<std::pair<QuantityKind, int>> m_only;
 };
