@@ -28,7 +28,8 @@ CTextFormat::CTextFormat(std::ostream& out, const MetricLabels& common)
 
 void CTextFormat::Family(std::string_view name, std::string_view help, std::string_view type) {
     m_family = name;
-    m_out << "# HELP " << name << ' ' << HelpText(help) << "\n# TYPE " << name << ' ' << type << '\n';
+    m_out << "# HELP " << name << ' ' << HelpText(help) << "\n# TYPE " << name << ' ' << type
+          << '\n';
 }
 
 void CTextFormat::Sample(const MetricLabels& labels, double value) {

@@ -1,7 +1,7 @@
 #pragma once
 // The Prometheus text exposition format (0.0.4): HELP (backslash and line feed escaped)
-// and TYPE once before a family's samples, label values quoted with their three escapes, numbers in the C locale. Labels
-// every series carries (the textfile's rack) are given once and written first.
+// and TYPE once before a family's samples, label values quoted with their three escapes, numbers in
+// the C locale. Labels every series carries (the textfile's rack) are given once and written first.
 #include <ostream>
 #include <string>
 #include <string_view>
