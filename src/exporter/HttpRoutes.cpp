@@ -1,6 +1,7 @@
 #include "exporter/HttpRoutes.h"
 
 #include "exporter/ProbeTrace.h"
+#include "exporter/RackLog.h"
 #include "metrics/RackExposition.h"
 
 #include <microhttpd.h>
@@ -103,7 +104,7 @@ Reply CHttpRoutes::Probe(const HttpRequest& request) {
     }
     const auto rack = m_policy.Allowed(query.target);
     if (!rack) {
-        m_log.Write(LogLevel::Debug, "target refused", "target=" + CLog::Value(query.target));
+        CRackLog(m_log, query.target).Write(LogLevel::Debug, "target refused");
         return Reply::Text(MHD_HTTP_FORBIDDEN,
                            "target is not among the racks this exporter may probe");
     }
