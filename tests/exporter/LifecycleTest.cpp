@@ -157,13 +157,17 @@ TEST_F(Exporter, OpenFileLimitIsRaisedToTheHardOne) {
         HasLine(exporter.Get("/metrics").body, "process_max_fds " + std::to_string(own.rlim_max)));
 }
 
-// --config.check passing a bad file or failing a good one, a message without the file and
-// reason, or a missing library reported without the names tried and the loader's reason.
+// --config.check passing a bad file or failing a good one, a start with a rack list that
+// names one rack twice (two sessions would drain each other's error queue), a message
+// without the file and line, or a missing library reported without the names tried and
+// the loader's reason.
 TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
     const CTempDir dir;
     const std::string good = dir.File("good.yml", kBothRacks);
     const std::string bad = dir.File("bad.yml", kBadRacks);
     const std::string web = dir.File("web.yml", "basic_auth_users:\n  bob: plain\n");
+    const std::string alias = dir.File(
+        "alias.yml", "racks:\n  - resource: VXI0::24::INSTR\n  - resource: vxi0::024::instr\n");
     const std::string notElf = dir.File("libvisa.so", "not a library");
     const std::string cert = dir.File("cert.pem", "not a certificate");
     const std::string tls = dir.File("tls.yml", "tls_server_config:\n  cert_file: cert.pem\n"
@@ -180,6 +184,8 @@ TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
          "prometheus-ksm7720-exporter: " + bad + ":2: blowers must be 1, 2 or 3\n"},
         {exe + " --config.file=" + good + " --config.check --web.config.file=" + web, 1,
          web + ": basic_auth_users: the hash of 'bob' is not bcrypt"},
+        {exe + " --web.listen-address=127.0.0.1:0 --config.file=" + alias, 1,
+         alias + ":3: VXI0::024::INSTR names the same rack as VXI0::24::INSTR (" + alias + ":2)"},
         {exe + " --config.check --web.config.file=" + tls, 1, "cert_file " + cert + ": "},
         {"KSM7720_VISA_LIBRARY=" + dir.Path() + "/none.so " + exe +
              " --web.listen-address=127.0.0.1:0",
