@@ -41,15 +41,16 @@ std::pair<int, std::string> RunCommand(const std::string& command) {
 }
 
 const std::string kBothRacks = "racks:\n  - resource: VXI0::24::INSTR\n    error_queue: leave\n"
-                               "  - resource: VXI0::32::INSTR\n";
+                               "    name: rack-a\n    blowers: 2\n  - resource: VXI0::32::INSTR\n";
 const std::string kBadRacks = "racks:\n  - resource: VXI0::24::INSTR\n    blowers: 4\n";
 
 } // namespace
 
-// A reload that kills the exporter or does nothing, a new rack list not applied (also to a
-// rack whose session is open), a bad
-// file that empties or half-applies the list, a failure not counted in the gauge or not
-// logged with its file and reason, or /-/reload served without --web.enable-lifecycle.
+// A reload that kills the exporter or does nothing; a new rack list not applied (also to a
+// rack whose session is open: its name, blowers and error queue rule), a rack outside the
+// list probed; a bad file that empties or half-applies the list, a failure not counted in
+// the gauge or not logged with its file and reason, or /-/reload served without
+// --web.enable-lifecycle.
 TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
     for (const bool bySignal : {true, false}) {
         const std::string racks = File("reload.yml", "racks:\n  - resource: VXI0::24::INSTR\n");
@@ -74,8 +75,13 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
         reload(200, "msg=\"configuration reloaded\"", 1);
         EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 200) << bySignal;
         Raw("mainframe", "SIM:ERR 1");
-        exporter.Get("/probe?target=VXI0::24::INSTR");
+        const Answer probe = exporter.Get("/probe?target=VXI0::24::INSTR");
         EXPECT_EQ(Raw("mainframe", "SYST:ERR:COUN?"), "1") << "the open session's old queue rule";
+        EXPECT_TRUE(
+            HasLine(probe.body, R"(ksm7720_info{resource="VXI0::24::INSTR",name="rack-a"} 1)"))
+            << probe.body;
+        EXPECT_TRUE(HasLine(probe.body, R"(ksm7720_blower_fitted{blower="3"} 0)"));
+        EXPECT_EQ(probe.body.find("ksm7720_over_limit"), std::string::npos);
         Raw("mainframe", "*CLS");
         EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
                             "ksm7720_exporter_config_last_reload_successful 1"));

@@ -102,12 +102,17 @@ TEST_F(Exporter, ProbesOfAHungRackAnswerAtOnceOrByTheDeadlineAndHoldUpNoOtherRac
     EXPECT_GE(atOnce, 40 - 4 - openings) << exporter.Log();
 }
 
-// A foreign instrument asked "*IDN?" on every probe (each costing its time-out once it
-// stops answering), or an alias of it opened as a rack of its own.
-TEST_F(Exporter, ForeignInstrumentIsIdentifiedOnce) {
+// A foreign instrument reported as read, sent anything but the identification query, or
+// asked "*IDN?" on every probe (each costing its time-out once it stops answering); or an
+// alias of it opened as a rack of its own.
+TEST_F(Exporter, ForeignInstrumentIsDownAndIdentifiedOnce) {
     const CExporter exporter(sim->Dir(), {});
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
-    EXPECT_TRUE(HasLine(exporter.Get("/probe?target=GPIB0::9::INSTR").body, "ksm7720_up 0"));
+    const Answer probe = exporter.Get("/probe?target=GPIB0::9::INSTR");
+    EXPECT_TRUE(HasLine(probe.body, "ksm7720_up 0")) << probe.body;
+    EXPECT_EQ(probe.body.find("ksm7720_supply"), std::string::npos);
+    // Any command it does not know would have left an entry in its error queue.
+    EXPECT_EQ(Raw("dmm", "SYST:ERR?"), "0,\"No error\"");
     Raw("dmm", "SIM:HANG 0"); // asked again, it would not answer within the time-out
     for (const char* target : {"GPIB0::9::INSTR", "gpib0::09"}) {
         const Answer again = exporter.Get(std::string("/probe?target=") + target);
@@ -153,20 +158,9 @@ TEST_F(Exporter, ReloadsCloseTheSessionsOfDroppedRacks) {
     EXPECT_EQ(Held(exporter.Pid()), level) << "descriptors, threads";
 }
 
-// A read that failed at its error query logged as VI_SUCCESS: the failed status was lost.
-TEST_F(Exporter, ReadFailingAtTheErrorQueryLogsThatStatus) {
-    const CExporter exporter(sim->Dir(), {});
-    ASSERT_EQ(exporter.Get("/probe?target=VXI0::24::INSTR").status, 200); // session open
-    Raw("mainframe", "SIM:HANG 0"); // the read's first call is the queue's check
-    exporter.Get("/probe?target=VXI0::24::INSTR", kLongTimeOut);
-    EXPECT_NE(exporter.Log().find("msg=\"rack read failed; its session is closed\" "
-                                  "target=VXI0::24::INSTR status=VI_ERROR_TMO"),
-              std::string::npos)
-        << exporter.Log();
-}
-
 // /probe?debug=true answering the exposition or nothing of the probe's steps, a failed
-// call without its status, or a refused target probed all the same.
+// call without its status (in the answer or the log: a read that failed at its error
+// query logged as VI_SUCCESS), or a refused target probed all the same.
 TEST_F(Exporter, DebugProbeAnswersItsOwnSteps) {
     const CExporter exporter(sim->Dir(), {});
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
@@ -193,4 +187,8 @@ TEST_F(Exporter, DebugProbeAnswersItsOwnSteps) {
         }
     }
     EXPECT_EQ(refused.status, 403);
+    EXPECT_NE(exporter.Log().find("msg=\"rack read failed; its session is closed\" "
+                                  "target=VXI0::24::INSTR status=VI_ERROR_TMO"),
+              std::string::npos)
+        << exporter.Log();
 }
