@@ -14,13 +14,7 @@ namespace {
 // Waits up to 5 s until the exporter's log holds text at least count times.
 bool LogShows(const CExporter& exporter, const std::string& text, int count) {
     for (int i = 0; i < 100; ++i) {
-        const std::string log = exporter.Log();
-        int found = 0;
-        for (std::size_t at = log.find(text); at != std::string::npos;
-             at = log.find(text, at + 1)) {
-            ++found;
-        }
-        if (found >= count) {
+        if (Count(exporter.Log(), text) >= count) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -12,14 +12,6 @@ namespace {
 
 const std::vector<std::string> kLongTimeOut{"-H", "X-Prometheus-Scrape-Timeout-Seconds: 120"};
 
-int Count(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 // The time the exporter says it took, apart from the client's own.
 double ScrapeSeconds(const std::string& body) {
     const std::string name = "\nksm7720_scrape_duration_seconds ";
