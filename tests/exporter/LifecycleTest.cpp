@@ -14,13 +14,7 @@ namespace {
 // Waits up to 5 s until the exporter's log holds text at least count times.
 bool LogShows(const CExporter& exporter, const std::string& text, int count) {
     for (int i = 0; i < 100; ++i) {
-        const std::string log = exporter.Log();
-        int found = 0;
-        for (std::size_t at = log.find(text); at != std::string::npos;
-             at = log.find(text, at + 1)) {
-            ++found;
-        }
-        if (found >= count) {
+        if (Count(exporter.Log(), text) >= count) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -41,15 +35,16 @@ std::pair<int, std::string> RunCommand(const std::string& command) {
 }
 
 const std::string kBothRacks = "racks:\n  - resource: VXI0::24::INSTR\n    error_queue: leave\n"
-                               "  - resource: VXI0::32::INSTR\n";
+                               "    name: rack-a\n    blowers: 2\n  - resource: VXI0::32::INSTR\n";
 const std::string kBadRacks = "racks:\n  - resource: VXI0::24::INSTR\n    blowers: 4\n";
 
 } // namespace
 
-// A reload that kills the exporter or does nothing, a new rack list not applied (also to a
-// rack whose session is open), a bad
-// file that empties or half-applies the list, a failure not counted in the gauge or not
-// logged with its file and reason, or /-/reload served without --web.enable-lifecycle.
+// A reload that kills the exporter or does nothing; a new rack list not applied (also to a
+// rack whose session is open: its name, blowers and error queue rule), a rack outside the
+// list probed; a bad file that empties or half-applies the list, a failure not counted in
+// the gauge or not logged with its file and reason, or /-/reload served without
+// --web.enable-lifecycle.
 TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
     for (const bool bySignal : {true, false}) {
         const std::string racks = File("reload.yml", "racks:\n  - resource: VXI0::24::INSTR\n");
@@ -74,8 +69,13 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
         reload(200, "msg=\"configuration reloaded\"", 1);
         EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 200) << bySignal;
         Raw("mainframe", "SIM:ERR 1");
-        exporter.Get("/probe?target=VXI0::24::INSTR");
+        const Answer probe = exporter.Get("/probe?target=VXI0::24::INSTR");
         EXPECT_EQ(Raw("mainframe", "SYST:ERR:COUN?"), "1") << "the open session's old queue rule";
+        EXPECT_TRUE(
+            HasLine(probe.body, R"(ksm7720_info{resource="VXI0::24::INSTR",name="rack-a"} 1)"))
+            << probe.body;
+        EXPECT_TRUE(HasLine(probe.body, R"(ksm7720_blower_fitted{blower="3"} 0)"));
+        EXPECT_EQ(probe.body.find("ksm7720_over_limit"), std::string::npos);
         Raw("mainframe", "*CLS");
         EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
                             "ksm7720_exporter_config_last_reload_successful 1"));
@@ -157,13 +157,17 @@ TEST_F(Exporter, OpenFileLimitIsRaisedToTheHardOne) {
         HasLine(exporter.Get("/metrics").body, "process_max_fds " + std::to_string(own.rlim_max)));
 }
 
-// --config.check passing a bad file or failing a good one, a message without the file and
-// reason, or a missing library reported without the names tried and the loader's reason.
+// --config.check passing a bad file or failing a good one, a start with a rack list that
+// names one rack twice (two sessions would drain each other's error queue), a message
+// without the file and line, or a missing library reported without the names tried and
+// the loader's reason.
 TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
     const CTempDir dir;
     const std::string good = dir.File("good.yml", kBothRacks);
     const std::string bad = dir.File("bad.yml", kBadRacks);
     const std::string web = dir.File("web.yml", "basic_auth_users:\n  bob: plain\n");
+    const std::string alias = dir.File(
+        "alias.yml", "racks:\n  - resource: VXI0::24::INSTR\n  - resource: vxi0::024::instr\n");
     const std::string notElf = dir.File("libvisa.so", "not a library");
     const std::string cert = dir.File("cert.pem", "not a certificate");
     const std::string tls = dir.File("tls.yml", "tls_server_config:\n  cert_file: cert.pem\n"
@@ -180,6 +184,8 @@ TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
          "prometheus-ksm7720-exporter: " + bad + ":2: blowers must be 1, 2 or 3\n"},
         {exe + " --config.file=" + good + " --config.check --web.config.file=" + web, 1,
          web + ": basic_auth_users: the hash of 'bob' is not bcrypt"},
+        {exe + " --web.listen-address=127.0.0.1:0 --config.file=" + alias, 1,
+         alias + ":3: VXI0::024::INSTR names the same rack as VXI0::24::INSTR (" + alias + ":2)"},
         {exe + " --config.check --web.config.file=" + tls, 1, "cert_file " + cert + ": "},
         {"KSM7720_VISA_LIBRARY=" + dir.Path() + "/none.so " + exe +
              " --web.listen-address=127.0.0.1:0",

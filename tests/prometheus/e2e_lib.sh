@@ -119,6 +119,21 @@ simulator_readings() { # NAME
   exec {fd}>&-
 }
 
+# Whether the lines "name|labels|value" that COMMAND prints are RACK's simulator's readings,
+# all 103 series of them.
+readings_equal() { # RACK COMMAND...
+  local expected
+  expected=$(simulator_readings "$1") || return 1
+  [ "$(wc -l <<<"$expected")" = 103 ] && [ "$expected" = "$("${@:2}")" ]
+}
+# Waits up to SECONDS until COMMAND prints RACK's simulator's readings; else fails with WHAT
+# and the difference.
+expect_readings() { # SECONDS RACK WHAT COMMAND...
+  within "$1" readings_equal "$2" "${@:4}" ||
+    fail "$3 differ from the simulator's:
+$(diff <(simulator_readings "$2") <("${@:4}"))"
+}
+
 # The tools a test needs, as "COMMAND:DEBIAN-PACKAGE": a missing one skips the test
 # (status 77) with its package named.
 require_tools() { # COMMAND:PACKAGE...

@@ -4,6 +4,7 @@
 #include "exporter/HttpServer.h"
 #include "../BcryptHash.h"
 #include "ServerParts.h"
+#include "TempDir.h"
 #include "exporter/YamlFile.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <future>
 #include <thread>
@@ -119,24 +119,28 @@ int HoldPortEverywhere(unsigned& port) {
     return fd;
 }
 
-using Parts = ServerParts;
+// A reload hook that takes its time and succeeds.
+ReloadHook Slow(std::chrono::milliseconds work) {
+    return [work] {
+        std::this_thread::sleep_for(work);
+        return std::optional<std::string>{};
+    };
+}
 
 } // namespace
 
 // New users not applied by a reload, the old ones still let in, a reload's failure answered
 // as success, or a change that needs a restart taken live.
 TEST(HttpServer, ReloadSwapsTheUsers) {
-    Parts parts;
     CHttpServer* self = nullptr;
     std::optional<std::string> failure;
-    ServerOptions options{
-        "127.0.0.1:0", 4, 0.5, std::nullopt, [&]() -> std::optional<std::string> {
-            if (!failure) {
-                self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
-            }
-            return failure;
-        }};
-    CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
+    TestServer served(Loopback([&]() -> std::optional<std::string> {
+        if (!failure) {
+            self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
+        }
+        return failure;
+    }));
+    CHttpServer& server = served.server;
     self = &server;
     const std::string address = server.Start();
     const std::string alice = "Authorization: Basic YWxpY2U6c2VjcmV0\r\n"; // alice:secret
@@ -164,13 +168,8 @@ TEST(HttpServer, StopAnswersWhatItCanByItsDeadline) {
     } cases[]{{milliseconds(300), milliseconds(3000), {200}},
               {milliseconds(1500), milliseconds(300), {503, 0}}};
     for (const auto& c : cases) {
-        Parts parts;
-        ServerOptions options{"127.0.0.1:0", 4, 0.5, std::nullopt, [&c] {
-                                  std::this_thread::sleep_for(c.work);
-                                  return std::optional<std::string>{};
-                              }};
-        CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth,
-                           parts.log);
+        TestServer served(Loopback(Slow(c.work)));
+        CHttpServer& server = served.server;
         const std::string address = server.Start();
         auto held =
             std::async(std::launch::async, [&] { return Status(address, "POST", "/-/reload"); });
@@ -200,11 +199,11 @@ TEST(HttpServer, ListensWhereTheAddressSays) {
         int overIpv6;
     } cases[]{{"", 200, 200}, {"[::1]", -1, 200}, {"127.0.0.1", 200, -1}};
     for (const auto& c : cases) {
-        Parts parts;
         const std::string address = c.host + ":" + std::to_string(port);
-        CHttpServer server({address, 4, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
-                           parts.metrics, parts.auth, parts.log);
-        ASSERT_EQ(server.Start(), address);
+        ServerOptions options = Loopback();
+        options.listenAddress = address;
+        TestServer served(std::move(options));
+        ASSERT_EQ(served.server.Start(), address);
         EXPECT_EQ(Status(address, "GET", "/", "", "127.0.0.1"), c.overIpv4) << address;
         EXPECT_EQ(Status(address, "GET", "/", "", "::1"), c.overIpv6) << address;
     }
@@ -214,28 +213,22 @@ TEST(HttpServer, ListensWhereTheAddressSays) {
 // A reloaded certificate not offered to new handshakes (or the old one still offered), or
 // a certificate change refused as if it needed a restart.
 TEST(HttpServer, ReloadedCertificateServesNewHandshakes) {
-    char pattern[] = "/tmp/httpserver-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
-    for (const char* name : {"a", "b"}) {
-        const std::string command =
-            std::string("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1") +
-            " -addext subjectAltName=IP:127.0.0.1 -keyout '" + dir + "/" + name + ".key' -out '" +
-            dir + "/" + name + ".crt' 2>/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
+    const CTempDir temp;
+    const std::string& dir = temp.Path();
+    ASSERT_TRUE(SelfSigned(dir, "a") && SelfSigned(dir, "b"));
     const auto web = [&](const std::string& name) {
         std::ofstream(dir + "/web.yml") << "tls_server_config:\n  cert_file: " << name
                                         << ".crt\n  key_file: " << name << ".key\n";
         return LoadWebConfig(dir + "/web.yml");
     };
-    Parts parts;
     CHttpServer* self = nullptr;
-    ServerOptions options{"127.0.0.1:0", 4, 0.5, web("a").tls, [&]() -> std::optional<std::string> {
-                              self->SetWebConfig(web("b"));
-                              return std::nullopt;
-                          }};
-    CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth, parts.log);
+    ServerOptions options = Loopback([&]() -> std::optional<std::string> {
+        self->SetWebConfig(web("b"));
+        return std::nullopt;
+    });
+    options.tls = web("a").tls;
+    TestServer served(std::move(options));
+    CHttpServer& server = served.server;
     self = &server;
     const std::string port = server.Start().substr(10);
     const auto trusts = [&](const std::string& name, const std::string& method) {
@@ -249,16 +242,13 @@ TEST(HttpServer, ReloadedCertificateServesNewHandshakes) {
     EXPECT_TRUE(trusts("a", "POST")); // the reload
     EXPECT_TRUE(trusts("b", "GET"));
     EXPECT_FALSE(trusts("a", "GET"));
-    std::filesystem::remove_all(dir);
 }
 
 // A request body (or a length that never comes) holding its connection past the request
 // deadline, or a body framed two ways read as a second request, instead of 400 at once.
 TEST(HttpServer, RequestsWithABodyAreRefusedAtOnce) {
-    Parts parts;
-    CHttpServer server({"127.0.0.1:0", 4, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
-                       parts.metrics, parts.auth, parts.log);
-    const std::string address = server.Start();
+    TestServer served(Loopback());
+    const std::string address = served.server.Start();
     for (const char* headers : {"Content-Length: 100\r\n", "Transfer-Encoding: chunked\r\n",
                                 "Content-Length: 0\r\nContent-Length: 0\r\n",
                                 "Content-Length: 0\r\nTransfer-Encoding: chunked\r\n"}) {
@@ -273,13 +263,8 @@ TEST(HttpServer, RequestsWithABodyAreRefusedAtOnce) {
 // the stop took its list), or that leaves pipelined requests unanswered.
 TEST(HttpServer, StopUnderPipelinedKeepAliveRequestsEndsCleanly) {
     for (int round = 0; round < 3; ++round) {
-        Parts parts;
-        ServerOptions options{"127.0.0.1:0", 8, 0.5, std::nullopt, [] {
-                                  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                                  return std::optional<std::string>{};
-                              }};
-        CHttpServer server(options, parts.policy, parts.sessions, parts.metrics, parts.auth,
-                           parts.log);
+        TestServer served(Loopback(Slow(std::chrono::milliseconds(200)), 8));
+        CHttpServer& server = served.server;
         const std::string address = server.Start();
         std::vector<std::future<std::size_t>> clients;
         for (int i = 0; i < 6; ++i) {
@@ -302,11 +287,8 @@ TEST(HttpServer, StopUnderPipelinedKeepAliveRequestsEndsCleanly) {
 // One address guessing passwords filling the queue of bcrypt checks, so another address
 // with the right password gets 503.
 TEST(HttpServer, PasswordGuessesFromOneAddressLeaveOthersTheirChecks) {
-    Parts parts;
-    const CBasicAuth users({{"alice", BcryptHash("secret", 10)}});
-    CHttpServer server({"127.0.0.1:0", 16, 0.5, std::nullopt, {}}, parts.policy, parts.sessions,
-                       parts.metrics, users, parts.log);
-    const std::string address = server.Start();
+    TestServer served(Loopback({}, 16), {{"alice", BcryptHash("secret", 10)}});
+    const std::string address = served.server.Start();
     std::vector<std::future<int>> guesses;
     for (int i = 0; i < 12; ++i) {
         guesses.push_back(std::async(std::launch::async, [&, i] {

@@ -1,15 +1,13 @@
 // The names racks go by in the exporter: the rack list's refusals, each with the file and
 // line to mend, and the targets that match a listed rack (the canonical spelling itself is
 // tested with the core, in tests/core/ResourceNameTest.cpp).
+#include "TempDir.h"
 #include "exporter/RackConfig.h"
 #include "exporter/TargetPolicy.h"
 #include "exporter/YamlFile.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -18,8 +16,8 @@
 // all, one rack under two spellings, or an alias that makes the document cyclic (a crash);
 // or a refusal that does not say where.
 TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
-    const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                             "/racks_unit_" + std::to_string(::getpid()) + ".yml";
+    const CTempDir dir;
+    const std::string path = dir.Path() + "/racks.yml";
     const struct {
         const char* text;
         const char* message; // empty: loads
@@ -57,7 +55,6 @@ TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
             EXPECT_EQ(message.rfind(path + c.message, 0), 0u) << c.text << "\n" << message;
         }
     }
-    std::remove(path.c_str());
 }
 
 // A target in another spelling refused (or given a session of its own), the answer

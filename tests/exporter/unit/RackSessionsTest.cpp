@@ -1,6 +1,7 @@
 // Stopping the racks' sessions, through the real stand-in libraries and a rack that never
 // answers (a port that takes the connection and stays silent); no simulator.
 #include "exporter/RackSessions.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <future>
 #include <optional>
 #include <string>
@@ -78,10 +78,11 @@ TEST(RackSessions, StopAnswersWaitingAndLaterProbesAtOnce) {
     CLog log(LogLevel::Error);
     CRackSessions sessions({{VISA_LIBRARY}, {DRIVER_LIBRARY}}, 3000, log);
     const CSilentPort port; // closed first, which ends the worker's opening at once
-    const std::string bench = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                              "/racks_stop_" + std::to_string(::getpid()) + ".bench";
-    std::ofstream(bench) << "instrument rack mainframe port=" << port.Port()
-                         << "\nresource VXI0::24::INSTR rack intf=VXI manf=3372 model=2861\n";
+    const CTempDir dir;
+    const std::string bench =
+        dir.File("stop.bench", "instrument rack mainframe port=" + std::to_string(port.Port()) +
+                                   "\nresource VXI0::24::INSTR rack intf=VXI "
+                                   "manf=3372 model=2861\n");
     const CScopedVariable benchVariable("KSM7720_BENCH", bench);
     const auto far = [] { return Clock::now() + std::chrono::seconds(20); };
     auto waiting = std::async(std::launch::async,
@@ -97,7 +98,6 @@ TEST(RackSessions, StopAnswersWaitingAndLaterProbesAtOnce) {
         EXPECT_FALSE(sessions.Get(Rack(resource))->Probe(far()).up) << resource;
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(1)) << resource;
     }
-    std::remove(bench.c_str());
 }
 
 // A probe that the policy allowed just before a reload dropped its rack making a session

@@ -1,5 +1,6 @@
 #pragma once
-// A folder of files for one unit test, removed with everything in it when the test ends.
+// A folder of files for one test, removed with everything in it when the test ends, and
+// the certificates the TLS tests put in it.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -30,3 +31,13 @@ public:
 private:
     std::string m_path;
 };
+
+// A self-signed certificate for 127.0.0.1 and its key, as dir/name.crt and dir/name.key;
+// false when openssl made none.
+inline bool SelfSigned(const std::string& dir, const std::string& name) {
+    const std::string command =
+        "cd '" + dir + "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1" +
+        " -nodes -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " + name +
+        ".key -out " + name + ".crt 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}

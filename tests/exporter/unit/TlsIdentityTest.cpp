@@ -27,9 +27,10 @@ TEST(TlsIdentity, ReloadsFreeOldIdentitiesAndClientsNeedTheClientPurpose) {
     const WebConfig web = LoadWebConfig(dir.File(
         "web.yml", "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n"
                    "  client_auth_type: RequireAndVerifyClientCert\n  client_ca_file: ca.crt\n"));
-    ServerParts parts;
-    CHttpServer server({"127.0.0.1:0", 4, 0.5, web.tls, nullptr}, parts.policy, parts.sessions,
-                       parts.metrics, parts.auth, parts.log);
+    ServerOptions options = Loopback();
+    options.tls = web.tls;
+    TestServer served(std::move(options));
+    CHttpServer& server = served.server;
     const std::string port = server.Start().substr(10);
     const auto status = [&](const std::string& client) {
         std::system(("cd '" + dir.Path() + "' && curl -s -o /dev/null -w '%{http_code}' -m 5 " +
