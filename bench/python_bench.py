@@ -8,8 +8,8 @@ repetition: --benchmark_repetitions=5).
 
 - ksm7720.Mainframe.read of one supply, per call;
 - a plain-socket script doing the same SCPI exchange (the error queue looked at before and
-  after the reading, as the module does), and one doing the bare reading only: the
-  stand-in for a pyvisa-py script, which is not installable here;
+  after the reading, as the module does), and one doing the bare reading only: the floor
+  of any Python script over a socket (bench/pyvisa_bench.py times pyvisa-py itself);
 - ksm7720.Mainframe.snapshot of every object, per call, and `ksm7720 snapshot` as a
   process when the command line has it.
 The C++ floor of the first and the third is build/bench/core_read_bench.

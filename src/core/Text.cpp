@@ -15,20 +15,6 @@ char LowerOf(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + '"';
-}
-
 } // namespace
 
 std::string AsciiUpper(std::string_view text) {
@@ -61,10 +47,30 @@ std::string ExactNumber(double value) {
     return std::string(buffer.data(), result.ptr);
 }
 
+void AppendCsvField(std::string& line, std::string_view text) {
+    // A loop of its own: find_first_of asks memchr once a byte, the most of a log's CPU.
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
+        line += text;
+        return;
+    }
+    line += '"';
+    for (char c : text) {
+        line += c;
+        if (c == '"') {
+            line += '"';
+        }
+    }
+    line += '"';
+}
+
 std::string CsvLine(const std::vector<std::string>& fields) {
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        line += (i > 0 ? "," : "") + CsvField(fields[i]);
+        if (i > 0) {
+            line += ',';
+        }
+        AppendCsvField(line, fields[i]);
     }
     return line;
 }

@@ -31,3 +31,5 @@ template <class T> std::optional<T> WholeNumber(std::string_view text) {
 // One CSV line without its line end: a field with a comma, a quote or a line break is
 // quoted, its quotes doubled.
 std::string CsvLine(const std::vector<std::string>& fields);
+// One field of such a line appended to line, quoted as CsvLine quotes it.
+void AppendCsvField(std::string& line, std::string_view text);

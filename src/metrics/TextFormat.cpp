@@ -4,12 +4,16 @@
 
 namespace {
 
-std::string Rendered(const MetricLabels& labels) {
-    std::string text;
+// The labels after text, each after a comma unless text is empty or ends in a brace.
+void AppendLabels(std::string& text, const MetricLabels& labels) {
     for (const auto& [name, value] : labels) {
-        text += (text.empty() ? "" : ",") + std::string(name) + '=' + CTextFormat::Quoted(value);
+        if (!text.empty() && text.back() != '{') {
+            text += ',';
+        }
+        text += name;
+        text += '=';
+        CTextFormat::AppendQuoted(text, value);
     }
-    return text;
 }
 
 // HELP text with backslash and line feed escaped, so a line feed cannot end the comment.
@@ -23,8 +27,9 @@ std::string HelpText(std::string_view help) {
 
 } // namespace
 
-CTextFormat::CTextFormat(std::ostream& out, const MetricLabels& common)
-    : m_out(out), m_common(Rendered(common)) {}
+CTextFormat::CTextFormat(std::ostream& out, const MetricLabels& common) : m_out(out) {
+    AppendLabels(m_common, common);
+}
 
 void CTextFormat::Family(std::string_view name, std::string_view help, std::string_view type) {
     m_family = name;
@@ -32,27 +37,39 @@ void CTextFormat::Family(std::string_view name, std::string_view help, std::stri
           << '\n';
 }
 
+// One string written once: a probe writes a few hundred samples, and temporary strings and
+// stream inserts per piece were most of its instructions.
 void CTextFormat::Sample(const MetricLabels& labels, double value) {
-    const std::string own = Rendered(labels);
-    const std::string all = m_common + (m_common.empty() || own.empty() ? "" : ",") + own;
-    m_out << m_family;
-    if (!all.empty()) {
-        m_out << '{' << all << '}';
+    std::string line = m_family;
+    if (!m_common.empty() || !labels.empty()) {
+        line += '{';
+        line += m_common;
+        AppendLabels(line, labels);
+        line += '}';
     }
-    m_out << ' ' << ExactNumber(value) << '\n';
+    line += ' ';
+    line += ExactNumber(value);
+    line += '\n';
+    m_out << line;
 }
 
 std::string CTextFormat::Quoted(std::string_view value) {
-    std::string quoted = "\"";
+    std::string quoted;
+    AppendQuoted(quoted, value);
+    return quoted;
+}
+
+void CTextFormat::AppendQuoted(std::string& text, std::string_view value) {
+    text += '"';
     for (char c : value) {
         if (c == '\\' || c == '"') {
-            quoted += '\\';
-            quoted += c;
+            text += '\\';
+            text += c;
         } else if (c == '\n') {
-            quoted += "\\n";
+            text += "\\n";
         } else {
-            quoted += c;
+            text += c;
         }
     }
-    return quoted + '"';
+    text += '"';
 }

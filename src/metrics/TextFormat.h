@@ -21,6 +21,8 @@ public:
 
     // value as a label value: quoted, with backslash, quote and line feed escaped.
     static std::string Quoted(std::string_view value);
+    // The same appended to text.
+    static void AppendQuoted(std::string& text, std::string_view value);
 
 private:
     std::ostream& m_out;

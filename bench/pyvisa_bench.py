@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""One read from the module against a pyvisa-py script doing the same, on the simulated bench:
+
+    bench/pyvisa_bench.py [--build-dir build-nogui] [--reads 500] [--rounds 21]
+
+Needs pyvisa with its pure-Python backend (Debian: python3-pyvisa python3-pyvisa-py); run it
+with the interpreter the module was built for. Three programs, in one process, against one
+simulator (default bench, speed 1):
+
+- ksm7720.Mainframe.read("VOLT", "P5") on an open session;
+- pyvisa-py (`@py`) on the simulator's raw socket, `TCPIP0::127.0.0.1::PORT::SOCKET` with
+  read termination "\\n", doing the module's three exchanges (the error queue asked before
+  and after the reading);
+- the same pyvisa-py session sending the bare reading only, as a four-line script does.
+
+The rounds are interleaved (module, same, bare, then again), so a change of the machine's
+load falls on all three alike; the ranges of the rounds (and medians) are printed, the
+ratios taken round by round.
+"""
+
+import argparse
+import statistics
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+from python_bench import ROOT, start_simulator
+
+
+def timed(count, call):
+    """Wall and CPU seconds per call over count calls."""
+    start, start_cpu = time.perf_counter(), time.process_time()
+    for _ in range(count):
+        call()
+    return ((time.perf_counter() - start) / count,
+            (time.process_time() - start_cpu) / count)
+
+
+def span(values, scale=1.0, digits=1):
+    """The range of the rounds and their median."""
+    low, mid, high = (v * scale for v in (min(values), statistics.median(values), max(values)))
+    return f"{low:.{digits}f} to {high:.{digits}f} (median {mid:.{digits}f})"
+
+
+def main():
+    parser = argparse.ArgumentParser(description="the module's read against pyvisa-py")
+    parser.add_argument("--build-dir", default=str(ROOT / "build-nogui"))
+    parser.add_argument("--reads", type=int, default=500)
+    parser.add_argument("--rounds", type=int, default=21)
+    args = parser.parse_args()
+    build = Path(args.build_dir).resolve()
+    sys.path.insert(0, str(build / "python"))
+    import ksm7720
+    import pyvisa
+
+    with tempfile.TemporaryDirectory() as folder:
+        sim, port = start_simulator(build, Path(folder))
+        try:
+            manager = pyvisa.ResourceManager("@py")
+            script = manager.open_resource(f"TCPIP0::127.0.0.1::{port}::SOCKET",
+                                           read_termination="\n", write_termination="\n")
+
+            def same():
+                script.query("SYST:ERR?")
+                script.query("MEAS:LEV? 42,0")
+                script.query("SYST:ERR?")
+
+            def bare():
+                script.query("MEAS:LEV? 42,0")
+
+            with ksm7720.Mainframe("VXI0::24::INSTR") as rack:
+                programs = {"module": lambda: rack.read("VOLT", "P5"), "same": same,
+                            "bare": bare}
+                for call in programs.values():
+                    timed(50, call)  # warm up: connections, caches, imports
+                rows = {name: [] for name in programs}
+                for _ in range(args.rounds):
+                    for name, call in programs.items():
+                        rows[name].append(timed(args.reads, call))
+            script.close()
+            manager.close()
+        finally:
+            sim.terminate()
+            sim.wait()
+
+    print(f"\n{args.rounds} interleaved rounds of {args.reads} calls each, pyvisa "
+          f"{pyvisa.__version__} with the @py backend:")
+    for name, label in (("module", "ksm7720 read"), ("same", "pyvisa-py, same 3 exchanges"),
+                        ("bare", "pyvisa-py, the bare reading")):
+        print(f"{label:30} wall {span([w for w, _ in rows[name]], 1e6)} us,"
+              f" CPU {span([c for _, c in rows[name]], 1e6)} us")
+    for name in ("same", "bare"):
+        wall = [m[0] / o[0] for m, o in zip(rows["module"], rows[name])]
+        cpu = [m[1] / o[1] for m, o in zip(rows["module"], rows[name])]
+        print(f"module / pyvisa-py {name:4}      wall {span(wall, digits=2)},"
+              f" CPU {span(cpu, digits=2)}")
+
+
+if __name__ == "__main__":
+    main()
