@@ -77,10 +77,11 @@ Table SnapshotTable(const Snapshot& snapshot, const RackId& rack) {
 // interval for every rack, and the cells' strings were most of its CPU.
 std::string SnapshotCsv(const Snapshot& snapshot, const RackId& rack) {
     std::string rackCells; // resource .. status, the same on every row
+    const std::string up = VerdictName(snapshot.up ? Verdict::True : Verdict::False);
+    const std::string status = snapshot.up ? "" : snapshot.statusName;
     for (const std::string_view cell :
-         {std::string_view(rack.resource), std::string_view(rack.name),
-          std::string_view(VerdictName(snapshot.up ? Verdict::True : Verdict::False)),
-          std::string_view(snapshot.up ? "" : snapshot.statusName)}) {
+         {std::string_view(rack.resource), std::string_view(rack.name), std::string_view(up),
+          std::string_view(status)}) {
         rackCells += ',';
         AppendCsvField(rackCells, cell);
     }
