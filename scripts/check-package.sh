@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Checks the three packages scripts/package.sh produced: the panel's desktop entry and
+# Checks the four packages scripts/package.sh produced: the panel's desktop entry and
 # AppStream metainfo validate, lintian finds nothing to warn about in any of them, neither
 # the command line nor the exporter needs Qt (their programs link none and nothing they
 # depend on pulls it), the systemd services are hardened enough; and (as root) each
-# package installs with apt, puts its files in place, answers --version, its units verify,
-# and purges without a trace.
+# package installs with apt, puts its files in place, answers --version (the Python module:
+# imports with Debian's python3), its units verify, and purges without a trace.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/build-package"
-packages=(ksm7720 prometheus-ksm7720-exporter ksm7720-sfp)
+packages=(ksm7720 prometheus-ksm7720-exporter ksm7720-sfp python3-ksm7720)
 declare -A deb
 for p in "${packages[@]}"; do
   deb[$p]=$(ls "$out/$p"_*.deb)
@@ -24,8 +24,9 @@ appstreamcli validate --no-net --pedantic "$stage"/ksm7720-sfp/usr/share/metainf
 lintian --fail-on error,warning "${deb[@]}"
 echo "check-package.sh: desktop entry, metainfo and lintian clean"
 
-for p in ksm7720 prometheus-ksm7720-exporter; do
-  if readelf -d "$stage/$p/usr/bin/$p" | grep -q 'NEEDED.*libQt'; then
+for p in ksm7720 prometheus-ksm7720-exporter python3-ksm7720; do
+  if readelf -d "$stage/$p"/usr/bin/* "$stage/$p"/usr/lib/python3/dist-packages/*.so \
+       2>/dev/null | grep -q 'NEEDED.*libQt'; then
     echo "check-package.sh: $p links Qt" >&2
     exit 1
   fi
@@ -42,7 +43,7 @@ for service in "prometheus-ksm7720-exporter/lib/systemd/system/$unit" \
                "ksm7720/lib/systemd/system/ksm7720-metrics@.service"; do
   systemd-analyze security --offline=yes --threshold=15 "$stage/$service" | tail -n 1
 done
-echo "check-package.sh: the command line and the exporter pull no Qt"
+echo "check-package.sh: the command line, the exporter and the Python module pull no Qt"
 
 [ "$(id -u)" -eq 0 ] || { echo "check-package.sh: not root, install not tried"; exit 0; }
 for p in "${packages[@]}"; do
@@ -77,13 +78,19 @@ declare -A files=(
   [ksm7720-sfp]="/usr/bin/ksm7720-sfp /usr/share/man/man1/ksm7720-sfp.1.gz
     /usr/share/applications/org.ksm7720.sfp.desktop
     /usr/share/icons/hicolor/48x48/apps/ksm7720-sfp.png"
+  [python3-ksm7720]="/usr/lib/python3/dist-packages/ksm7720.pyi
+    /usr/share/doc/python3-ksm7720/copyright"
 )
 for p in "${packages[@]}"; do
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${deb[$p]}" >/dev/null
   for f in ${files[$p]}; do
     [ -e "$f" ] || { echo "check-package.sh: $f not installed" >&2; exit 1; }
   done
-  env -u DISPLAY -u WAYLAND_DISPLAY "$p" --version
+  if [ "$p" = python3-ksm7720 ]; then
+    (cd / && /usr/bin/python3 -c 'import ksm7720; print("ksm7720", ksm7720.__version__)')
+  else
+    env -u DISPLAY -u WAYLAND_DISPLAY "$p" --version
+  fi
   if [ "$p" = prometheus-ksm7720-exporter ]; then
     systemd-analyze verify --man=no "/lib/systemd/system/$unit"
   fi

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the three Debian packages in build-package/ (NAME_VERSION_ARCH.deb) with Debian's
+# Builds the four Debian packages in build-package/ (NAME_VERSION_ARCH.deb) with Debian's
 # hardening flags, stripped, without the tests, benchmarks and simulated bench tools, and
 # with --install installs them all with apt:
 #
@@ -9,6 +9,7 @@
 #   ksm7720                      the command line, no Qt
 #   prometheus-ksm7720-exporter  the exporter, no Qt: program, systemd unit,
 #                                /etc/default/prometheus-ksm7720-exporter, examples
+#   python3-ksm7720              the Python module and its type stub, no Qt
 #
 # Each holds its program's manual page, copyright and changelog. The simulator and the
 # stand-in libraries are in none of them.
@@ -30,7 +31,8 @@ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSFP_BUILD_TESTS=OFF \
   -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
-  -DCMAKE_SHARED_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+  -DCMAKE_SHARED_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+  -DCMAKE_MODULE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build "$out" -j"$(nproc)"
 rm -f "$out"/*.deb
 (cd "$out" && cpack -G DEB >/dev/null)

@@ -13,8 +13,7 @@
 #include <algorithm>
 
 CSimServer::CSimServer()
-    : m_epoll(::epoll_create1(EPOLL_CLOEXEC)),
-      m_spare(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {}
+    : m_epoll(::epoll_create1(EPOLL_CLOEXEC)), m_spare(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {}
 
 CSimServer::~CSimServer() {
     CloseAll();
@@ -133,8 +132,7 @@ void CSimServer::Accept(const Listener& listener) {
         }
         const uint64_t id = m_nextId++;
         epoll_event ev{EPOLLIN, {.u64 = id}};
-        if (m_clients.size() >= kMaxClients ||
-            ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &ev) != 0) {
+        if (m_clients.size() >= kMaxClients || ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &ev) != 0) {
             ::close(fd);
             continue;
         }

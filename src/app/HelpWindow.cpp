@@ -41,8 +41,7 @@ CHelpWindow::CHelpWindow(QWidget* parent)
 
     // Esc and the desktop's close shortcut put the help away, as in any help viewer.
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, &QWidget::close);
-    connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this,
-            &QWidget::close);
+    connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this, &QWidget::close);
 }
 
 void CHelpWindow::ShowContents() {

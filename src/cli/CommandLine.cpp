@@ -4,6 +4,8 @@
 
 #include "core/Text.h"
 
+#include <array>
+
 namespace {
 
 OutputFormat FormatByName(const std::string& name) {
@@ -16,7 +18,10 @@ OutputFormat FormatByName(const std::string& name) {
     if (name == "json") {
         return OutputFormat::Json;
     }
-    throw CUsageError{"unknown format '" + name + "' (text, csv or json)"};
+    if (name == "jsonl") {
+        return OutputFormat::JsonLines;
+    }
+    throw CUsageError{"unknown format '" + name + "' (text, csv, json or jsonl)"};
 }
 
 int TimeOutByText(const std::string& text) {
@@ -32,6 +37,43 @@ int BlowersByText(const std::string& text) {
         throw CUsageError{"--blowers takes 1, 2 or 3, not '" + text + "'"};
     }
     return text[0] - '0';
+}
+
+ErrorQueueUse QueueUseByName(const std::string& name) {
+    if (name == "drain" || name == "leave") {
+        return name == "drain" ? ErrorQueueUse::Drain : ErrorQueueUse::Leave;
+    }
+    throw CUsageError{"--error-queue takes drain or leave, not '" + name + "'"};
+}
+
+// "10", "0.5", "250ms", "10s", "5m", "8h" as seconds: a positive, finite number.
+double SecondsByText(const std::string& option, const std::string& text) {
+    static constexpr std::array<std::pair<const char*, double>, 4> kUnits{
+        {{"ms", 0.001}, {"s", 1.0}, {"m", 60.0}, {"h", 3600.0}}};
+    std::string_view number = text;
+    double scale = 1.0;
+    for (const auto& [suffix, factor] : kUnits) {
+        const std::string_view unit = suffix;
+        if (number.size() > unit.size() && number.ends_with(unit)) {
+            number.remove_suffix(unit.size());
+            scale = factor;
+            break;
+        }
+    }
+    const auto value = WholeNumber<double>(number);
+    if (!value || !(*value > 0.0) || *value * scale > 1e9) {
+        throw CUsageError{option + " takes a positive time such as 10, 0.5s, 5m or 8h, not '" +
+                          text + "'"};
+    }
+    return *value * scale;
+}
+
+long CountByText(const std::string& text) {
+    const auto value = WholeNumber<long>(text);
+    if (!value || *value <= 0) {
+        throw CUsageError{"--count takes a positive whole number, not '" + text + "'"};
+    }
+    return *value;
 }
 
 // The value of a long option given as "--name=value" or "--name value".
@@ -52,6 +94,33 @@ bool IsLongOption(const std::string& arg, const std::string& name) {
            (arg.size() == name.size() || arg[name.size()] == '=');
 }
 
+// The options of snapshot and log; false when args[i] is none of them.
+bool TakeLogOption(const std::vector<std::string>& args, std::size_t& i, Invocation& invocation) {
+    const std::string& arg = args[i];
+    if (IsLongOption(arg, "--error-queue")) {
+        invocation.errorQueue = QueueUseByName(OptionValue(args, i, "--error-queue"));
+    } else if (IsLongOption(arg, "--interval")) {
+        invocation.intervalSeconds =
+            SecondsByText("--interval", OptionValue(args, i, "--interval"));
+    } else if (IsLongOption(arg, "--count")) {
+        invocation.count = CountByText(OptionValue(args, i, "--count"));
+    } else if (IsLongOption(arg, "--duration")) {
+        invocation.durationSeconds =
+            SecondsByText("--duration", OptionValue(args, i, "--duration"));
+    } else if (IsLongOption(arg, "--sync")) {
+        const std::string every = OptionValue(args, i, "--sync");
+        invocation.syncSeconds = every == "row" ? 0.0 : SecondsByText("--sync", every);
+    } else if (IsLongOption(arg, "--config.file")) {
+        invocation.configFile = OptionValue(args, i, "--config.file");
+        if (invocation.configFile.empty()) {
+            throw CUsageError{"--config.file needs a file name"};
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Takes the option at args[i] if it is one; false when it is not an option of ours.
 bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation& invocation) {
     const std::string& arg = args[i];
@@ -61,6 +130,7 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
         invocation.version = true;
     } else if (IsLongOption(arg, "--format")) {
         invocation.format = FormatByName(OptionValue(args, i, "--format"));
+        invocation.formatChosen = true;
     } else if (IsLongOption(arg, "--timeout")) {
         invocation.timeOutMs = TimeOutByText(OptionValue(args, i, "--timeout"));
     } else if (IsLongOption(arg, "--blowers")) {
@@ -73,7 +143,7 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
     } else if (IsLongOption(arg, "--name")) {
         invocation.name = OptionValue(args, i, "--name");
     } else {
-        return false;
+        return TakeLogOption(args, i, invocation);
     }
     return true;
 }
@@ -101,6 +171,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
                 AddPositional(invocation, arg);
             } else if (arg == "-a" && i + 1 < args.size() && !args[i + 1].empty()) {
                 invocation.resource = args[++i];
+                invocation.resources.push_back(invocation.resource);
             } else if (arg == "-n") {
                 invocation.noIdentification = true;
             } else {
@@ -117,7 +188,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
 
 const char* UsageText() {
     return "Usage: ksm7720 [-a RESOURCE] [-n] [--timeout MS] COMMAND [ARGUMENT...]"
-           " [--format text|csv|json]\n"
+           " [--format text|csv|json|jsonl]\n"
            "       ksm7720 --help | --version\n";
 }
 
@@ -137,14 +208,23 @@ std::string HelpText() {
            "  -a RESOURCE     connect to this VISA resource instead of searching\n"
            "  -n              accept every resource that answers (then the choice is never clear)\n"
            "  --timeout MS    the driver's I/O time-out (default 12000)\n"
-           "  --format F      text (default), csv or json\n"
+           "  --format F      text (the default; csv for log), csv, json or jsonl\n"
            "  --blowers N     metrics: the rack has blowers 1..N fitted (ksm7720_blower_fitted)\n"
-           "  --output FILE   metrics: replace FILE whole (new file renamed over it), not stdout\n"
-           "  --name NAME     metrics: the lab's name for the rack (ksm7720_info's name label)\n"
+           "  --output FILE   metrics: replace FILE whole (new file renamed over it), not stdout;\n"
+           "                  log: append to FILE\n"
+           "  --name NAME     metrics, snapshot, log: the lab's name for the rack (ksm7720_info's\n"
+           "                  name label; written with the rows of snapshot and log)\n"
+           "  --error-queue Q snapshot, log: drain (default; judges each reading) or leave\n"
+           "  --interval T    log: time between snapshots (default 10s; 500ms, 5m, 1h)\n"
+           "  --count N       log: stop after N snapshots of each rack\n"
+           "  --duration T    log: stop after T\n"
+           "  --sync S        log: fsync the output every row (default) or at most every S\n"
+           "  --config.file F log: the racks of the exporter's rack list (-a may be repeated)\n"
            "  --help, --version\n"
            "\n"
            "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"
            "Exit status: 0 success, 1 instrument or library failure, 2 usage error,\n"
            "3 read, and the mainframe reports the value over its limit.\n"
+           "Times are UTC (RFC 3339, milliseconds); numbers are written in the C locale.\n"
            "See ksm7720(1).\n";
 }

@@ -2,23 +2,33 @@
 // The command line of ksm7720: the switches, the command and its arguments. Nothing here
 // touches an instrument; a mistake is a CUsageError.
 #include "core/DriverEntryPoints.h"
+#include "core/ErrorQueueUse.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-enum class OutputFormat { Text, Csv, Json };
+enum class OutputFormat { Text, Csv, Json, JsonLines };
 
 struct Invocation {
     bool help = false;
     bool version = false;
-    std::string resource; // after -a; empty: discovery chooses
+    std::string resource;               // after -a (the last one); empty: discovery chooses
+    std::vector<std::string> resources; // log: every -a, in order
     bool noIdentification = false;
     OutputFormat format = OutputFormat::Text;
+    bool formatChosen = false;               // --format was given (log writes CSV unless told)
     int timeOutMs = ksm7720::kDriverTimeOut; // as the panel sets it
     std::optional<int> blowers;              // metrics: how many blowers the rack has
     std::string output;                      // metrics: the file to replace; empty: stdout
+                                             // log: the file to append to
     std::string name;                        // the lab's name for the rack; may be empty
+    ErrorQueueUse errorQueue = ErrorQueueUse::Drain; // snapshot, log
+    double intervalSeconds = 10.0;                   // log: between snapshots
+    std::optional<long> count;                       // log: snapshots per rack, then stop
+    std::optional<double> durationSeconds;           // log: how long to run
+    double syncSeconds = 0.0;                        // log: fsync at most this often; 0: every row
+    std::string configFile;                          // log: the exporter's rack list
     std::string command;
     std::vector<std::string> arguments;
 };
@@ -28,9 +38,9 @@ struct CUsageError {
     std::string message;
 };
 
-// Reads argv[1..]. Switches stand before the command; --format, --timeout, --blowers,
-// --output, --name, --help and --version anywhere; after "--" everything is an argument,
-// and after the command so is anything that is not one of those, such as a negative number.
+// Reads argv[1..]. Switches stand before the command; the long options anywhere; after "--"
+// everything is an argument, and after the command so is anything that is not one of those, such as
+// a negative number.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 
 // The usage lines, and the full help text.

@@ -2,7 +2,9 @@
 
 #include "cli/Commands.h"
 #include "cli/Connection.h"
+#include "cli/LogCommand.h"
 #include "cli/Metrics.h"
+#include "cli/SnapshotCommand.h"
 
 #include <array>
 #include <iostream>
@@ -29,6 +31,30 @@ int OnMainframe(const Request& request, const Invocation& invocation, CDiscovery
     return result.status;
 }
 
+// read: the text keeps its five columns for a person; csv and json also carry the base
+// unit, the verdict, the time and the resource for a script.
+int ReadOne(const Request& request, const Invocation& invocation, CDiscovery& discovery) {
+    Mainframe mainframe = OpenMainframe(discovery, invocation);
+    CommandResult result = RunAction(ReadLevel, request, *mainframe.instrument);
+    Table& table = *result.table;
+    if (invocation.format == OutputFormat::Text) {
+        table.columns.resize(kReadTextColumns);
+        for (auto& row : table.rows) {
+            row.resize(kReadTextColumns);
+        }
+    } else {
+        table.columns.push_back("resource");
+        for (auto& row : table.rows) {
+            row.push_back(TextCell(mainframe.resource));
+        }
+    }
+    WriteTable(table, invocation.format, std::cout);
+    for (const std::string& note : result.notes) {
+        std::cerr << "ksm7720: " << note << '\n';
+    }
+    return result.status;
+}
+
 int ListResources(const Request&, const Invocation& invocation, CDiscovery& discovery) {
     OpenDiscovery(discovery);
     WriteTable(ListResources(discovery), invocation.format, std::cout);
@@ -39,11 +65,11 @@ int WriteMetrics(const Request&, const Invocation& invocation, CDiscovery& disco
     return RunMetrics(invocation, discovery, std::cout, std::cerr);
 }
 
-const std::array<CommandEntry, 12> kCommands{{
+const std::array<CommandEntry, 14> kCommands{{
     {"list", "", "every VISA resource, its interface, and whether it is a mainframe", 0, 0, nullptr,
      false, nullptr, ListResources},
     {"read", "KIND NAME", "the present reading with its unit", 2, 2, ReadObject, true, nullptr,
-     OnMainframe<ReadLevel>},
+     ReadOne},
     {"histogram", "KIND NAME", "the ten bins: edges, counts, unit and time unit", 2, 2, ReadObject,
      true, nullptr, OnMainframe<ReadHistogram>},
     {"units", "[hours|minutes|seconds]", "show or set the histogram time unit", 0, 1, ReadTimeUnit,
@@ -62,6 +88,10 @@ const std::array<CommandEntry, 12> kCommands{{
      OnMainframe<DrainErrors>},
     {"metrics", "", "every present reading in the Prometheus text format", 0, 0, nullptr, true,
      "the Prometheus text format", WriteMetrics},
+    {"snapshot", "[KIND...]", "every reading of the rack in one session", 0, kAny, ReadKinds, true,
+     nullptr, RunSnapshot},
+    {"log", "[KIND...]", "a snapshot of each rack every --interval, appended", 0, kAny, ReadKinds,
+     true, nullptr, RunLog},
 }};
 
 } // namespace

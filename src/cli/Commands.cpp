@@ -1,6 +1,8 @@
 #include "cli/Commands.h"
 
 #include "core/QuantityNames.h"
+#include "core/SiUnits.h"
+#include "core/WallClock.h"
 
 #include <array>
 #include <cstdint>
@@ -48,14 +50,20 @@ CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
         excursions = LimitExcursions(instrument);
         levels = instrument.LastLevels();
     }
+    const std::string time = Rfc3339(std::chrono::system_clock::now());
     const int count = ReadingValueCount(request.code);
     const QuantityKindInfo& info = KindInfo(request.kind);
     const std::string object = ObjectName(request.kind, request.position);
-    Table table{{"kind", "object", "position", "value", "unit"}, {}};
+    const Verdict verdict = excursions.empty() ? Verdict::False : Verdict::True;
+    Table table{{"kind", "object", "position", "value", "unit", "si_value", "si_unit", "over_limit",
+                 "time"},
+                {}};
     for (int i = 0; i < count; ++i) {
-        table.rows.push_back({TextCell(info.listKeyword), TextCell(object),
-                              TextCell(count > 1 ? kReadingPositions[i] : ""),
-                              NumberCell(levels[i]), TextCell(info.unit)});
+        table.rows.push_back(
+            {TextCell(info.listKeyword), TextCell(object),
+             TextCell(count > 1 ? kReadingPositions[i] : ""), NumberCell(levels[i]),
+             TextCell(info.unit), NumberCell(ToSi(request.kind, levels[i])),
+             TextCell(SiUnitOf(request.kind).symbol), VerdictCell(verdict), TextCell(time)});
     }
     return {std::move(table), excursions.empty() ? 0 : kExitOverLimit, std::move(excursions)};
 }

@@ -19,6 +19,7 @@ constexpr int kExitOverLimit = 3;
 // A failure the instrument's status does not tell: what to say.
 struct CCommandFailure {
     std::vector<std::string> lines;
+    InstrumentStatus status = 0; // the failing call's, when one said why
 };
 
 struct CommandResult {
@@ -29,7 +30,10 @@ struct CommandResult {
 
 using CommandAction = CommandResult (*)(const Request&, CDriverInstrument&);
 
+// The reading's values in the mainframe's unit; then, for scripts, in the base unit, with
+// the verdict and the time (the columns after the first five).
 CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument);
+constexpr std::size_t kReadTextColumns = 5;
 CommandResult ReadHistogram(const Request& request, CDriverInstrument& instrument);
 CommandResult TimeUnits(const Request& request, CDriverInstrument& instrument);
 CommandResult SetLimit(const Request& request, CDriverInstrument& instrument);

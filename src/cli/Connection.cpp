@@ -1,29 +1,18 @@
 #include "cli/Connection.h"
 
 #include "core/QuantityNames.h"
+#include "core/ResourceChoice.h"
 
-#include <array>
 #include <cstdio>
 
 namespace {
 
-std::string InterfaceName(const std::optional<visa::ViUInt16>& type) {
-    static constexpr std::array<const char*, 8> kNames{"",     "GPIB", "VXI",   "GPIB-VXI",
-                                                       "ASRL", "PXI",  "TCPIP", "USB"};
-    if (!type) {
-        return "unknown";
-    }
-    return *type < kNames.size() && *type > 0 ? kNames[*type] : std::to_string(*type);
-}
-
 // No mainframe: and the resources that would not even open, where a mainframe that is off
 // or out of reach would be.
-CCommandFailure NoMainframe(const std::vector<ResourceProbe>& probes) {
+CCommandFailure NoMainframe(const std::vector<std::string>& unopened) {
     CCommandFailure failure{{"no KS M7720 mainframe found"}};
-    for (const ResourceProbe& probe : probes) {
-        if (!probe.interfaceType) {
-            failure.lines.push_back("  " + probe.descriptor + " did not open");
-        }
+    for (const std::string& descriptor : unopened) {
+        failure.lines.push_back("  " + descriptor + " did not open");
     }
     return failure;
 }
@@ -33,22 +22,18 @@ std::string ChooseResource(const CDiscovery& discovery, const Invocation& invoca
         // As the panel takes it after -a: in upper case.
         return AsciiUpper(invocation.resource);
     }
-    const bool acceptAny = invocation.noIdentification;
-    const auto probes = ProbeResources(discovery.Visa(), discovery.ResourceManager(), !acceptAny);
-    const auto candidates =
-        probes ? std::optional(AcceptedCandidates(*probes, acceptAny)) : std::nullopt;
-    if (!candidates || candidates->empty()) {
-        throw NoMainframe(probes.value_or(std::vector<ResourceProbe>{}));
+    const ResourceChoice choice = ChooseResource(discovery, invocation.noIdentification);
+    if (choice.candidates.empty()) {
+        throw NoMainframe(choice.unopened);
     }
-    const int choice = AutomaticChoice(*candidates, invocation.noIdentification);
-    if (choice < 0) {
+    if (choice.resource.empty()) {
         CCommandFailure failure{{"the choice is not clear; name one of these with -a:"}};
-        for (const std::string& candidate : *candidates) {
+        for (const std::string& candidate : choice.candidates) {
             failure.lines.push_back("  " + candidate);
         }
         throw failure;
     }
-    return (*candidates)[choice];
+    return choice.resource;
 }
 
 } // namespace
@@ -90,12 +75,14 @@ Mainframe OpenMainframe(CDiscovery& discovery, const Invocation& invocation) {
         }
         if (connection.status == VI_ERROR_FAIL_ID_QUERY) {
             throw CCommandFailure{{resource + " is not a KS M7720 mainframe (status " +
-                                   StatusHex(connection.status) + ")"}};
+                                   StatusHex(connection.status) + ")"},
+                                  connection.status};
         }
         const std::string text = discovery.StatusText(connection.status);
         const std::string why = text.empty() ? std::string() : ": " + text;
-        throw CCommandFailure{{"could not open " + resource + why + " (status " +
-                               StatusHex(connection.status) + ")"}};
+        throw CCommandFailure{
+            {"could not open " + resource + why + " (status " + StatusHex(connection.status) + ")"},
+            connection.status};
     }
     Mainframe mainframe(std::move(connection.instrument), InstrumentName(resource));
     mainframe.resource = resource;

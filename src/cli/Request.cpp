@@ -3,6 +3,7 @@
 #include "cli/CommandTable.h"
 #include "core/InstrumentStatus.h"
 #include "core/QuantityNames.h"
+#include "core/TimeUnits.h"
 
 #include <algorithm>
 #include <array>
@@ -10,12 +11,6 @@
 #include <utility>
 
 namespace {
-
-constexpr std::array<std::pair<const char*, int>, 3> kTimeUnits{{
-    {"hours", kTimeUnitHours},
-    {"minutes", kTimeUnitMinutes},
-    {"seconds", kTimeUnitSeconds},
-}};
 
 double LimitValue(const std::string& text) {
     // WholeNumber takes no plus sign; a script's "+5" is still the number 5.
@@ -27,32 +22,75 @@ double LimitValue(const std::string& text) {
     return *value;
 }
 
-int TimeUnitByName(const std::string& name) {
-    for (const auto& [unitName, units] : kTimeUnits) {
-        if (AsciiUpper(name) == AsciiUpper(unitName)) {
-            return units;
-        }
+int TimeUnitNumber(const std::string& name) {
+    const auto units = TimeUnitByName(name);
+    if (!units) {
+        throw CUsageError{"unknown time unit '" + name + "' (hours, minutes or seconds)"};
     }
-    throw CUsageError{"unknown time unit '" + name + "' (hours, minutes or seconds)"};
+    return *units;
+}
+
+QuantityKind KindArgument(const std::string& text) {
+    const auto kind = KindByName(text);
+    if (!kind) {
+        throw CUsageError{"unknown KIND '" + text +
+                          "' (BLOWER, CURRENT, POWER, TEMPERATURE or VOLT)"};
+    }
+    return *kind;
+}
+
+bool Among(const std::string& name, std::initializer_list<const char*> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
+}
+
+// An option given to a command that does not take it.
+void CheckOptionsBelong(const Invocation& invocation, const std::string& command) {
+    if (invocation.blowers && command != "metrics") {
+        throw CUsageError{"--blowers belongs to metrics"};
+    }
+    if (!invocation.output.empty() && !Among(command, {"metrics", "log"})) {
+        throw CUsageError{"--output belongs to metrics and log"};
+    }
+    if (!invocation.name.empty() && !Among(command, {"metrics", "snapshot", "log"})) {
+        throw CUsageError{"--name belongs to metrics, snapshot and log"};
+    }
+    const Invocation plain;
+    const bool logOptions = invocation.intervalSeconds != plain.intervalSeconds ||
+                            invocation.count || invocation.durationSeconds ||
+                            invocation.syncSeconds != plain.syncSeconds ||
+                            !invocation.configFile.empty();
+    if (logOptions && command != "log") {
+        throw CUsageError{
+            "--interval, --count, --duration, --sync and --config.file belong to log"};
+    }
+    if (invocation.errorQueue != plain.errorQueue && !Among(command, {"snapshot", "log"})) {
+        throw CUsageError{"--error-queue belongs to snapshot and log"};
+    }
 }
 
 } // namespace
 
 // Kind and object from the first two arguments.
 void ReadObject(const std::vector<std::string>& arguments, Request& request) {
-    const auto kind = KindByName(arguments[0]);
-    if (!kind) {
-        throw CUsageError{"unknown KIND '" + arguments[0] +
-                          "' (BLOWER, CURRENT, POWER, TEMPERATURE or VOLT)"};
-    }
-    const auto position = ObjectPositionByName(*kind, arguments[1]);
+    const QuantityKind kind = KindArgument(arguments[0]);
+    const auto position = ObjectPositionByName(kind, arguments[1]);
     if (!position) {
-        throw CUsageError{"no " + std::string(KindInfo(*kind).listKeyword) + " object named '" +
+        throw CUsageError{"no " + std::string(KindInfo(kind).listKeyword) + " object named '" +
                           arguments[1] + "'"};
     }
-    request.kind = *kind;
+    request.kind = kind;
     request.position = *position;
-    request.code = *ObjectCodeOf(*kind, *position);
+    request.code = *ObjectCodeOf(kind, *position);
+}
+
+void ReadKinds(const std::vector<std::string>& arguments, Request& request) {
+    if (arguments.empty()) {
+        return;
+    }
+    request.kinds.fill(false);
+    for (const std::string& argument : arguments) {
+        request.kinds[KindArgument(argument)] = true;
+    }
 }
 
 void ReadLimit(const std::vector<std::string>& arguments, Request& request) {
@@ -62,7 +100,7 @@ void ReadLimit(const std::vector<std::string>& arguments, Request& request) {
 
 void ReadTimeUnit(const std::vector<std::string>& arguments, Request& request) {
     if (!arguments.empty()) {
-        request.timeUnit = TimeUnitByName(arguments[0]);
+        request.timeUnit = TimeUnitNumber(arguments[0]);
     }
 }
 
@@ -104,20 +142,6 @@ Request CheckRequest(const Invocation& invocation) {
     if (entry->readArguments != nullptr) {
         entry->readArguments(invocation.arguments, request);
     }
-    if (invocation.blowers && std::string(entry->name) != "metrics") {
-        throw CUsageError{"--blowers belongs to metrics"};
-    }
-    if (!invocation.output.empty() && std::string(entry->name) != "metrics") {
-        throw CUsageError{"--output belongs to metrics"};
-    }
+    CheckOptionsBelong(invocation, entry->name);
     return request;
-}
-
-std::string TimeUnitName(int units) {
-    for (const auto& [name, value] : kTimeUnits) {
-        if (value == units) {
-            return name;
-        }
-    }
-    return std::to_string(units);
 }

@@ -3,12 +3,17 @@
 // before any instrument is reached: a bad KIND, NAME, VALUE or unit is a CUsageError.
 #include "cli/CommandLine.h"
 #include "core/QuantityCatalogue.h"
+#include "core/Snapshot.h"
+#include "core/TimeUnits.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 struct CommandEntry;
+
+using core::TimeUnitByName;
+using core::TimeUnitName;
 
 struct Request {
     const CommandEntry* entry = nullptr; // the command's entry in the table
@@ -20,6 +25,7 @@ struct Request {
     std::string text;            // message
     std::string resetKeyword;    // reset-history: the pair the driver is given
     std::string resetName;
+    KindSet kinds = kAllKinds; // snapshot, log: the kinds named, or all
 };
 
 Request CheckRequest(const Invocation& invocation);
@@ -28,9 +34,7 @@ Request CheckRequest(const Invocation& invocation);
 // counted, into the request.
 void ReadObject(const std::vector<std::string>& arguments, Request& request);
 void ReadLimit(const std::vector<std::string>& arguments, Request& request);
+void ReadKinds(const std::vector<std::string>& arguments, Request& request);
 void ReadTimeUnit(const std::vector<std::string>& arguments, Request& request);
 void ReadMessage(const std::vector<std::string>& arguments, Request& request);
 void ReadResetTarget(const std::vector<std::string>& arguments, Request& request);
-
-// The histogram time unit's name, or its number when it has none.
-std::string TimeUnitName(int units);

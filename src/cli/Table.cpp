@@ -46,6 +46,31 @@ void WriteCsv(const Table& table, std::ostream& out) {
     }
 }
 
+// A number cell as JSON: JSON has no NaN or infinities, so they become null.
+std::string JsonValue(const Cell& cell) {
+    if (cell.kind == Cell::Boolean) {
+        return cell.text == "yes" ? "true" : "false";
+    }
+    if (cell.kind == Cell::Verdict) {
+        return cell.text == "unknown" ? "null" : cell.text;
+    }
+    if (cell.kind == Cell::Text) {
+        return JsonString(cell.text);
+    }
+    const bool finite = cell.text.find_first_of("NI") == std::string::npos;
+    return finite ? cell.text : "null";
+}
+
+void WriteJson(const Table& table, std::ostream& out) {
+    out << '[';
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        out << (r > 0 ? ",\n " : "\n ") << JsonObject(table.columns, table.rows[r]);
+    }
+    out << (table.rows.empty() ? "]\n" : "\n]\n");
+}
+
+} // namespace
+
 std::string JsonString(const std::string& text) {
     std::string quoted = "\"";
     for (unsigned char c : text) {
@@ -63,32 +88,13 @@ std::string JsonString(const std::string& text) {
     return quoted + '"';
 }
 
-// A number cell as JSON: JSON has no NaN or infinities, so they become null.
-std::string JsonValue(const Cell& cell) {
-    if (cell.kind == Cell::Boolean) {
-        return cell.text == "yes" ? "true" : "false";
+std::string JsonObject(const std::vector<std::string>& columns, const std::vector<Cell>& row) {
+    std::string object = "{";
+    for (std::size_t c = 0; c < columns.size() && c < row.size(); ++c) {
+        object += (c > 0 ? ", " : "") + JsonString(columns[c]) + ": " + JsonValue(row[c]);
     }
-    if (cell.kind == Cell::Text) {
-        return JsonString(cell.text);
-    }
-    const bool finite = cell.text.find_first_of("NI") == std::string::npos;
-    return finite ? cell.text : "null";
+    return object + '}';
 }
-
-void WriteJson(const Table& table, std::ostream& out) {
-    out << '[';
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
-        out << (r > 0 ? ",\n " : "\n ") << '{';
-        for (std::size_t c = 0; c < table.columns.size() && c < table.rows[r].size(); ++c) {
-            out << (c > 0 ? ", " : "") << JsonString(table.columns[c]) << ": "
-                << JsonValue(table.rows[r][c]);
-        }
-        out << '}';
-    }
-    out << (table.rows.empty() ? "]\n" : "\n]\n");
-}
-
-} // namespace
 
 Cell TextCell(std::string text) {
     return Cell{std::move(text), Cell::Text};
@@ -102,6 +108,10 @@ Cell BooleanCell(bool value) {
     return Cell{value ? "yes" : "no", Cell::Boolean};
 }
 
+Cell VerdictCell(Verdict value) {
+    return Cell{VerdictName(value), Cell::Verdict};
+}
+
 void WriteTable(const Table& table, OutputFormat format, std::ostream& out) {
     switch (format) {
     case OutputFormat::Text:
@@ -112,6 +122,11 @@ void WriteTable(const Table& table, OutputFormat format, std::ostream& out) {
         break;
     case OutputFormat::Json:
         WriteJson(table, out);
+        break;
+    case OutputFormat::JsonLines:
+        for (std::size_t r = 0; r < table.rows.size(); ++r) {
+            out << JsonObject(table.columns, table.rows[r]) << '\n';
+        }
         break;
     }
 }

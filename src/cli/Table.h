@@ -3,13 +3,15 @@
 // JSON. Numbers are written in the C locale with the fewest digits that read back to the
 // same value.
 #include "cli/CommandLine.h"
+#include "core/Snapshot.h"
 
 #include <ostream>
 #include <string>
 #include <vector>
 
 struct Cell {
-    enum Kind { Text, Number, Boolean }; // in JSON: a string, a number, true or false
+    // In JSON: a string, a number, true or false, and for a verdict true, false or null.
+    enum Kind { Text, Number, Boolean, Verdict };
     std::string text;
     Kind kind = Text;
 };
@@ -21,6 +23,13 @@ struct Table {
 
 Cell TextCell(std::string text);
 Cell NumberCell(double value);
-Cell BooleanCell(bool value); // "yes" or "no" in text and CSV
+Cell BooleanCell(bool value);    // "yes" or "no" in text and CSV
+Cell VerdictCell(Verdict value); // "true", "false" or "unknown" in text and CSV
+
+// text as a JSON string, quotes included: quote, backslash and control bytes escaped.
+std::string JsonString(const std::string& text);
+
+// One row as a JSON object on one line: {"column": value, ...}.
+std::string JsonObject(const std::vector<std::string>& columns, const std::vector<Cell>& row);
 
 void WriteTable(const Table& table, OutputFormat format, std::ostream& out);

@@ -44,8 +44,7 @@ std::string AsciiLower(std::string_view text) {
 }
 
 bool SameLetters(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return UpperOf(x) == UpperOf(y);
            });
 }

@@ -68,7 +68,8 @@ ExporterFlags ParseExporterFlags(const std::vector<std::string>& args) {
         } else if (name == "--log.level") {
             const auto level = ByName(kLogLevels, value);
             if (!level) {
-                throw CFlagError{"--log.level takes debug, info, warn or error, not '" + value + "'"};
+                throw CFlagError{"--log.level takes debug, info, warn or error, not '" + value +
+                                 "'"};
             }
             flags.logLevel = *level;
         } else {
@@ -91,8 +92,10 @@ const char* ExporterUsage() {
            "(the exporter's own figures) and GET /. SIGHUP reads both files again.\n"
            "\n"
            "  --web.listen-address  where to listen (default 127.0.0.1:9772, loopback only)\n"
-           "  --web.config.file     TLS and basic authentication, as Prometheus's exporters take it\n"
-           "  --config.file         the racks that may be probed; default: what the VISA search lists\n"
+           "  --web.config.file     TLS and basic authentication, as Prometheus's exporters take "
+           "it\n"
+           "  --config.file         the racks that may be probed; default: what the VISA search "
+           "lists\n"
            "  --timeout-offset      seconds kept back from Prometheus's scrape time-out (0.5)\n"
            "  --web.max-requests    requests in flight at once; beyond them 503 (40)\n"
            "  --log.level           debug, info (default), warn or error\n"

@@ -35,7 +35,7 @@ private:
     std::mutex m_mutex;
     std::map<std::string, Counts> m_targets;
     bool m_reloadSuccessful = true;
-    double m_reloadSuccessTime; // seconds since the epoch
+    double m_reloadSuccessTime;                                // seconds since the epoch
     std::map<std::string, std::uint64_t> m_connectionsRefused; // by reason
     std::map<std::string, std::uint64_t> m_requestsRefused;
 };

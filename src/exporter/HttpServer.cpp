@@ -26,7 +26,7 @@ constexpr std::size_t kReservedFds = 128;     // for racks, files and the log
 constexpr unsigned kServerSlack = 16;         // libmicrohttpd's own limit, above ours
 constexpr auto kRequestDeadline = std::chrono::seconds(10);
 constexpr auto kIdleTimeOut = std::chrono::seconds(30); // a connection that sends nothing
-constexpr std::size_t kRequestMemory = 32 * 1024;
+constexpr std::size_t kRequestMemory = std::size_t{32} * 1024;
 
 Reply PasswordRefused() {
     Reply reply = Reply::Text(MHD_HTTP_UNAUTHORIZED, "user name or password refused");

@@ -21,9 +21,9 @@ void CLog::Write(LogLevel level, std::string_view message, std::string_view fiel
     if (!Enabled(level)) {
         return;
     }
-    const std::string line = "ts=" + Now() + " level=" + kLogLevels[static_cast<std::size_t>(level)].first +
-                             " msg=" + Value(message) + (fields.empty() ? "" : " ") +
-                             std::string(fields) + '\n';
+    const std::string line =
+        "ts=" + Now() + " level=" + kLogLevels[static_cast<std::size_t>(level)].first +
+        " msg=" + Value(message) + (fields.empty() ? "" : " ") + std::string(fields) + '\n';
     const std::lock_guard lock(m_mutex);
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);

@@ -56,8 +56,10 @@ std::vector<RackConfig> LoadRackConfig(const std::string& path) {
         const auto [known, added] =
             seen.emplace(*CanonicalResourceName(resource), std::pair{resource, where});
         if (!added) {
-            throw CConfigError{where + ": " + resource + " names the same rack as " +
-                               known->second.first + " (" + known->second.second + ")"};
+            std::string message = where;
+            message.append(": ").append(resource).append(" names the same rack as ");
+            message.append(known->second.first).append(" (").append(known->second.second);
+            throw CConfigError{message + ")"};
         }
     }
     return result;

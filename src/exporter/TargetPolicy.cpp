@@ -7,6 +7,7 @@ namespace {
 
 std::vector<std::string> CanonicalNames(const std::vector<RackConfig>& racks) {
     std::vector<std::string> names;
+    names.reserve(racks.size());
     for (const RackConfig& rack : racks) {
         names.push_back(CanonicalResourceName(rack.resource).value_or(rack.resource));
     }

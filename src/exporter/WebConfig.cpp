@@ -39,7 +39,8 @@ auto Named(const Table& table, const std::string& name, const std::string& where
 
 std::string FileBeside(const std::string& config, const std::string& file) {
     const std::filesystem::path path(file);
-    return path.is_absolute() ? file : (std::filesystem::path(config).parent_path() / path).string();
+    return path.is_absolute() ? file
+                              : (std::filesystem::path(config).parent_path() / path).string();
 }
 
 gnutls_datum_t Datum(const std::string& text) {
@@ -61,18 +62,19 @@ void CheckTlsFiles(const TlsConfig& tls, const std::string& cert, const std::str
     const int paired = gnutls_certificate_set_x509_key_mem2(credentials, &certPem, &keyPem,
                                                             GNUTLS_X509_FMT_PEM, nullptr, 0);
     const gnutls_datum_t caPem = Datum(tls.clientCaPem);
-    const int authorities = tls.clientCaPem.empty()
-                                ? 1
-                                : gnutls_certificate_set_x509_trust_mem(credentials, &caPem,
-                                                                        GNUTLS_X509_FMT_PEM);
+    const int authorities =
+        tls.clientCaPem.empty()
+            ? 1
+            : gnutls_certificate_set_x509_trust_mem(credentials, &caPem, GNUTLS_X509_FMT_PEM);
     gnutls_certificate_free_credentials(credentials);
     if (paired < 0) {
         throw CConfigError{"cert_file " + cert + " and key_file " + key + ": " +
                            gnutls_strerror(paired)};
     }
     if (authorities <= 0) {
-        throw CConfigError{"client_ca_file " + ca + ": " +
-                           (authorities < 0 ? gnutls_strerror(authorities) : "holds no certificate")};
+        throw CConfigError{
+            "client_ca_file " + ca + ": " +
+            (authorities < 0 ? gnutls_strerror(authorities) : "holds no certificate")};
     }
 }
 
@@ -88,8 +90,9 @@ TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
     TlsConfig tls;
     tls.certPem = ReadSmallFile(FileBeside(path, cert));
     tls.keyPem = ReadSmallFile(FileBeside(path, key));
-    tls.clientAuth = Named(kClientAuthTypes, ScalarOr(node, "client_auth_type", "NoClientCert",
-                                                       where), where + ": client_auth_type");
+    tls.clientAuth =
+        Named(kClientAuthTypes, ScalarOr(node, "client_auth_type", "NoClientCert", where),
+              where + ": client_auth_type");
     const std::string ca = ScalarOr(node, "client_ca_file", "", where);
     if (!ca.empty()) {
         tls.clientCaPem = ReadSmallFile(FileBeside(path, ca));

@@ -9,7 +9,7 @@
 class CWorkerThread {
 public:
     // The driver and VISA libraries keep their buffers small.
-    static constexpr std::size_t kStackBytes = 256 * 1024;
+    static constexpr std::size_t kStackBytes = std::size_t{256} * 1024;
 
     // Starts body on a new thread; throws std::system_error when none can be made.
     explicit CWorkerThread(std::function<void()> body);

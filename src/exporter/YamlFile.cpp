@@ -132,7 +132,7 @@ void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> a
     for (const auto& entry : node) {
         const std::string key = entry.first.IsScalar() ? entry.first.Scalar() : "";
         if (std::find(allowed.begin(), allowed.end(), key) == allowed.end()) {
-            throw CConfigError{where + ": unknown key '" + key + "'"};
+            throw CConfigError{std::string(where).append(": unknown key '").append(key) + "'"};
         }
     }
 }

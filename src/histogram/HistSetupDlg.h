@@ -27,7 +27,7 @@ public:
     void UpdateData(bool saveAndValidate);
 
     QString m_strPeriod;
-    int m_nUnits = -1; // the selected time unit's list position; -1 for none
+    int m_nUnits = -1;     // the selected time unit's list position; -1 for none
     int m_nUnitsRead = -1; // the position of the unit read from the instrument; -1 for none
 
 private:

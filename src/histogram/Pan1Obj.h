@@ -1,7 +1,7 @@
 #pragma once
 // The histogram panel: remembers the chosen kind of quantity and object.
-#include "panels/Panel.h"
 #include "core/QuantityCatalogue.h"
+#include "panels/Panel.h"
 
 class CPan1Obj : public CPanel {
     Q_OBJECT

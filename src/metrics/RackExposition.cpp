@@ -1,6 +1,7 @@
 #include "metrics/RackExposition.h"
 
 #include "core/QuantityNames.h"
+#include "core/SiUnits.h"
 #include "metrics/TextFormat.h"
 
 #include <string>
@@ -14,21 +15,24 @@ struct Family {
     const char* name;
     const char* help;
     const char* quantity; // the over-limit series' quantity label
-    double divisor;       // from the catalogue's unit to the base unit
 };
 
 constexpr std::array<Family, kFamilyCount> kFamilies{{
-    {"ksm7720_blower_speed_rpm", "Blower speed in revolutions per minute; 0 also when the "
-     "blower is not fitted.", "blower_speed", 1.0},
-    {"ksm7720_supply_voltage_volts", "Supply voltage in volts.", "supply_voltage", 1000.0},
-    {"ksm7720_supply_current_amperes", "Supply current in amperes.", "supply_current", 1000.0},
-    {"ksm7720_supply_power_watts", "Supply power in watts.", "supply_power", 1000.0},
+    {"ksm7720_blower_speed_rpm",
+     "Blower speed in revolutions per minute; 0 also when the "
+     "blower is not fitted.",
+     "blower_speed"},
+    {"ksm7720_supply_voltage_volts", "Supply voltage in volts.", "supply_voltage"},
+    {"ksm7720_supply_current_amperes", "Supply current in amperes.", "supply_current"},
+    {"ksm7720_supply_power_watts", "Supply power in watts.", "supply_power"},
     {"ksm7720_slot_air_temperature_celsius", "Air temperature at a slot in degrees Celsius.",
-     "slot_air_temperature", 10.0},
-    {"ksm7720_slot_temperature_rise_celsius", "Temperature rise of the air across a slot in "
-     "degrees Celsius.", "slot_temperature_rise", 10.0},
+     "slot_air_temperature"},
+    {"ksm7720_slot_temperature_rise_celsius",
+     "Temperature rise of the air across a slot in "
+     "degrees Celsius.",
+     "slot_temperature_rise"},
     {"ksm7720_ambient_temperature_celsius", "Ambient air temperature in degrees Celsius.",
-     "ambient_temperature", 10.0},
+     "ambient_temperature"},
 }};
 
 constexpr int kSlotCount = 13; // OUT0-12, then DELT0-12
@@ -77,7 +81,7 @@ void WriteReadings(const ScrapeResult& scrape, CTextFormat& text) {
                 if (reading.count > 1) {
                     labels.emplace_back("position", kReadingPositions[i]);
                 }
-                text.Sample(labels, reading.values[i] / kFamilies[f].divisor);
+                text.Sample(labels, ToSi(reading.kind, reading.values[i]));
             }
         }
     }

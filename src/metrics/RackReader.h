@@ -1,7 +1,8 @@
 #pragma once
-// Reads every monitored object of one mainframe into a scrape result. Only readings and,
-// when the queue is drained, error queries go out: nothing that changes the mainframe.
+// Reads every monitored object of one mainframe into a scrape result: a snapshot of the
+// whole rack in the shape the exposition is written from.
 #include "core/Instrument.h"
+#include "core/SnapshotReader.h"
 #include "metrics/ScrapeResult.h"
 
 #include <functional>
@@ -15,7 +16,7 @@ public:
     // Told of each step as it ends: an object read ("TEMPERATURE OUT3") or "error queue" with the
     // instrument's status after it, "error queue entry: TEXT" for each entry drained, and the
     // step that failed (" failed" added) with its status.
-    using StepHook = std::function<void(const std::string& step, InstrumentStatus status)>;
+    using StepHook = CSnapshotReader::StepHook;
 
     explicit CRackReader(ErrorQueueUse use, CancelHook cancelled = {}, StepHook step = {})
         : m_use(use), m_cancelled(std::move(cancelled)), m_step(std::move(step)) {}
@@ -29,12 +30,6 @@ public:
     ScrapeResult Read(CInstrument& instrument) const;
 
 private:
-    static void ReadObject(CInstrument& instrument, ErrorQueueUse use, QuantityKind kind,
-                           int position, ScrapeResult& result);
-
-    void Tell(const std::string& step, CInstrument& instrument, const ScrapeResult& result,
-              std::size_t drained) const; // to m_step, with the entries from drained on
-
     ErrorQueueUse m_use;
     CancelHook m_cancelled;
     StepHook m_step;

@@ -1,6 +1,7 @@
 #pragma once
 // What one scrape of a rack found, and what the lab says about the rack: everything the
 // exposition is written from.
+#include "core/ErrorQueueUse.h"
 #include "core/QuantityCatalogue.h"
 
 #include <array>
@@ -8,10 +9,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-// Whether a scrape drains the mainframe's error queue (and so judges each reading by the
-// entries after it) or leaves every entry for another program, such as an operator's panel.
-enum class ErrorQueueUse { Drain, Leave };
 
 struct LevelReading {
     QuantityKind kind;
@@ -22,14 +19,14 @@ struct LevelReading {
 };
 
 struct ScrapeResult {
-    bool up = false; // the mainframe was read; otherwise nothing below but the duration
+    bool up = false;        // the mainframe was read; otherwise nothing below but the duration
     bool cancelled = false; // not up because the read was given up between two objects
     double durationSeconds = 0.0;
     bool queueDrained = false;
     std::vector<LevelReading> readings;
-    int dropped = 0;                      // readings left out for an entry after them
-    std::map<int, int> entries;           // error number -> entries drained
-    std::vector<std::string> entryTexts;  // their texts, oldest first, for a log
+    int dropped = 0;                     // readings left out for an entry after them
+    std::map<int, int> entries;          // error number -> entries drained
+    std::vector<std::string> entryTexts; // their texts, oldest first, for a log
 };
 
 struct RackLabels {

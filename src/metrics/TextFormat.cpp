@@ -23,12 +23,13 @@ std::string HelpText(std::string_view help) {
 
 } // namespace
 
-CTextFormat::CTextFormat(std::ostream& out, MetricLabels common)
+CTextFormat::CTextFormat(std::ostream& out, const MetricLabels& common)
     : m_out(out), m_common(Rendered(common)) {}
 
 void CTextFormat::Family(std::string_view name, std::string_view help, std::string_view type) {
     m_family = name;
-    m_out << "# HELP " << name << ' ' << HelpText(help) << "\n# TYPE " << name << ' ' << type << '\n';
+    m_out << "# HELP " << name << ' ' << HelpText(help) << "\n# TYPE " << name << ' ' << type
+          << '\n';
 }
 
 void CTextFormat::Sample(const MetricLabels& labels, double value) {

@@ -1,7 +1,7 @@
 #pragma once
 // The Prometheus text exposition format (0.0.4): HELP (backslash and line feed escaped)
-// and TYPE once before a family's samples, label values quoted with their three escapes, numbers in the C locale. Labels
-// every series carries (the textfile's rack) are given once and written first.
+// and TYPE once before a family's samples, label values quoted with their three escapes, numbers in
+// the C locale. Labels every series carries (the textfile's rack) are given once and written first.
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -12,7 +12,7 @@ using MetricLabels = std::vector<std::pair<std::string_view, std::string>>;
 
 class CTextFormat {
 public:
-    CTextFormat(std::ostream& out, MetricLabels common = {});
+    CTextFormat(std::ostream& out, const MetricLabels& common = {});
 
     // Starts a family; the samples that follow belong to it.
     void Family(std::string_view name, std::string_view help, std::string_view type = "gauge");

@@ -1,8 +1,8 @@
 #include "panels/ReadForm.h"
 
 #include "controls/SfpColor.h"
-#include "instrument/CallInstrument.h"
 #include "core/QuantityCatalogue.h"
+#include "instrument/CallInstrument.h"
 #include "panels/ReadObj.h"
 #include "platform/DialogBuilder.h"
 #include "platform/ExportMenu.h"

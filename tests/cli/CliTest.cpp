@@ -1,10 +1,10 @@
 // ksm7720 as a script runs it: the real program, the real stand-in libraries named by the
 // environment, and a simulator whose own answers over its socket are the expected values.
+#include "CliProcess.h"
 #include "Promtool.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
-
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -152,21 +152,11 @@ protected:
     static Outcome Run(const std::vector<std::string>& args,
                        const std::map<std::string, std::string>& environment = {}) {
         const std::string out = sim->Dir() + "/out", err = sim->Dir() + "/err";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
+        const pid_t pid = StartCli(args, out, err, [&] {
             for (const auto& [name, value] : environment) {
                 value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
             }
-            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
-            std::vector<char*> argv{const_cast<char*>(CLI_EXE)};
-            for (const std::string& arg : args) {
-                argv.push_back(const_cast<char*>(arg.c_str()));
-            }
-            argv.push_back(nullptr);
-            ::execv(CLI_EXE, argv.data());
-            ::_exit(127);
-        }
+        });
         int status = 0;
         ::waitpid(pid, &status, 0);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
@@ -211,8 +201,8 @@ TEST_F(Cli, ReadGivesTheSimulatorsValuesInEveryFormat) {
     }
 }
 
-// A reading over its limit lost (nothing printed) or taken for a failure, or another
-// error-queue entry taken for a limit excursion.
+// A reading over its limit lost (nothing printed), taken for a failure or not said so in
+// its fields, or another error-queue entry taken for a limit excursion.
 TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
     struct Case {
         std::string format;
@@ -235,6 +225,13 @@ TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         if (c.status == 3) {
             EXPECT_EQ(ValueColumn(run.out, c.format), Numbers(Raw("MEAS:LEV? 3")));
+        }
+        if (c.status == 3 && c.format == "json") {
+            // The verdict, the base unit, the resource and the time as fields for a script.
+            EXPECT_TRUE(JsonHolds(run.out, "all(.[]; .over_limit == true and .si_unit == \"degC\" "
+                                           "and .si_value == .value / 10 and .resource == "
+                                           "\"VXI0::24::INSTR\" and (.time | test(\"Z$\")))"))
+                << run.out;
         }
         Raw("LIM 3,550");
         Raw("*CLS");
@@ -340,7 +337,8 @@ TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(PromtoolComplaint(run.out), "");
     const std::vector<Sample> samples = ParseExposition(run.out);
-    const auto find = [&](const std::string& name, const std::map<std::string, std::string>& labels) {
+    const auto find = [&](const std::string& name,
+                          const std::map<std::string, std::string>& labels) {
         for (const Sample& s : samples) {
             auto wanted = labels;
             wanted["rack"] = "VXI0::24";
@@ -358,8 +356,9 @@ TEST_F(Cli, MetricsParseAsPrometheusTextAndMatchTheSimulator) {
     const auto out3 = Numbers(Raw("MEAS:LEV? 3"));
     EXPECT_EQ(find("ksm7720_slot_air_temperature_celsius", {{"slot", "3"}, {"position", "rear"}}),
               out3[2] / 10);
-    EXPECT_EQ(find("ksm7720_slot_temperature_rise_celsius", {{"slot", "12"}, {"position", "front"}}),
-              Numbers(Raw("MEAS:LEV? 25"))[0] / 10);
+    EXPECT_EQ(
+        find("ksm7720_slot_temperature_rise_celsius", {{"slot", "12"}, {"position", "front"}}),
+        Numbers(Raw("MEAS:LEV? 25"))[0] / 10);
     EXPECT_EQ(find("ksm7720_supply_current_amperes", {{"supply", "P5"}}),
               Numbers(Raw("MEAS:LEV? 35"))[0] / 1000);
     EXPECT_EQ(find("ksm7720_supply_voltage_volts", {{"supply", "N2"}}),
@@ -417,7 +416,10 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         {{"-n", "read", "TEMP", "OUT3"}, {}, "", 1, "  VXI0::24::INSTR\n"},
         {{"-a", "GPIB0::5::INSTR", "save"}, {}, "", 1, "could not open GPIB0::5::INSTR"},
         {{"--timeout", "200", "read", "TEMP", "OUT3"}, {}, "SIM:HANG 0", 1, "(status 0xBFFF0015)"},
-        {{"-a", "vxi0::24::instr", "--timeout", "200", "metrics"}, {}, "SIM:HANG 0", 1,
+        {{"-a", "vxi0::24::instr", "--timeout", "200", "metrics"},
+         {},
+         "SIM:HANG 0",
+         1,
          "(status 0xBFFF0015)"},
         {{"save"}, {}, "SIM:ERR 1", 1, "instrument reports error: Device-specific error"},
         {{"read", "FAN", "P5"}, {}, "", 2, "unknown KIND 'FAN'"},
@@ -427,7 +429,10 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         {{"-a", "", "save"}, {}, "", 2, "-a needs a resource name"},
         {{"metrics", "--format", "json"}, {}, "", 2, "Prometheus"},
         {{"metrics", "--blowers", "4"}, {}, "", 2, "--blowers takes 1, 2 or 3"},
-        {{"metrics", "--output", "/nonexistent/rack.prom"}, {}, "", 1,
+        {{"metrics", "--output", "/nonexistent/rack.prom"},
+         {},
+         "",
+         1,
          "could not write /nonexistent/rack.prom: No such file or directory"},
         {{"read", "TEMP", "OUT3", "--output", "x.prom"}, {}, "", 2, "--output belongs to metrics"},
         {{}, {}, "", 2, "Usage: ksm7720"},
@@ -443,7 +448,8 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
         EXPECT_EQ(run.err.find("Usage:") != std::string::npos, c.status == 2) << run.err;
         // A failed scrape still reaches Prometheus, as a rack that is down.
         if (!c.args.empty() && c.args.back() == "metrics" && c.status == 1) {
-            EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(\nksm7720_up\{rack="[^"]*"\} 0\n)")))
+            EXPECT_TRUE(
+                std::regex_search(run.out, std::regex(R"(\nksm7720_up\{rack="[^"]*"\} 0\n)")))
                 << run.out;
             EXPECT_EQ(PromtoolComplaint(run.out), "");
         }

@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -39,7 +39,8 @@ struct Answer {
 // The exporter as a process: started with flags, its address taken from its log.
 class CExporter {
 public:
-    CExporter(const std::string& dir, const std::vector<std::string>& flags) : m_log(dir + "/exporter.log") {
+    CExporter(const std::string& dir, const std::vector<std::string>& flags)
+        : m_log(dir + "/exporter.log") {
         std::ofstream(m_log, std::ios::trunc); // no address read from an exporter before
         m_pid = ::fork();
         if (m_pid == 0) {
@@ -161,8 +162,9 @@ protected:
     static std::string Raw(const std::string& instrument, const std::string& line) {
         CRawClient client(sim->Port(instrument));
         const bool simulator = line.rfind("SIM:", 0) == 0 && line.find(';') == std::string::npos;
-        return client.Query(line.find('?') != std::string::npos ? line
-                                                                 : line + (simulator ? ";SIM:SPE?" : ";*OPC?"));
+        return client.Query(line.find('?') != std::string::npos
+                                ? line
+                                : line + (simulator ? ";SIM:SPE?" : ";*OPC?"));
     }
     static std::string File(const std::string& name, const std::string& text) {
         const std::string path = sim->Dir() + "/" + name;

@@ -60,9 +60,8 @@ TEST_F(Exporter, StalledRackIsDownWithinTheTimeOutWhileAnotherIsServed) {
     ASSERT_EQ(exporter.Get("/probe?target=VXI0::24::INSTR").status, 200); // session open
     Raw("mainframe", "SIM:HANG 0");
     const std::vector<std::string> timeOut{"-H", "X-Prometheus-Scrape-Timeout-Seconds: 2"};
-    auto stalled = std::async(std::launch::async, [&] {
-        return exporter.Get("/probe?target=VXI0::24::INSTR", timeOut);
-    });
+    auto stalled = std::async(
+        std::launch::async, [&] { return exporter.Get("/probe?target=VXI0::24::INSTR", timeOut); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const Answer other = exporter.Get("/probe?target=VXI0::32::INSTR", timeOut);
     EXPECT_TRUE(HasLine(other.body, "ksm7720_up 1")) << other.body;
@@ -116,9 +115,10 @@ TEST_F(Exporter, RackListDecidesTargetsLabelsAndTheErrorQueue) {
 // refused, or TLS not served.
 TEST_F(Exporter, BasicAuthAndTlsFromTheWebConfig) {
     const std::string dir = sim->Dir();
-    const std::string openssl = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
-                                " -addext subjectAltName=IP:127.0.0.1 -keyout '" + dir +
-                                "/key.pem' -out '" + dir + "/cert.pem' 2>/dev/null";
+    const std::string openssl =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
+        " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+        dir + "/key.pem' -out '" + dir + "/cert.pem' 2>/dev/null";
     ASSERT_EQ(std::system(openssl.c_str()), 0);
     const std::string hash = BcryptHash("secret", 5);
     ASSERT_FALSE(hash.empty());
@@ -126,14 +126,18 @@ TEST_F(Exporter, BasicAuthAndTlsFromTheWebConfig) {
                                             "  cert_file: cert.pem\n"
                                             "  key_file: key.pem\n"
                                             "basic_auth_users:\n"
-                                            "  alice: '" + hash + "'\n");
+                                            "  alice: '" +
+                                                hash + "'\n");
     const CExporter exporter(dir, {"--web.config.file=" + web});
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
     const struct {
         std::string user;
         int status;
-    } cases[]{{"alice:secret", 200}, {"alice:wrong", 401}, {"mallory:secret", 401}, {"", 401},
-               {"alice:secret", 200}}; // the right pair again, now remembered
+    } cases[]{{"alice:secret", 200},
+              {"alice:wrong", 401},
+              {"mallory:secret", 401},
+              {"", 401},
+              {"alice:secret", 200}}; // the right pair again, now remembered
     for (const auto& c : cases) {
         std::vector<std::string> options{"--cacert", dir + "/cert.pem"};
         if (!c.user.empty()) {

@@ -1,8 +1,8 @@
 // The exposition's rules over a scripted mainframe: which readings are exported, which are
 // dropped and counted, the limit verdicts, the labels, and what a failed scrape still says.
 // Every exposition is also checked by promtool.
-#include "Promtool.h"
 #include "metrics/RackExposition.h"
+#include "Promtool.h"
 #include "metrics/RackReader.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,9 @@ public:
         }
         return m_levels.data();
     }
-    void QueueBefore(const std::vector<int>& entries) { m_queue.assign(entries.begin(), entries.end()); }
+    void QueueBefore(const std::vector<int>& entries) {
+        m_queue.assign(entries.begin(), entries.end());
+    }
     const char* QueryError(int* code) override {
         ++queries;
         if (breakQueue) {
@@ -68,8 +70,10 @@ struct Case {
     std::vector<int> before = {};     // in the queue before the scrape
 };
 
-const std::string kOut3Front = R"(ksm7720_slot_air_temperature_celsius{slot="3",position="front"} 0.3)";
-const std::string kDelt3Rear = R"(ksm7720_slot_temperature_rise_celsius{slot="3",position="rear"} 1.625)";
+const std::string kOut3Front =
+    R"(ksm7720_slot_air_temperature_celsius{slot="3",position="front"} 0.3)";
+const std::string kDelt3Rear =
+    R"(ksm7720_slot_temperature_rise_celsius{slot="3",position="rear"} 1.625)";
 
 } // namespace
 
@@ -80,40 +84,83 @@ const std::string kDelt3Rear = R"(ksm7720_slot_temperature_rise_celsius{slot="3"
 // quantities.
 TEST(RackExposition, ReadingsVerdictsAndDropsFollowTheEntriesAfterEachReading) {
     const std::vector<Case> cases{
-        {"clean", ErrorQueueUse::Drain, {}, -1, false, false,
-         {"ksm7720_up 1", kOut3Front, kDelt3Rear, R"(ksm7720_supply_voltage_volts{supply="P5"} 0.042)",
+        {"clean",
+         ErrorQueueUse::Drain,
+         {},
+         -1,
+         false,
+         false,
+         {"ksm7720_up 1", kOut3Front, kDelt3Rear,
+          R"(ksm7720_supply_voltage_volts{supply="P5"} 0.042)",
           R"(ksm7720_blower_speed_rpm{blower="2"} 51)", "ksm7720_ambient_temperature_celsius 2.6",
           R"(ksm7720_over_limit{quantity="slot_air_temperature",object="OUT3"} 0)",
           "ksm7720_readings_dropped 0"},
          {"ksm7720_error_queue_entries", "ksm7720_blower_fitted"}},
-        {"limit excursions only", ErrorQueueUse::Drain, {{kP5Volt, {201, 201}}}, -1, false, false,
+        {"limit excursions only",
+         ErrorQueueUse::Drain,
+         {{kP5Volt, {201, 201}}},
+         -1,
+         false,
+         false,
          {R"(ksm7720_supply_voltage_volts{supply="P5"} 0.042)",
           R"(ksm7720_over_limit{quantity="supply_voltage",object="P5"} 1)",
           R"(ksm7720_over_limit{quantity="blower_speed",object="BLOW2"} 0)",
           R"(ksm7720_error_queue_entries{code="201"} 2)", "ksm7720_readings_dropped 0"},
          {}},
-        {"another entry drops the reading", ErrorQueueUse::Drain,
-         {{kOut3, {201, -300}}, {kBlow2, {-113}}}, -1, false, false,
+        {"another entry drops the reading",
+         ErrorQueueUse::Drain,
+         {{kOut3, {201, -300}}, {kBlow2, {-113}}},
+         -1,
+         false,
+         false,
          {"ksm7720_readings_dropped 2", R"(ksm7720_error_queue_entries{code="-300"} 1)",
           R"(ksm7720_error_queue_entries{code="-113"} 1)",
           R"(ksm7720_error_queue_entries{code="201"} 1)", kDelt3Rear},
-         {R"(ksm7720_slot_air_temperature_celsius{slot="3",)", R"(ksm7720_blower_speed_rpm{blower="2"})",
+         {R"(ksm7720_slot_air_temperature_celsius{slot="3",)",
+          R"(ksm7720_blower_speed_rpm{blower="2"})",
           R"(ksm7720_over_limit{quantity="slot_air_temperature",object="OUT3"})"}},
-        {"entries from before the scrape", ErrorQueueUse::Drain, {}, -1, false, false,
+        {"entries from before the scrape",
+         ErrorQueueUse::Drain,
+         {},
+         -1,
+         false,
+         false,
          {R"(ksm7720_over_limit{quantity="blower_speed",object="BLOW1"} 0)",
           R"(ksm7720_error_queue_entries{code="201"} 2)", "ksm7720_readings_dropped 0"},
          {},
          {201, 201}},
-        {"queue left alone", ErrorQueueUse::Leave, {{kDelt3, {-300}}}, -1, false, true,
+        {"queue left alone",
+         ErrorQueueUse::Leave,
+         {{kDelt3, {-300}}},
+         -1,
+         false,
+         true,
          {"ksm7720_up 1", kDelt3Rear},
          {"ksm7720_over_limit", "ksm7720_readings_dropped", "ksm7720_error_queue_entries"}},
-        {"failed reading", ErrorQueueUse::Drain, {{kOut3, {-300}}}, kBlow2, false, false,
+        {"failed reading",
+         ErrorQueueUse::Drain,
+         {{kOut3, {-300}}},
+         kBlow2,
+         false,
+         false,
          {"ksm7720_up 0", R"(ksm7720_info{resource="VXI0::24::INSTR",name="rack-a"} 1)"},
          {"ksm7720_blower_speed_rpm{", "ksm7720_slot_air", "ksm7720_over_limit",
           "ksm7720_readings_dropped", "ksm7720_error_queue_entries", "ksm7720_blower_fitted"}},
-        {"failed error query", ErrorQueueUse::Drain, {}, -1, true, false, {"ksm7720_up 0"},
+        {"failed error query",
+         ErrorQueueUse::Drain,
+         {},
+         -1,
+         true,
+         false,
+         {"ksm7720_up 0"},
          {"ksm7720_supply_voltage_volts{"}},
-        {"queue never empty", ErrorQueueUse::Drain, {}, -1, false, true, {"ksm7720_up 0"},
+        {"queue never empty",
+         ErrorQueueUse::Drain,
+         {},
+         -1,
+         false,
+         true,
+         {"ksm7720_up 0"},
          {"ksm7720_supply_voltage_volts{"}},
     };
     for (const Case& c : cases) {

@@ -150,12 +150,12 @@ TEST(BenchFile, AFullBenchReadsBackAndOneMoreIsRefused) {
         std::string text;
         for (int i = 0; i < 4096; ++i)
             text += "instrument " + std::string(27, 'd') + std::to_string(10000 + i) +
-                    " device port=65535 seed=4294967295 idn=\"" +
-                    std::string(2 * idnLength, '\\') + "\"\n";
+                    " device port=65535 seed=4294967295 idn=\"" + std::string(2 * idnLength, '\\') +
+                    "\"\n";
         for (int i = 0; i < 4096; ++i)
-            text += "resource GPIB-VXI" + std::to_string(i / 256) + "::" +
-                    std::to_string(i % 256) + " " + std::string(27, 'd') +
-                    std::to_string(10000 + i) + " intf=GPIB-VXI manf=65535 model=65535\n";
+            text += "resource GPIB-VXI" + std::to_string(i / 256) + "::" + std::to_string(i % 256) +
+                    " " + std::string(27, 'd') + std::to_string(10000 + i) +
+                    " intf=GPIB-VXI manf=65535 model=65535\n";
         return text;
     };
     std::string error;

@@ -1,0 +1,112 @@
+#include "cli/SnapshotFormat.h"
+
+#include "core/QuantityCatalogue.h"
+#include "core/SiUnits.h"
+#include "core/Text.h"
+
+namespace {
+
+constexpr std::size_t kRackColumns = 5; // time .. status: the rest describe one value
+
+const char* QueueName(ErrorQueueUse use) {
+    return use == ErrorQueueUse::Drain ? "drain" : "leave";
+}
+
+// kind .. over_limit of one value of a reading.
+std::vector<Cell> ValueCells(const SnapshotReading& reading, int i) {
+    return {TextCell(KindInfo(reading.kind).listKeyword),
+            TextCell(reading.object),
+            TextCell(reading.count > 1 ? kReadingPositions[i] : ""),
+            NumberCell(reading.values[i]),
+            TextCell(KindInfo(reading.kind).unit),
+            NumberCell(reading.siValues[i]),
+            TextCell(SiUnitOf(reading.kind).symbol),
+            VerdictCell(reading.overLimit)};
+}
+
+std::vector<Cell> RackCells(const Snapshot& snapshot, const RackId& rack, WallTime time) {
+    return {TextCell(Rfc3339(time)), TextCell(rack.resource), TextCell(rack.name),
+            VerdictCell(snapshot.up ? Verdict::True : Verdict::False),
+            TextCell(snapshot.up ? "" : snapshot.statusName)};
+}
+
+std::string JsonOrNull(const std::string& text) {
+    return text.empty() ? "null" : JsonString(text);
+}
+
+std::string EntriesJson(const Snapshot& snapshot) {
+    std::string json = "[";
+    for (std::size_t e = 0; e < snapshot.entries.size(); ++e) {
+        json += (e > 0 ? ", " : "") + std::string("{\"code\": ") +
+                std::to_string(snapshot.entries[e].code) +
+                ", \"text\": " + JsonString(snapshot.entries[e].text) + '}';
+    }
+    return json + ']';
+}
+
+} // namespace
+
+const std::vector<std::string>& SnapshotColumns() {
+    static const std::vector<std::string> columns{
+        "time",     "resource", "name", "up",       "status",  "kind",      "object",
+        "position", "value",    "unit", "si_value", "si_unit", "over_limit"};
+    return columns;
+}
+
+Table SnapshotTable(const Snapshot& snapshot, const RackId& rack) {
+    Table table{SnapshotColumns(), {}};
+    if (!snapshot.up) {
+        std::vector<Cell> row = RackCells(snapshot, rack, snapshot.time);
+        row.resize(SnapshotColumns().size(), TextCell(""));
+        table.rows.push_back(std::move(row));
+    }
+    for (const SnapshotReading& reading : snapshot.readings) {
+        for (int i = 0; i < reading.count; ++i) {
+            std::vector<Cell> row = RackCells(snapshot, rack, reading.time);
+            const std::vector<Cell> value = ValueCells(reading, i);
+            row.insert(row.end(), value.begin(), value.end());
+            table.rows.push_back(std::move(row));
+        }
+    }
+    return table;
+}
+
+std::string SnapshotCsv(const Snapshot& snapshot, const RackId& rack) {
+    std::string csv;
+    for (const auto& row : SnapshotTable(snapshot, rack).rows) {
+        std::vector<std::string> fields;
+        for (const Cell& cell : row) {
+            fields.push_back(cell.text);
+        }
+        csv += CsvLine(fields) + '\n';
+    }
+    return csv;
+}
+
+std::string SnapshotJson(const Snapshot& snapshot, const RackId& rack, bool oneLine) {
+    const std::string gap = oneLine ? " " : "\n  ";
+    std::string json = "{\"resource\": " + JsonString(rack.resource) +
+                       ", \"name\": " + JsonOrNull(rack.name) +
+                       ", \"time\": " + JsonString(Rfc3339(snapshot.time)) +
+                       ", \"up\": " + (snapshot.up ? "true" : "false") +
+                       ", \"status\": " + JsonOrNull(snapshot.up ? "" : snapshot.statusName) +
+                       ", \"reason\": " + JsonOrNull(rack.reason) +
+                       ", \"duration_seconds\": " + ExactNumber(snapshot.durationSeconds) +
+                       ", \"error_queue\": " + JsonString(QueueName(snapshot.queue)) + "," + gap +
+                       "\"readings\": [";
+    std::vector<std::string> names{"time"};
+    names.insert(names.end(), SnapshotColumns().begin() + kRackColumns, SnapshotColumns().end());
+    bool first = true;
+    for (const SnapshotReading& reading : snapshot.readings) {
+        for (int i = 0; i < reading.count; ++i) {
+            std::vector<Cell> cells{TextCell(Rfc3339(reading.time))};
+            const std::vector<Cell> value = ValueCells(reading, i);
+            cells.insert(cells.end(), value.begin(), value.end());
+            json += (first ? "" : ",") + gap + (oneLine ? "" : "  ") + JsonObject(names, cells);
+            first = false;
+        }
+    }
+    json += (first ? "" : gap) + "]," + gap + "\"entries\": " + EntriesJson(snapshot) +
+            (oneLine ? "}" : "\n}");
+    return json + '\n';
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The module's exception family: ksm7720.Error, carrying the status and its name, with a
+// subclass per failure a script may want to catch on its own. The core's failures are
+// thrown as CPythonFailure wherever they happen (also with the interpreter released) and
+// become these exceptions where pybind11 hands control back to Python.
+#include "core/DriverInstrument.h"
+#include "core/ErrorQueue.h"
+
+#include <optional>
+#include <pybind11/pybind11.h>
+#include <string>
+#include <vector>
+
+enum class FailureKind {
+    General,         // ksm7720.Error
+    LibraryNotFound, // ksm7720.LibraryNotFoundError
+    NotAMainframe,   // ksm7720.NotAMainframeError
+    TimeOut,         // ksm7720.InstrumentTimeoutError, also a TimeoutError
+    UnknownObject,   // ksm7720.UnknownObjectError, also a ValueError
+};
+
+struct CPythonFailure {
+    FailureKind kind = FailureKind::General;
+    std::string message;
+    std::optional<InstrumentStatus> status;
+    std::vector<std::string> paths;      // LibraryNotFound: every library name tried
+    std::vector<std::string> candidates; // no clear choice: the resources to choose from
+    std::vector<ErrorEntry> entries;     // the error queue's entries behind the failure
+};
+
+// The failure of the instrument's last call: a time-out, the entries the error queue
+// held (drained, so none is left behind), or the driver's words for its status.
+CPythonFailure InstrumentFailure(CDriverInstrument& instrument, const std::string& what);
+
+// Creates the exception classes in the module and translates CPythonFailure into them.
+void RegisterErrors(pybind11::module_& module);
