@@ -1,14 +1,19 @@
 #include "exporter/ConnectionGuard.h"
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
 namespace {
 
 constexpr auto kReapPeriod = std::chrono::milliseconds(250);
+// Memory goes back to the system once the connections open fall to a quarter of a peak of at
+// least this many: each held a request buffer of its own, which the allocator would keep.
+constexpr std::size_t kTrimAfterPeak = 64;
 
 } // namespace
 
@@ -81,6 +86,7 @@ void CConnectionGuard::Opened(const void* connection, int fd, const std::string&
     const auto now = Clock::now();
     m_connections[connection] = {fd, client, now + m_limits.request, now, false};
     ++m_perClient[client];
+    m_peak = std::max(m_peak, m_connections.size());
 }
 
 void CConnectionGuard::RequestIn(const void* connection) {
@@ -135,11 +141,16 @@ void CConnectionGuard::Reap() {
                 ++reaped;
             }
         }
+        const bool trim = m_peak >= kTrimAfterPeak && m_connections.size() * 4 <= m_peak;
+        m_peak = trim ? m_connections.size() : m_peak;
         lock.unlock();
         for (std::size_t i = 0; i < reaped; ++i) {
             m_refusals.Count(Refusal::HeaderTimeout);
         }
         m_refusals.Flush();
+        if (trim) {
+            malloc_trim(0);
+        }
         lock.lock();
     }
 }

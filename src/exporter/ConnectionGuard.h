@@ -4,7 +4,8 @@
 // (the TLS handshake included) from the connection's start, or for a kept-alive connection
 // from the end of its last answer plus the idle time-out. A reaper thread shuts down the
 // socket of a connection past its deadline; the server then closes it. When every
-// connection is taken, the one idle longest makes room for a new one.
+// connection is taken, the one idle longest makes room for a new one. After a burst of
+// connections the reaper gives the memory they held back to the system.
 // A socket is only ever touched while its connection is listed, under the guard's lock;
 // libmicrohttpd reports a connection closed (and the guard unlists it) before it closes
 // the socket, so no closed or reused descriptor is ever touched.
@@ -68,6 +69,7 @@ private:
     bool m_stopping = false;
     std::map<const void*, Entry> m_connections;
     std::size_t m_reaped = 0; // listed, but shut down
+    std::size_t m_peak = 0;   // connections open at most since memory was last given back
     std::map<std::string, std::size_t> m_perClient;
     std::unique_ptr<CWorkerThread> m_reaper; // last: starts once everything above is built
 };
