@@ -10,7 +10,7 @@ socket, before and after the soak); one exporter with a rack list and basic auth
 two Prometheus servers (Debian's) scraping it every second as an HA pair. For --duration
 seconds, seeded faults (hangs, dropped connections, injected error entries, limits set below
 a reading, a simulator killed and restarted on its port) on a third of the racks, and hostile
-clients (slow headers, wrong passwords, alias spellings of listed racks, bursts of probes).
+clients (wrong passwords, alias spellings of listed racks, bursts of probes).
 --hostile adds shapes, each in a phase of its own (the chaos split evenly between them), from
 loopback addresses of their own: `body` (request bodies that never end), `idle` (kept-alive
 connections from many addresses), `share` (probes of a slow rack kept in flight from two
@@ -163,11 +163,9 @@ def start_prometheus_pair(bench, racks, eport, work):
 
 
 def run(events, duration, faults, clients, hostile, record):
-    """Carries out the plan on this thread; slow headers throughout and each hostile shape in
-    its own slice of the chaos, on threads of their own."""
+    """Carries out the plan on this thread, each hostile shape in its own slice of the chaos on
+    threads of its own."""
     start = time.time()
-    for i in range(6):
-        clients.spawn(clients.slow_header, i % len(clients.bench.racks))
     slice_length = duration / max(1, len(hostile))
     phases = [(start + i * slice_length, shape) for i, shape in enumerate(hostile)]
     events = sorted(events + [(at - start, "hostile " + shape, None, at + slice_length)
@@ -229,8 +227,6 @@ def soak(bench, args, work):
         clients.slow_rack = (spare, proxy)
     run(events, args.duration, Faults(bench, record, clients), clients, args.hostile, record)
     record.faulted |= chaos
-    print("slow-header clients: {opened} connections, {closed_by_exporter} closed by the exporter, "
-          "longest held {longest:.0f} s".format(**clients.slow))
     time.sleep(args.settle - 10)
     # The level it came back to: the least of ten readings a second apart, so requests that
     # happen to be in flight are not taken for a leak. A closed connection's descriptor is

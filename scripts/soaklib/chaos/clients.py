@@ -1,6 +1,6 @@
 """The hostile clients of the chaos soak, each on a thread of its own: alias spellings, bursts,
-wrong-password floods and slow headers throughout, and the shapes chosen with --hostile, each
-in a phase of its own."""
+wrong-password floods throughout, and the shapes chosen with --hostile, each in a phase of its
+own (slow and held connections are the body and idle shapes')."""
 import http.client
 import math
 import os
@@ -40,7 +40,6 @@ class Clients:
         self.port, self.exporter, self.floods = port, exporter, floods
         self.stop = threading.Event()
         self.threads = []
-        self.slow = {"opened": 0, "closed_by_exporter": 0, "longest": 0.0}
         self.slow_rack = None  # (rack index, DelayingProxy) for the share shape
 
     def spawn(self, function, *args):
@@ -147,31 +146,6 @@ class Clients:
             thread.start()
         for thread in threads:
             thread.join(timeout=30)
-
-    def slow_header(self, r):
-        """Sends a probe's request a byte a second, for at most 40 s a connection."""
-        request = (f"GET /probe?target={self.bench.racks[r]['resource']} HTTP/1.1\r\n"
-                   f"Host: 127.0.0.1\r\nAuthorization: {auth()}\r\n\r\n").encode()
-        while not self.stop.is_set():
-            start = time.time()
-            closed = False
-            try:
-                with socket.create_connection(("127.0.0.1", self.port), timeout=5) as s:
-                    self.record.count("slow-header connections")
-                    poller = select.poll()  # its descriptor may be past select's 1,024
-                    poller.register(s, select.POLLIN)
-                    for byte in request[:40]:
-                        s.sendall(bytes([byte]))
-                        readable = poller.poll(1000)
-                        if readable or self.stop.is_set():
-                            closed = bool(readable)
-                            break
-            except OSError:
-                closed = True
-            with self.record.lock:
-                self.slow["opened"] += 1
-                self.slow["closed_by_exporter"] += closed
-                self.slow["longest"] = max(self.slow["longest"], time.time() - start)
 
     # --- the --hostile shapes, each until `end` ---
 
