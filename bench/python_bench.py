@@ -16,6 +16,7 @@ The C++ floor of the first and the third is build/bench/core_read_bench.
 """
 
 import argparse
+import contextlib
 import os
 import re
 import socket
@@ -67,11 +68,15 @@ def raw_script(port, lines):
     return exchange
 
 
-def main():
-    parser = argparse.ArgumentParser(description="the Python module's benchmarks")
+@contextlib.contextmanager
+def bench_session(description, **counts):
+    """The arguments (--build-dir and one integer option per count), the module of that build
+    and a simulator of the default bench for the benchmark's run: (args, build, ksm7720,
+    port)."""
+    parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--build-dir", default=str(ROOT / "build-nogui"))
-    parser.add_argument("--reads", type=int, default=5000)
-    parser.add_argument("--snapshots", type=int, default=500)
+    for name, default in counts.items():
+        parser.add_argument("--" + name, type=int, default=default)
     args = parser.parse_args()
     build = Path(args.build_dir).resolve()
     sys.path.insert(0, str(build / "python"))
@@ -80,32 +85,38 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         sim, port = start_simulator(build, Path(folder))
         try:
-            with ksm7720.Mainframe("VXI0::24::INSTR") as rack:
-                read = per_call(args.reads, lambda: rack.read("VOLT", "P5"))
-                read_cpu = per_call.cpu
-                snap = per_call(args.snapshots, rack.snapshot)
-                snap_cpu = per_call.cpu
-            same = per_call(args.reads, raw_script(
-                port, [b"SYST:ERR?\n", b"MEAS:LEV? 42,0\n", b"SYST:ERR?\n"]))
-            bare = per_call(args.reads, raw_script(port, [b"MEAS:LEV? 42,0\n"]))
-            print(f"ksm7720 read (Python)                 {read * 1e6:8.1f} us"
-                  f"   (CPU {read_cpu * 1e6:.1f} us)")
-            print(f"socket script, the same 3 exchanges   {same * 1e6:8.1f} us"
-                  f"   (module / script {read / same:.2f})")
-            print(f"socket script, the reading alone      {bare * 1e6:8.1f} us"
-                  f"   (module / script {read / bare:.2f})")
-            print(f"ksm7720 snapshot (Python)             {snap * 1e6:8.1f} us"
-                  f"   (CPU {snap_cpu * 1e6:.1f} us)")
-            cli = build / "src/cli/ksm7720"
-            if "snapshot" in subprocess.run([str(cli), "--help"], capture_output=True,
-                                            text=True).stdout:
-                run = per_call(20, lambda: subprocess.run(
-                    [str(cli), "snapshot", "--format", "csv"], check=True,
-                    stdout=subprocess.DEVNULL))
-                print(f"ksm7720 snapshot (process)            {run * 1e6:8.1f} us")
+            yield args, build, ksm7720, port
         finally:
             sim.terminate()
             sim.wait()
+
+
+def main():
+    with bench_session("the Python module's benchmarks", reads=5000, snapshots=500) as (
+            args, build, ksm7720, port):
+        with ksm7720.Mainframe("VXI0::24::INSTR") as rack:
+            read = per_call(args.reads, lambda: rack.read("VOLT", "P5"))
+            read_cpu = per_call.cpu
+            snap = per_call(args.snapshots, rack.snapshot)
+            snap_cpu = per_call.cpu
+        same = per_call(args.reads, raw_script(
+            port, [b"SYST:ERR?\n", b"MEAS:LEV? 42,0\n", b"SYST:ERR?\n"]))
+        bare = per_call(args.reads, raw_script(port, [b"MEAS:LEV? 42,0\n"]))
+        print(f"ksm7720 read (Python)                 {read * 1e6:8.1f} us"
+              f"   (CPU {read_cpu * 1e6:.1f} us)")
+        print(f"socket script, the same 3 exchanges   {same * 1e6:8.1f} us"
+              f"   (module / script {read / same:.2f})")
+        print(f"socket script, the reading alone      {bare * 1e6:8.1f} us"
+              f"   (module / script {read / bare:.2f})")
+        print(f"ksm7720 snapshot (Python)             {snap * 1e6:8.1f} us"
+              f"   (CPU {snap_cpu * 1e6:.1f} us)")
+        cli = build / "src/cli/ksm7720"
+        if "snapshot" in subprocess.run([str(cli), "--help"], capture_output=True,
+                                        text=True).stdout:
+            run = per_call(20, lambda: subprocess.run(
+                [str(cli), "snapshot", "--format", "csv"], check=True,
+                stdout=subprocess.DEVNULL))
+            print(f"ksm7720 snapshot (process)            {run * 1e6:8.1f} us")
 
 
 if __name__ == "__main__":

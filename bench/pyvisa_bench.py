@@ -18,14 +18,10 @@ load falls on all three alike; the ranges of the rounds (and medians) are printe
 ratios taken round by round.
 """
 
-import argparse
 import statistics
-import sys
-import tempfile
 import time
-from pathlib import Path
 
-from python_bench import ROOT, start_simulator
+from python_bench import bench_session
 
 
 def timed(count, call):
@@ -44,45 +40,33 @@ def span(values, scale=1.0, digits=1):
 
 
 def main():
-    parser = argparse.ArgumentParser(description="the module's read against pyvisa-py")
-    parser.add_argument("--build-dir", default=str(ROOT / "build-nogui"))
-    parser.add_argument("--reads", type=int, default=500)
-    parser.add_argument("--rounds", type=int, default=21)
-    args = parser.parse_args()
-    build = Path(args.build_dir).resolve()
-    sys.path.insert(0, str(build / "python"))
-    import ksm7720
     import pyvisa
 
-    with tempfile.TemporaryDirectory() as folder:
-        sim, port = start_simulator(build, Path(folder))
-        try:
-            manager = pyvisa.ResourceManager("@py")
-            script = manager.open_resource(f"TCPIP0::127.0.0.1::{port}::SOCKET",
-                                           read_termination="\n", write_termination="\n")
+    with bench_session("the module's read against pyvisa-py", reads=500, rounds=21) as (
+            args, _, ksm7720, port):
+        manager = pyvisa.ResourceManager("@py")
+        script = manager.open_resource(f"TCPIP0::127.0.0.1::{port}::SOCKET",
+                                       read_termination="\n", write_termination="\n")
 
-            def same():
-                script.query("SYST:ERR?")
-                script.query("MEAS:LEV? 42,0")
-                script.query("SYST:ERR?")
+        def same():
+            script.query("SYST:ERR?")
+            script.query("MEAS:LEV? 42,0")
+            script.query("SYST:ERR?")
 
-            def bare():
-                script.query("MEAS:LEV? 42,0")
+        def bare():
+            script.query("MEAS:LEV? 42,0")
 
-            with ksm7720.Mainframe("VXI0::24::INSTR") as rack:
-                programs = {"module": lambda: rack.read("VOLT", "P5"), "same": same,
-                            "bare": bare}
-                for call in programs.values():
-                    timed(50, call)  # warm up: connections, caches, imports
-                rows = {name: [] for name in programs}
-                for _ in range(args.rounds):
-                    for name, call in programs.items():
-                        rows[name].append(timed(args.reads, call))
-            script.close()
-            manager.close()
-        finally:
-            sim.terminate()
-            sim.wait()
+        with ksm7720.Mainframe("VXI0::24::INSTR") as rack:
+            programs = {"module": lambda: rack.read("VOLT", "P5"), "same": same,
+                        "bare": bare}
+            for call in programs.values():
+                timed(50, call)  # warm up: connections, caches, imports
+            rows = {name: [] for name in programs}
+            for _ in range(args.rounds):
+                for name, call in programs.items():
+                    rows[name].append(timed(args.reads, call))
+        script.close()
+        manager.close()
 
     print(f"\n{args.rounds} interleaved rounds of {args.reads} calls each, pyvisa "
           f"{pyvisa.__version__} with the @py backend:")
