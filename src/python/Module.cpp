@@ -161,9 +161,14 @@ void RegisterMainframe(py::module_& module) {
 
 } // namespace
 
-PYBIND11_MODULE(ksm7720, module) {
+// The extension is the package's private part, ksm7720._ksm7720, which the package
+// re-exports. Its classes and functions are registered under the package's name, the one
+// scripts see in reprs, help() and the type stub.
+PYBIND11_MODULE(_ksm7720, module) {
     module.doc() = kModuleDoc;
     module.attr("__version__") = KSM7720_VERSION;
+    const py::object extensionName = module.attr("__name__");
+    module.attr("__name__") = "ksm7720";
     RegisterErrors(module);
     RegisterNameEnums(module);
     RegisterReadings(module);
@@ -172,4 +177,5 @@ PYBIND11_MODULE(ksm7720, module) {
                "Every VISA resource the search finds: a list of Resource (its name, its "
                "interface, whether it identified as a mainframe), as 'ksm7720 list' shows "
                "them.");
+    module.attr("__name__") = extensionName;
 }

@@ -28,6 +28,7 @@ class UnknownObjectError(Error, ValueError):
     """A kind, object, time unit or history target the mainframe does not have."""
 
 class Kind(str, enum.Enum):
+    def __new__(cls, value: str) -> "Kind": ...
     BLOWER = "BLOWER"
     CURRENT = "CURRENT"
     POWER = "POWER"
@@ -35,11 +36,13 @@ class Kind(str, enum.Enum):
     VOLT = "VOLT"
 
 class Blower(str, enum.Enum):
+    def __new__(cls, value: str) -> "Blower": ...
     BLOWER1 = "BLOWER1"
     BLOWER2 = "BLOWER2"
     BLOWER3 = "BLOWER3"
 
 class Supply(str, enum.Enum):
+    def __new__(cls, value: str) -> "Supply": ...
     P5 = "P5"
     P12 = "P12"
     N12 = "N12"
@@ -49,6 +52,7 @@ class Supply(str, enum.Enum):
     N2 = "N2"
 
 class Sensor(str, enum.Enum):
+    def __new__(cls, value: str) -> "Sensor": ...
     OUT0 = "OUT0"
     OUT1 = "OUT1"
     OUT2 = "OUT2"
@@ -78,6 +82,7 @@ class Sensor(str, enum.Enum):
     AMBIENT = "AMBIENT"
 
 class TimeUnit(str, enum.Enum):
+    def __new__(cls, value: str) -> "TimeUnit": ...
     HOURS = "hours"
     MINUTES = "minutes"
     SECONDS = "seconds"
