@@ -25,7 +25,7 @@ lintian --fail-on error,warning "${deb[@]}"
 echo "check-package.sh: desktop entry, metainfo and lintian clean"
 
 for p in ksm7720 prometheus-ksm7720-exporter python3-ksm7720; do
-  if readelf -d "$stage/$p"/usr/bin/* "$stage/$p"/usr/lib/python3/dist-packages/*.so \
+  if readelf -d "$stage/$p"/usr/bin/* "$stage/$p"/usr/lib/python3/dist-packages/ksm7720/*.so \
        2>/dev/null | grep -q 'NEEDED.*libQt'; then
     echo "check-package.sh: $p links Qt" >&2
     exit 1
@@ -78,7 +78,8 @@ declare -A files=(
   [ksm7720-sfp]="/usr/bin/ksm7720-sfp /usr/share/man/man1/ksm7720-sfp.1.gz
     /usr/share/applications/org.ksm7720.sfp.desktop
     /usr/share/icons/hicolor/48x48/apps/ksm7720-sfp.png"
-  [python3-ksm7720]="/usr/lib/python3/dist-packages/ksm7720.pyi
+  [python3-ksm7720]="/usr/lib/python3/dist-packages/ksm7720/__init__.pyi
+    /usr/lib/python3/dist-packages/ksm7720/py.typed
     /usr/share/doc/python3-ksm7720/copyright"
 )
 for p in "${packages[@]}"; do

@@ -3,7 +3,9 @@
 # (prometheus for its promtool and server in the tests, prometheus-alertmanager for its
 # amtool and server, prometheus-node-exporter for the textfile collector's test, systemd
 # for systemd-analyze, pybind11-dev, python3-dev and python3-pytest for the Python module
-# and its tests, python3-matplotlib for its soak example's plot).
+# and its tests, python3-mypy for its stub's checks, python3-pip, python3-setuptools and
+# python3-venv for its pip install into a virtual environment, python3-matplotlib for its
+# soak example's plot).
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
@@ -19,6 +21,7 @@ packages=(
   dpkg-dev lintian desktop-file-utils appstream systemd
   prometheus curl jq
   python3 python3-dev pybind11-dev python3-pytest python3-matplotlib
+  python3-mypy python3-pip python3-setuptools python3-venv
   prometheus-node-exporter
   prometheus-alertmanager
   locales

@@ -34,7 +34,7 @@ def log(args):
                 for r in rack.snapshot(args.kinds or None):
                     writer.writerow({"time": r.time.isoformat(timespec="milliseconds"),
                                      "resource": rack.resource, "kind": r.kind,
-                                     "object": r.name, "position": r.position,
+                                     "object": r.object, "position": r.position,
                                      "value": repr(r.si_value), "unit": r.si_unit,
                                      "over_limit": r.over_limit, "status": ""})
             except ksm7720.Error as error:

@@ -36,7 +36,7 @@ def snapshot(rack):
 
 @pytest.mark.parametrize("supply", list(ksm7720.Supply))
 def test_supply_within_band(snapshot, supply):
-    reading = next(r for r in snapshot if r.kind == "VOLT" and r.name == supply.value)
+    reading = next(r for r in snapshot if r.kind == "VOLT" and r.object == supply.value)
     nominal = NOMINAL_VOLTS[supply.value]
     assert reading.si_value == pytest.approx(nominal, rel=BAND), f"{supply.value} reads {reading.si_value} V"
     assert reading.over_limit is False
@@ -44,7 +44,7 @@ def test_supply_within_band(snapshot, supply):
 
 @pytest.mark.parametrize("blower", list(ksm7720.Blower)[:BLOWERS])
 def test_fitted_blower_turns(snapshot, blower):
-    reading = next(r for r in snapshot if r.kind == "BLOWER" and r.name == blower.value)
+    reading = next(r for r in snapshot if r.kind == "BLOWER" and r.object == blower.value)
     assert reading.si_value > LOWEST_RPM, f"{blower.value} turns at {reading.si_value} rpm"
 
 

@@ -1,7 +1,7 @@
 // ksm7720: the KS M7720 mainframe from Python, through the same libraries, discovery,
 // identification, error-queue rules and status names as the command line and the exporter.
+#include "MainframeCaster.h"
 #include "ObjectArguments.h"
-#include "PyMainframe.h"
 #include "PythonErrors.h"
 #include "Readings.h"
 #include "core/TimeUnits.h"
@@ -22,7 +22,7 @@ name them; otherwise the usual names and the VXIplug&play folder are searched).
     import ksm7720
     with ksm7720.Mainframe() as rack:          # the only mainframe found
         for reading in rack.snapshot(["VOLT"]):
-            print(reading.name, reading.si_value, reading.si_unit, reading.over_limit)
+            print(reading.object, reading.si_value, reading.si_unit, reading.over_limit)
         print(rack.errors())
 
 Kinds and objects are given as strings in any case ("volt", "P5") or as members of the
@@ -44,25 +44,14 @@ given or chosen is still identified before anything else is sent to it).
 A context manager: the session is closed when the with block ends. close() waits for a
 call in progress on another thread, then closes; a call after close raises ksm7720.Error.)";
 
-// None for every kind, one kind, or an iterable of kinds.
-KindSet KindsArgument(const py::object& kinds) {
-    if (kinds.is_none()) {
-        return kAllKinds;
-    }
-    KindSet chosen{};
-    if (py::isinstance<py::str>(kinds)) {
-        chosen[KindArgument(kinds)] = true;
-        return chosen;
-    }
-    for (const py::handle& kind : kinds) {
-        chosen[KindArgument(kind)] = true;
-    }
-    return chosen;
-}
-
 void RegisterMainframe(py::module_& module) {
     py::class_<CPyMainframe>(module, "Mainframe", kMainframeDoc)
-        .def(py::init<const std::optional<std::string>&, double, bool>(),
+        .def(py::init([](const py::object& resource, const py::object& timeout, bool acceptAny) {
+                 return std::make_unique<CPyMainframe>(
+                     resource.is_none() ? std::nullopt
+                                        : std::optional(TextArgument(resource, "resource")),
+                     NumberArgument(timeout, "timeout"), acceptAny);
+             }),
              py::arg("resource") = py::none(), py::kw_only(), py::arg("timeout") = 12.0,
              py::arg("accept_any") = false)
         .def_property_readonly("resource", &CPyMainframe::Resource,
@@ -73,7 +62,17 @@ void RegisterMainframe(py::module_& module) {
              "Ends the driver session; waits for a call in progress on another thread. A second "
              "close does nothing.")
         .def(
-            "__enter__", [](py::object self) { return self; }, "The mainframe itself.")
+            "__enter__",
+            [](py::object self) {
+                const CPyMainframe& mainframe = self.cast<const CPyMainframe&>();
+                if (mainframe.Closed()) {
+                    CPythonFailure closed;
+                    closed.message = "with: " + mainframe.Resource() + " is closed";
+                    throw closed;
+                }
+                return self;
+            },
+            "The mainframe itself; a closed one raises ksm7720.Error.")
         .def(
             "__exit__",
             [](CPyMainframe& mainframe, const py::args&) {
@@ -123,17 +122,22 @@ void RegisterMainframe(py::module_& module) {
         .def(
             "set_limit",
             [](CPyMainframe& mainframe, const py::object& kind, const py::object& name,
-               double value) {
+               const py::object& value) {
                 const ObjectArgument object = ObjectArguments(kind, name);
-                mainframe.SetLimit(object.code, value);
+                mainframe.SetLimit(object.code, NumberArgument(value, "value"));
             },
             py::arg("kind"), py::arg("name"), py::arg("value"),
             "Sets an object's limit, in the mainframe's unit for its kind (mV, mA, mW, tenths "
             "of a degree C, RPM). Not saved until save().")
         .def("save", &CPyMainframe::Save,
              "Saves the limits and the time unit in the mainframe's memory.")
-        .def("message", &CPyMainframe::Message, py::arg("text"),
-             "Shows text on the mainframe's display (at most 40 printable ASCII characters).")
+        .def(
+            "message",
+            [](CPyMainframe& mainframe, const py::object& text) {
+                mainframe.Message(TextArgument(text, "text"));
+            },
+            py::arg("text"),
+            "Shows text on the mainframe's display (at most 40 printable ASCII characters).")
         .def(
             "reset_history",
             [](CPyMainframe& mainframe, const py::object& target, const py::object& name) {
@@ -157,9 +161,14 @@ void RegisterMainframe(py::module_& module) {
 
 } // namespace
 
-PYBIND11_MODULE(ksm7720, module) {
+// The extension is the package's private part, ksm7720._ksm7720, which the package
+// re-exports. Its classes and functions are registered under the package's name, the one
+// scripts see in reprs, help() and the type stub.
+PYBIND11_MODULE(_ksm7720, module) {
     module.doc() = kModuleDoc;
     module.attr("__version__") = KSM7720_VERSION;
+    const py::object extensionName = module.attr("__name__");
+    module.attr("__name__") = "ksm7720";
     RegisterErrors(module);
     RegisterNameEnums(module);
     RegisterReadings(module);
@@ -168,4 +177,5 @@ PYBIND11_MODULE(ksm7720, module) {
                "Every VISA resource the search finds: a list of Resource (its name, its "
                "interface, whether it identified as a mainframe), as 'ksm7720 list' shows "
                "them.");
+    module.attr("__name__") = extensionName;
 }

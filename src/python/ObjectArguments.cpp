@@ -9,18 +9,22 @@ namespace py = pybind11;
 
 namespace {
 
+std::string TypeName(const py::handle& value) {
+    return py::str(py::type::of(value).attr("__name__")).cast<std::string>();
+}
+
 // The text of a str or of a str-valued enum member; anything else is a TypeError, as
 // Python raises for an argument of the wrong type.
 std::string NameText(const py::handle& value, const char* what) {
     if (py::isinstance<py::str>(value)) {
-        return value.cast<std::string>();
+        return TextArgument(value, what);
     }
     py::object enumType = py::module_::import("enum").attr("Enum");
     if (py::isinstance(value, enumType)) {
         return NameText(value.attr("value"), what);
     }
     throw py::type_error(std::string(what) + " must be a str or a ksm7720 enum member, not " +
-                         py::str(py::type::of(value).attr("__name__")).cast<std::string>());
+                         TypeName(value));
 }
 
 [[noreturn]] void Unknown(const std::string& message) {
@@ -42,6 +46,42 @@ void AddEnum(py::module_& module, const char* name, const std::vector<std::strin
 
 } // namespace
 
+// The driver takes C strings: a NUL would end the text early and a lone surrogate has no
+// UTF-8 form, so either is refused rather than cut or replaced.
+std::string TextArgument(const py::handle& value, const char* what) {
+    if (!py::isinstance<py::str>(value)) {
+        throw py::type_error(std::string(what) + " must be a str, not " + TypeName(value));
+    }
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
+    if (data == nullptr) {
+        const py::error_already_set unencodable;
+        throw py::value_error(std::string(what) + " cannot be encoded as UTF-8 (" +
+                              py::str(unencodable.value()).cast<std::string>() + ")");
+    }
+    std::string text(data, static_cast<std::size_t>(size));
+    if (text.find('\0') != std::string::npos) {
+        throw py::value_error(std::string(what) + " must not contain a NUL character");
+    }
+    return text;
+}
+
+// Anything Python turns into a float (int, float, Decimal, a NumPy scalar), but not a bool:
+// True is no number of seconds or millivolts.
+double NumberArgument(const py::handle& value, const char* what) {
+    if (!PyBool_Check(value.ptr())) {
+        const double result = PyFloat_AsDouble(value.ptr());
+        if (result != -1.0 || PyErr_Occurred() == nullptr) {
+            return result;
+        }
+        if (!PyErr_ExceptionMatches(PyExc_TypeError)) {
+            throw py::error_already_set(); // an int too large for a float
+        }
+        PyErr_Clear();
+    }
+    throw py::type_error(std::string(what) + " must be a real number, not " + TypeName(value));
+}
+
 QuantityKind KindArgument(const py::handle& kind) {
     const std::string text = NameText(kind, "kind");
     const auto found = KindByName(text);
@@ -49,6 +89,25 @@ QuantityKind KindArgument(const py::handle& kind) {
         Unknown("unknown kind '" + text + "' (BLOWER, CURRENT, POWER, TEMPERATURE or VOLT)");
     }
     return *found;
+}
+
+KindSet KindsArgument(const py::handle& kinds) {
+    if (kinds.is_none()) {
+        return kAllKinds;
+    }
+    KindSet chosen{};
+    if (py::isinstance<py::str>(kinds) || !py::isinstance<py::iterable>(kinds)) {
+        chosen[KindArgument(kinds)] = true;
+        return chosen;
+    }
+    for (const py::handle& kind : kinds) {
+        chosen[KindArgument(kind)] = true;
+    }
+    if (chosen == KindSet{}) {
+        throw py::value_error("kinds names no kind: give None for every kind, or one or more "
+                              "of BLOWER, CURRENT, POWER, TEMPERATURE and VOLT");
+    }
+    return chosen;
 }
 
 ObjectArgument ObjectArguments(const py::handle& kind, const py::handle& name) {

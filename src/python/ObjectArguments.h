@@ -1,8 +1,11 @@
 #pragma once
 // A script's names for kinds, objects, time units and history targets, checked against the
 // catalogue as the command line checks them: strings in any case, or the module's enums.
-// A name the mainframe does not have throws CPythonFailure (UnknownObject).
+// A name the mainframe does not have throws CPythonFailure (UnknownObject). Text and
+// numbers are checked as Python checks its own: the wrong type is a TypeError, text that
+// a C string cannot carry whole (a NUL, a lone surrogate) a ValueError.
 #include "core/QuantityCatalogue.h"
+#include "core/Snapshot.h"
 
 #include <pybind11/pybind11.h>
 #include <string>
@@ -13,7 +16,14 @@ struct ObjectArgument {
     ObjectCode code;
 };
 
+// A str as UTF-8; what names the argument in the message.
+std::string TextArgument(const pybind11::handle& value, const char* what);
+// A real number as a float (not a bool).
+double NumberArgument(const pybind11::handle& value, const char* what);
+
 QuantityKind KindArgument(const pybind11::handle& kind);
+// None for every kind, one kind, or an iterable of at least one kind.
+KindSet KindsArgument(const pybind11::handle& kinds);
 ObjectArgument ObjectArguments(const pybind11::handle& kind, const pybind11::handle& name);
 int TimeUnitArgument(const pybind11::handle& unit);
 

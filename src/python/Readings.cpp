@@ -26,6 +26,17 @@ std::string ReadingRepr(const PyReading& reading) {
            ") over_limit=" + OverLimitText(reading.overLimit) + ">";
 }
 
+// The object was first named "name", which in the logs' columns is the rack's name; it
+// still answers there, with a DeprecationWarning.
+std::string DeprecatedName(const std::string& object, const char* type) {
+    const std::string message =
+        std::string(type) + ".name is deprecated: use " + type + ".object (the same value)";
+    if (PyErr_WarnEx(PyExc_DeprecationWarning, message.c_str(), 1) < 0) {
+        throw py::error_already_set();
+    }
+    return object;
+}
+
 } // namespace
 
 double EpochSeconds(WallTime time) {
@@ -58,7 +69,13 @@ void RegisterReadings(py::module_& module) {
         .def_readonly("kind", &PyReading::kind,
                       "The kind: 'BLOWER', 'CURRENT', 'POWER', "
                       "'TEMPERATURE' or 'VOLT'.")
-        .def_readonly("name", &PyReading::name, "The object: 'BLOWER1', 'P5', 'OUT3', 'AMBIENT'.")
+        .def_readonly("object", &PyReading::name,
+                      "The object: 'BLOWER1', 'P5', 'OUT3', 'AMBIENT' (the logs' object "
+                      "column).")
+        .def_property_readonly(
+            "name",
+            [](const PyReading& reading) { return DeprecatedName(reading.name, "Reading"); },
+            "Deprecated: the same as object.")
         .def_readonly("position", &PyReading::position,
                       "'front', 'middle' or 'rear' for a slot sensor's three values; '' "
                       "otherwise.")
@@ -124,7 +141,13 @@ void RegisterReadings(py::module_& module) {
 
     py::class_<PyHistogram>(module, "Histogram", "One object's histogram.")
         .def_readonly("kind", &PyHistogram::kind, "The kind.")
-        .def_readonly("name", &PyHistogram::name, "The object.")
+        .def_readonly("object", &PyHistogram::name, "The object.")
+        .def_property_readonly(
+            "name",
+            [](const PyHistogram& histogram) {
+                return DeprecatedName(histogram.name, "Histogram");
+            },
+            "Deprecated: the same as object.")
         .def_readonly("edges", &PyHistogram::edges,
                       "Each bin's (lower, upper) bounds, in unit; ten bins.")
         .def_readonly("counts", &PyHistogram::counts,

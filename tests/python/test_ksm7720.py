@@ -2,6 +2,7 @@
 
 import gc
 import os
+import random
 import subprocess
 import sys
 import threading
@@ -25,12 +26,14 @@ def test_snapshot_and_read_match_the_simulator_object_by_object(bench, rack):
              ("POWER", "N2"): 33, ("TEMPERATURE", "OUT3"): 3, ("TEMPERATURE", "AMBIENT"): 26}
     for (kind, name), code in codes.items():
         expected = simulator_values(bench, "rack1", code)
-        taken = [r for r in snapshot if (r.kind, r.name) == (kind, name)]
+        taken = [r for r in snapshot if (r.kind, r.object) == (kind, name)]
         assert [r.value for r in taken] == expected
         assert [r.value for r in rack.read(kind.lower(), name.lower())] == expected
     volt = rack.read(ksm7720.Kind.VOLT, ksm7720.Supply.N12)[0]
     assert (volt.unit, volt.si_unit, volt.si_value) == ("mV", "V", volt.value / 1000)
     assert volt.over_limit is False and volt.time.tzinfo is not None
+    with pytest.warns(DeprecationWarning, match="use Reading.object"):
+        assert volt.name == volt.object == "N12"
     assert [r.position for r in rack.read("TEMP", "OUT3")] == ["front", "middle", "rear"]
 
 
@@ -70,10 +73,53 @@ def test_writes_and_queries_reach_the_simulator(bench, rack):
     (lambda r: ksm7720.Mainframe("GPIB0::9::INSTR"), ksm7720.NotAMainframeError, "not a KS M7720"),
     (lambda r: ksm7720.Mainframe(timeout=-1), ValueError, "timeout must be"),
     (lambda r: ksm7720.Mainframe(), ksm7720.Error, "VXI0::1::INSTR, VXI0::2::INSTR"),
+    (lambda r: r.close() or r.__enter__(), ksm7720.Error, "with: VXI0::1::INSTR is closed"),
 ])
 def test_bad_arguments_raise_the_documented_exception(rack, call, error, words):
     with pytest.raises(error, match=words.replace("(", r"\(")):
         call(rack)
+
+
+@pytest.mark.parametrize("call, error, words", [
+    (lambda r: ksm7720.Mainframe("VXI0::1::INSTR\x00x"), ValueError, "resource must not contain a NUL"),
+    (lambda r: r.message("AB\x00CD"), ValueError, "text must not contain a NUL"),
+    (lambda r: r.read("VOLT", "P5\x00"), ValueError, "name must not contain a NUL"),
+    (lambda r: r.message("AB\udc80"), ValueError, "text cannot be encoded as UTF-8"),
+    (lambda r: r.set_time_unit("hours\ud800"), ValueError, "unit cannot be encoded"),
+    (lambda r: ksm7720.Mainframe(timeout=True), TypeError, "timeout must be a real number, not bool"),
+    (lambda r: ksm7720.Mainframe(timeout="5"), TypeError, "not str"),
+    (lambda r: r.set_limit("VOLT", "P5", False), TypeError, "value must be a real number"),
+    (lambda r: r.snapshot([]), ValueError, "kinds names no kind"),
+    (lambda r: r.snapshot(iter(())), ValueError, "kinds names no kind"),
+    (lambda r: r.message(b"hi"), TypeError, "text must be a str, not bytes"),
+])
+def test_malformed_arguments_are_refused_before_the_rack_hears_anything(bench, rack, call, error,
+                                                                        words):
+    bench.query("rack1", "SIMulate:ERRor 1")
+    with pytest.raises(error, match=words):
+        call(rack)
+    assert [e.number for e in rack.errors()] == [-300]
+
+
+ARGUMENTS = {"read": ("VOLT", "P5"), "histogram": ("VOLT", "P5"), "set_limit": ("VOLT", "P5", 1),
+             "set_time_unit": ("hours",), "message": ("hi",), "reset_history": ("all",),
+             "__exit__": (None, None, None)}
+
+
+def test_mainframe_never_initialised_refuses_every_method_in_any_order(bench):
+    names = [n for n in dir(ksm7720.Mainframe) if not n.startswith("_")]
+    names += ["__enter__", "__exit__", "__repr__"]
+    for seed in range(20):
+        rng = random.Random(seed)
+        unopened = ksm7720.Mainframe.__new__(ksm7720.Mainframe)
+        if seed % 2:  # an __init__ that failed leaves it as unopened
+            with pytest.raises(ksm7720.NotAMainframeError):
+                unopened.__init__("GPIB0::9::INSTR")
+        for name in rng.sample(names, len(names)):
+            with pytest.raises(TypeError, match="never opened"):
+                getattr(unopened, name)(*ARGUMENTS.get(name, ()))
+    unopened.__init__("VXI0::1::INSTR", timeout=2.0)
+    assert len(unopened.read("VOLT", "P5")) == 1 and not unopened.closed
 
 
 def test_missing_library_names_every_path_tried(monkeypatch):
@@ -131,7 +177,7 @@ def test_one_mainframe_shared_by_threads_never_mixes_replies_and_closes_safely(b
             except ksm7720.Error as error:
                 failures.append(str(error))
                 return
-            if (reading.kind, reading.name) != (kind, name):
+            if (reading.kind, reading.object) != (kind, name):
                 failures.append(repr(reading))
 
     threads = [threading.Thread(target=reader, args=pair)

@@ -28,6 +28,7 @@ class UnknownObjectError(Error, ValueError):
     """A kind, object, time unit or history target the mainframe does not have."""
 
 class Kind(str, enum.Enum):
+    def __new__(cls, value: str) -> "Kind": ...
     BLOWER = "BLOWER"
     CURRENT = "CURRENT"
     POWER = "POWER"
@@ -35,11 +36,13 @@ class Kind(str, enum.Enum):
     VOLT = "VOLT"
 
 class Blower(str, enum.Enum):
+    def __new__(cls, value: str) -> "Blower": ...
     BLOWER1 = "BLOWER1"
     BLOWER2 = "BLOWER2"
     BLOWER3 = "BLOWER3"
 
 class Supply(str, enum.Enum):
+    def __new__(cls, value: str) -> "Supply": ...
     P5 = "P5"
     P12 = "P12"
     N12 = "N12"
@@ -49,6 +52,7 @@ class Supply(str, enum.Enum):
     N2 = "N2"
 
 class Sensor(str, enum.Enum):
+    def __new__(cls, value: str) -> "Sensor": ...
     OUT0 = "OUT0"
     OUT1 = "OUT1"
     OUT2 = "OUT2"
@@ -78,6 +82,7 @@ class Sensor(str, enum.Enum):
     AMBIENT = "AMBIENT"
 
 class TimeUnit(str, enum.Enum):
+    def __new__(cls, value: str) -> "TimeUnit": ...
     HOURS = "hours"
     MINUTES = "minutes"
     SECONDS = "seconds"
@@ -91,7 +96,10 @@ class Reading:
     @property
     def kind(self) -> str: ...
     @property
-    def name(self) -> str: ...
+    def object(self) -> str: ...
+    @property
+    def name(self) -> str:
+        """Deprecated (a DeprecationWarning): the same as object."""
     @property
     def position(self) -> Literal["front", "middle", "rear", ""]: ...
     @property
@@ -139,7 +147,10 @@ class Histogram:
     @property
     def kind(self) -> str: ...
     @property
-    def name(self) -> str: ...
+    def object(self) -> str: ...
+    @property
+    def name(self) -> str:
+        """Deprecated (a DeprecationWarning): the same as object."""
     @property
     def edges(self) -> list[tuple[int, int]]: ...
     @property
@@ -187,7 +198,8 @@ class Mainframe:
     @property
     def closed(self) -> bool: ...
     def close(self) -> None: ...
-    def __enter__(self) -> "Mainframe": ...
+    def __enter__(self) -> "Mainframe":
+        """The mainframe itself; a closed one raises Error."""
     def __exit__(self, *args: object) -> Literal[False]: ...
     def read(self, kind: KindName, name: ObjectName) -> Snapshot: ...
     def snapshot(
