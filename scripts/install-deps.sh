@@ -3,7 +3,8 @@
 # (prometheus for its promtool and server in the tests, prometheus-alertmanager for its
 # amtool and server, prometheus-node-exporter for the textfile collector's test, systemd
 # for systemd-analyze, pybind11-dev, python3-dev and python3-pytest for the Python module
-# and its tests, python3-matplotlib for its soak example's plot).
+# and its tests, python3-matplotlib for its soak example's plot and plot-log.py,
+# python3-pandas to read back the wide CSV of ksm7720 log).
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
@@ -18,7 +19,7 @@ packages=(
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
   prometheus curl jq
-  python3 python3-dev pybind11-dev python3-pytest python3-matplotlib
+  python3 python3-dev pybind11-dev python3-pytest python3-matplotlib python3-pandas
   prometheus-node-exporter
   prometheus-alertmanager
   locales

@@ -33,9 +33,11 @@ TEST(SnapshotFormat, QuotesEscapesAndCLocaleUnderAGermanLocale) {
     EXPECT_EQ(
         SnapshotCsv(snapshot, rack),
         "2026-12-08T22:00:00.125Z,VXI0::24::INSTR,\"bay 3, \"\"left\"\"\\\t\",true,,VOLT,P5,,"
-        "4997,mV,4.997,V,false\n"
+        "4997,mV,4.997,V,false,2026-12-08T22:00:00.125Z,\n"
         "2026-12-08T22:00:00.125Z,VXI0::24::INSTR,\"bay 3, \"\"left\"\"\\\t\",true,,POWER,P5,,"
-        "1500,mW,1.5,W,unknown\n");
+        "1500,mW,1.5,W,unknown,2026-12-08T22:00:00.125Z,\n"
+        "2026-12-08T22:00:00.125Z,VXI0::24::INSTR,\"bay 3, \"\"left\"\"\\\t\",true,,ERROR,,,"
+        "-300,,,,,2026-12-08T22:00:00.125Z,\"injected \"\"fault\"\"\n1\"\n");
     const std::string json = SnapshotJson(snapshot, rack, true);
     EXPECT_NE(json.find(R"("name": "bay 3, \"left\"\\\u0009")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("si_value": 4.997, "si_unit": "V", "over_limit": false})"),
@@ -50,9 +52,12 @@ TEST(SnapshotFormat, QuotesEscapesAndCLocaleUnderAGermanLocale) {
     snapshot.up = false;
     snapshot.statusName = "VI_ERROR_TMO";
     snapshot.readings.clear();
-    EXPECT_EQ(SnapshotCsv(snapshot, rack),
+    snapshot.entries.clear();
+    RackId down = rack;
+    down.reason = "timed out";
+    EXPECT_EQ(SnapshotCsv(snapshot, down),
               "2026-12-08T22:00:00.125Z,VXI0::24::INSTR,\"bay 3, \"\"left\"\"\\\t\",false,"
-              "VI_ERROR_TMO,,,,,,,,\n");
+              "VI_ERROR_TMO,,,,,,,,,2026-12-08T22:00:00.125Z,timed out\n");
     std::locale::global(std::locale::classic());
     std::setlocale(LC_ALL, "C");
 }
