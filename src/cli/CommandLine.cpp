@@ -72,9 +72,9 @@ double SecondsByText(const std::string& option, const std::string& text, double 
     }
     const auto value = WholeNumber<double>(number);
     if (!value || !(*value * scale >= least) || !(*value * scale <= most)) {
-        throw CUsageError{option + " takes a time from " + ExactNumber(least * 1000) +
-                          "ms to " + ExactNumber(most / 3600) + "h such as 10, 0.5s, 5m or 8h, not '" +
-                          text + "'"};
+        throw CUsageError{option + " takes a time from " + ExactNumber(least * 1000) + "ms to " +
+                          ExactNumber(most / 3600) + "h such as 10, 0.5s, 5m or 8h, not '" + text +
+                          "'"};
     }
     return *value * scale;
 }
@@ -120,18 +120,17 @@ bool TakeLogOption(const std::vector<std::string>& args, std::size_t& i, Invocat
     if (IsLongOption(arg, "--error-queue")) {
         invocation.errorQueue = QueueUseByName(OptionValue(args, i, "--error-queue"));
     } else if (IsLongOption(arg, "--interval")) {
-        invocation.intervalSeconds =
-            SecondsByText("--interval", OptionValue(args, i, "--interval"), kLeastInterval,
-                          kMostInterval);
+        invocation.intervalSeconds = SecondsByText("--interval", OptionValue(args, i, "--interval"),
+                                                   kLeastInterval, kMostInterval);
     } else if (IsLongOption(arg, "--count")) {
         invocation.count = CountByText(OptionValue(args, i, "--count"));
     } else if (IsLongOption(arg, "--duration")) {
-        invocation.durationSeconds =
-            SecondsByText("--duration", OptionValue(args, i, "--duration"), kLeastInterval,
-                          kMostDuration);
+        invocation.durationSeconds = SecondsByText("--duration", OptionValue(args, i, "--duration"),
+                                                   kLeastInterval, kMostDuration);
     } else if (IsLongOption(arg, "--sync")) {
         const std::string every = OptionValue(args, i, "--sync");
-        invocation.syncSeconds = every == "row" ? 0.0 : SecondsByText("--sync", every, kLeastInterval, kMostInterval);
+        invocation.syncSeconds =
+            every == "row" ? 0.0 : SecondsByText("--sync", every, kLeastInterval, kMostInterval);
     } else if (IsLongOption(arg, "--config.file")) {
         invocation.configFile = OptionValue(args, i, "--config.file");
         if (invocation.configFile.empty()) {
@@ -192,8 +191,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
         } else if (onlyArguments || !TakeOption(args, i, invocation)) {
             // -a and -n anywhere, as the long options: "log --count 1 -a X" names a rack.
             const bool shortSwitch = !onlyArguments && (arg == "-a" || arg == "-n");
-            if (!shortSwitch &&
-                (onlyArguments || !beforeCommand || arg.empty() || arg[0] != '-')) {
+            if (!shortSwitch && (onlyArguments || !beforeCommand || arg.empty() || arg[0] != '-')) {
                 AddPositional(invocation, arg);
             } else if (arg == "-a" && i + 1 < args.size() && !args[i + 1].empty()) {
                 invocation.resource = args[++i];

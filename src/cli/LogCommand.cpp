@@ -53,10 +53,10 @@ template <class Done>
 void WaitForEnd(const sigset_t& signals, std::optional<double> seconds, Done done) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point forever = Clock::time_point::max();
-    const Clock::time_point end =
-        seconds ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                     std::chrono::duration<double>(*seconds))
-                : forever;
+    const Clock::time_point end = seconds
+                                      ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                           std::chrono::duration<double>(*seconds))
+                                      : forever;
     while (!done()) {
         const Clock::duration left =
             end == forever ? Clock::duration(std::chrono::hours(1)) : end - Clock::now();
@@ -100,15 +100,14 @@ std::string OutputStart(OutputFormat format, const KindSet& kinds) {
 // Unless --timeout says otherwise, a rack that stops answering is said so within about
 // half an interval: at least 1 s, at most the driver's usual time-out.
 int LogTimeOutMs(double intervalSeconds) {
-    return static_cast<int>(std::clamp(intervalSeconds * 500.0, 1000.0,
-                                       static_cast<double>(ksm7720::kDriverTimeOut)));
+    return static_cast<int>(
+        std::clamp(intervalSeconds * 500.0, 1000.0, static_cast<double>(ksm7720::kDriverTimeOut)));
 }
 
 // Stops the racks' logs: each finishes the row it is reading, for at most half a second,
 // and the rows queued are written and synced. A worker still inside a driver call then is
 // never waited for: the process ends without it.
-int EndLog(std::vector<std::unique_ptr<CRackLogger>>& loggers, CLogSink& sink,
-           CLogOutput& output) {
+int EndLog(std::vector<std::unique_ptr<CRackLogger>>& loggers, CLogSink& sink, CLogOutput& output) {
     for (const auto& logger : loggers) {
         logger->Stop();
     }

@@ -36,10 +36,10 @@ std::optional<std::string> UnfitOutput(const std::string& path) {
 }
 
 std::optional<std::string> CLogOutput::Open() {
-    m_fd = m_path.empty() ? STDOUT_FILENO
-                          : ::open(m_path.c_str(),
-                                   O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
-                                   0666);
+    m_fd = m_path.empty()
+               ? STDOUT_FILENO
+               : ::open(m_path.c_str(),
+                        O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (m_fd < 0) {
         return Failure("could not open", errno);
     }

@@ -19,7 +19,8 @@ class CLogOutput {
 public:
     // path: empty for standard output. header: written first to an empty output (CSV);
     // empty when the format has none. start: what a file appended to must begin with (the
-    // header line; the first key of a record for JSON Lines). syncSeconds: 0 syncs after every block.
+    // header line; the first key of a record for JSON Lines). syncSeconds: 0 syncs after
+    // every block.
     CLogOutput(std::string path, std::string header, std::string start, double syncSeconds);
     ~CLogOutput();
     CLogOutput(const CLogOutput&) = delete;

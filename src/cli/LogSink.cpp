@@ -6,8 +6,8 @@
 #include <iostream>
 #include <sstream>
 
-CLogSink::CLogSink(CLogOutput& output, OutputFormat format, const KindSet& kinds,
-                   std::size_t racks, bool progress, std::function<void()> failed)
+CLogSink::CLogSink(CLogOutput& output, OutputFormat format, const KindSet& kinds, std::size_t racks,
+                   bool progress, std::function<void()> failed)
     : m_output(output), m_format(format), m_kinds(kinds), m_failed(std::move(failed)),
       m_states(racks, State::Unknown), m_progress(progress), m_writer([this] { Write(); }) {}
 

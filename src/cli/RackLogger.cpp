@@ -91,14 +91,15 @@ void CRackLogger::Work() {
             if (!Count()) {
                 return;
             }
-            m_reading = due;
+            m_readDue = due;
+            m_readEnd.reset();
             m_readBegan = std::chrono::system_clock::now();
         }
         RackId rack;
         const Snapshot snapshot = m_link->Read(rack);
         {
             const std::lock_guard lock(m_mutex);
-            m_reading.reset();
+            m_readEnd = Clock::now();
             m_rack = rack;
         }
         if (!m_sink(snapshot, rack)) {
@@ -110,7 +111,8 @@ void CRackLogger::Work() {
     }
 }
 
-// At each interval boundary that a read in progress has not reached: a BUSY row.
+// At each interval boundary that a read was in progress at: a BUSY row. The read may have
+// ended since, when this thread woke late; the worker's next read is due after it.
 void CRackLogger::Watch() {
     std::unique_lock lock(m_mutex);
     for (Clock::time_point due = m_start + m_interval;; due += m_interval) {
@@ -118,7 +120,7 @@ void CRackLogger::Watch() {
         if (m_stopping || m_done) {
             return;
         }
-        if (!m_reading || *m_reading >= due) {
+        if (!m_readDue || *m_readDue >= due || (m_readEnd && *m_readEnd <= due)) {
             continue;
         }
         if (!Count()) {
@@ -126,7 +128,8 @@ void CRackLogger::Watch() {
             return;
         }
         Snapshot busy;
-        busy.time = std::chrono::system_clock::now();
+        busy.time = std::chrono::system_clock::now() - // the boundary's, however late this is
+                    std::chrono::duration_cast<WallTime::duration>(Clock::now() - due);
         busy.statusName = "BUSY";
         RackId rack = m_rack;
         rack.reason = "the read begun at " + Rfc3339(m_readBegan) + " has not ended";

@@ -60,7 +60,9 @@ private:
     bool m_done = false;
     bool m_ended = false; // the worker has returned
     long m_rows = 0;
-    std::optional<Clock::time_point> m_reading; // the due time of the read in progress
+    // The last read: its due time, and when it ended (nothing while it is in progress).
+    std::optional<Clock::time_point> m_readDue;
+    std::optional<Clock::time_point> m_readEnd;
     WallTime m_readBegan;
     RackId m_rack; // as the last read named it
     std::optional<std::string> m_failure;

@@ -17,8 +17,7 @@ void WriteSnapshot(const Snapshot& snapshot, const RackId& rack, OutputFormat fo
         out << (header ? CsvLine(SnapshotColumns()) + '\n' : "") << SnapshotCsv(snapshot, rack);
         break;
     case OutputFormat::Wide:
-        out << (header ? CsvLine(WideColumns(kinds)) + '\n' : "")
-            << WideCsv(snapshot, rack, kinds);
+        out << (header ? CsvLine(WideColumns(kinds)) + '\n' : "") << WideCsv(snapshot, rack, kinds);
         break;
     case OutputFormat::Json:
     case OutputFormat::JsonLines:
@@ -28,7 +27,8 @@ void WriteSnapshot(const Snapshot& snapshot, const RackId& rack, OutputFormat fo
 }
 
 std::string RackLabel(const RackId& rack) {
-    const std::string resource = rack.resource.empty() ? "the rack discovery chooses" : rack.resource;
+    const std::string resource =
+        rack.resource.empty() ? "the rack discovery chooses" : rack.resource;
     return rack.name.empty() ? resource : rack.name + " (" + resource + ")";
 }
 

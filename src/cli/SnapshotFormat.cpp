@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr std::size_t kRackColumns = 5; // time .. status: the rest describe one value
-constexpr std::size_t kValueColumns = 8; // kind .. over_limit
+constexpr std::size_t kRackColumns = 5;     // time .. status: the rest describe one value
+constexpr std::size_t kValueColumns = 8;    // kind .. over_limit
 constexpr const char* kEntryKind = "ERROR"; // the kind of a row that is an error-queue entry
 
 const char* QueueName(ErrorQueueUse use) {
@@ -52,9 +52,9 @@ std::string EntriesJson(const Snapshot& snapshot) {
 
 const std::vector<std::string>& SnapshotColumns() {
     static const std::vector<std::string> columns{
-        "time",    "resource",   "name",          "up",   "status", "kind",   "object",
-        "position", "value",     "unit",          "si_value", "si_unit", "over_limit",
-        "snapshot_time", "error"};
+        "time",       "resource",      "name",  "up",   "status",   "kind",
+        "object",     "position",      "value", "unit", "si_value", "si_unit",
+        "over_limit", "snapshot_time", "error"};
     return columns;
 }
 
@@ -78,8 +78,8 @@ Table SnapshotTable(const Snapshot& snapshot, const RackId& rack) {
     }
     for (const ErrorEntry& entry : snapshot.entries) {
         std::vector<Cell> row = RackCells(snapshot, rack, snapshot.time);
-        row.insert(row.end(), {TextCell(kEntryKind), TextCell(""), TextCell(""),
-                               NumberCell(entry.code)});
+        row.insert(row.end(),
+                   {TextCell(kEntryKind), TextCell(""), TextCell(""), NumberCell(entry.code)});
         row.resize(kRackColumns + kValueColumns, TextCell(""));
         row.insert(row.end(), {snapshotTime, TextCell(entry.text)});
         table.rows.push_back(std::move(row));

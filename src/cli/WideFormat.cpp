@@ -39,7 +39,8 @@ std::vector<std::string> WideColumns(const KindSet& kinds) {
 std::string WideCsv(const Snapshot& snapshot, const RackId& rack, const KindSet& kinds) {
     std::string row = Rfc3339(snapshot.time);
     for (const std::string& cell :
-         {rack.resource, rack.name, std::string(VerdictName(snapshot.up ? Verdict::True : Verdict::False)),
+         {rack.resource, rack.name,
+          std::string(VerdictName(snapshot.up ? Verdict::True : Verdict::False)),
           snapshot.up ? std::string() : snapshot.statusName}) {
         row += ',';
         AppendCsvField(row, cell);

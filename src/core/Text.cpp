@@ -78,10 +78,11 @@ std::string CsvLine(const std::vector<std::string>& fields) {
 bool PrintableUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                                         : lead >= 0xE0 && lead < 0xF0   ? 3
-                                         : lead >= 0xF0 && lead < 0xF5   ? 4
-                                                                         : 0;
+        const int length = lead < 0x80                   ? 1
+                           : lead >= 0xC2 && lead < 0xE0 ? 2
+                           : lead >= 0xE0 && lead < 0xF0 ? 3
+                           : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                         : 0;
         if (length == 0 || i + length > text.size()) {
             return false;
         }

@@ -70,8 +70,8 @@ std::vector<Row> Rows(const std::string& path, bool growing = false) {
             ADD_FAILURE() << path << " line " << n + 1 << ": " << line;
             continue;
         }
-        rows.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7],
-                        up ? std::stod(f[8]) : 0.0, f[13]});
+        rows.push_back(
+            {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], up ? std::stod(f[8]) : 0.0, f[13]});
     }
     return rows;
 }
@@ -337,8 +337,8 @@ TEST_F(Record, ForeignOutputRefusedAndLeftByteForByte) {
 // A hung rack leaving a hole in the record as long as the driver's time-out (a 40 s hang
 // at a 1 s interval gave 4 rows in 52 s): every interval has a row, BUSY while a read hangs.
 TEST_F(Record, HangAtOneSecondKeepsOneRowPerInterval) {
-    const pid_t pid = Start({"-a", "VXI0::24::INSTR", "log", "BLOWER", "--interval", "1s",
-                             "--output", m_record});
+    const pid_t pid =
+        Start({"-a", "VXI0::24::INSTR", "log", "BLOWER", "--interval", "1s", "--output", m_record});
     ASSERT_TRUE(RowAfter(m_record, "", true)) << Err();
     Raw("SIM:HANG 0");
     std::this_thread::sleep_for(6s);
