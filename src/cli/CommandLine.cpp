@@ -212,7 +212,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
 
 const char* UsageText() {
     return "Usage: ksm7720 [-a RESOURCE] [-n] [--timeout MS] COMMAND [ARGUMENT...]"
-           " [--format text|csv|json|jsonl]\n"
+           " [--format text|csv|json|jsonl|wide]\n"
            "       ksm7720 --help | --version\n";
 }
 

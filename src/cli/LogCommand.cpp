@@ -27,6 +27,11 @@ std::vector<RackTarget> LogTargets(const Invocation& invocation) {
         try {
             std::vector<RackTarget> targets;
             for (const RackConfig& rack : LoadRackConfig(invocation.configFile)) {
+                if (!PrintableUtf8(rack.name)) {
+                    throw CCommandFailure{{invocation.configFile + ": the name of " +
+                                           rack.resource +
+                                           " is not UTF-8 text without control characters"}};
+                }
                 targets.push_back({rack.resource, rack.name, rack.errorQueue});
             }
             return targets;
