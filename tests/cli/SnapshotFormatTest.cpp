@@ -1,5 +1,6 @@
 // The record formats of snapshot and log, from a made-up snapshot: no instrument needed.
 #include "cli/SnapshotFormat.h"
+#include "core/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -60,4 +61,17 @@ TEST(SnapshotFormat, QuotesEscapesAndCLocaleUnderAGermanLocale) {
               "VI_ERROR_TMO,,,,,,,,,2026-12-08T22:00:00.125Z,timed out\n");
     std::locale::global(std::locale::classic());
     std::setlocale(LC_ALL, "C");
+}
+
+// A name that breaks a UTF-8 reader or a terminal taken as printable: a stray or truncated
+// byte, an overlong form, a surrogate, a control character of C0 or C1; or a name in
+// another script refused.
+TEST(SnapshotFormat, NamesArePrintableUtf8) {
+    for (const char* good : {"bay 3", "Kühlraum", "机架-2", "rack \xF0\x9F\x94\xA5"}) {
+        EXPECT_TRUE(PrintableUtf8(good)) << good;
+    }
+    for (const char* bad : {"bay\xFF", "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                            "a\tb", "a\x7F", "a\xC2\x85"}) {
+        EXPECT_FALSE(PrintableUtf8(bad)) << bad;
+    }
 }
