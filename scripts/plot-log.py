@@ -128,8 +128,9 @@ def strip(ax, racks, interval, x_of):
     ax.set_yticklabels([f"{rack} ({errors[rack]} errors)" if errors[rack] else rack
                         for rack in racks])
     ax.set_ylim(-0.6, len(racks) - 0.4)
-    ax.legend(handles=[mlines.Line2D([], [], color="tab:green", lw=6, label="read"),
-                       mlines.Line2D([], [], color="tab:red", lw=6, label="not read (BUSY, failed)")],
+    ax.legend(handles=[mlines.Line2D([], [], color=colour, lw=6, label=label)
+                       for colour, label in (("tab:green", "read"),
+                                             ("tab:red", "not read (BUSY, failed)"))],
               loc="upper left", bbox_to_anchor=(1.01, 1.0), fontsize=7, frameon=False)
 
 
