@@ -75,6 +75,11 @@ bool CRackLogger::WaitUntil(Clock::time_point due) {
     return !m_stopping;
 }
 
+bool CRackLogger::CountReached() const {
+    const std::lock_guard lock(m_mutex);
+    return m_count && m_rows >= *m_count;
+}
+
 bool CRackLogger::Count() {
     if (m_count && m_rows >= *m_count) {
         return false;
@@ -85,7 +90,7 @@ bool CRackLogger::Count() {
 
 void CRackLogger::Work() {
     Clock::time_point due = m_start;
-    while (WaitUntil(due)) {
+    while (!CountReached() && WaitUntil(due)) {
         {
             const std::lock_guard lock(m_mutex);
             if (!Count()) {

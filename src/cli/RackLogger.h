@@ -46,6 +46,8 @@ private:
     bool WaitUntil(Clock::time_point due);
     // A row for the interval due: counted, and true when the count allows it. With m_mutex.
     bool Count();
+    bool CountReached() const; // no row is due any more
+
     void Finish(); // with m_mutex held
 
     std::unique_ptr<CRackLink> m_link;

@@ -239,9 +239,11 @@ TEST_F(Record, SigkillLeavesEveryRowParseable) {
     // the next log cuts it off before it appends.
     const std::size_t before = Rows(m_record, true).size();
     std::ofstream(m_record, std::ios::app) << "2026-12-08T22:00:00.125Z,VXI0::2"; // as if torn
+    const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(Wait(Start({"-a", "VXI0::24::INSTR", "log", "--count", "1", "--output", m_record})),
               0)
         << Err();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "--count 1 waited an interval";
     const std::vector<Row> after = Rows(m_record);
     EXPECT_GE(after.size(), before + 103);
     EXPECT_EQ(ValueRows(after) % 103, 0u) << "every snapshot whole";
