@@ -5,7 +5,8 @@
 # for systemd-analyze, pybind11-dev, python3-dev and python3-pytest for the Python module
 # and its tests, python3-mypy for its stub's checks, python3-pip, python3-setuptools and
 # python3-venv for its pip install into a virtual environment, python3-matplotlib for its
-# soak example's plot).
+# soak example's plot and plot-log.py, python3-pandas to read back the wide CSV of
+# ksm7720 log).
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
@@ -20,7 +21,7 @@ packages=(
   xvfb xauth
   dpkg-dev lintian desktop-file-utils appstream systemd
   prometheus curl jq
-  python3 python3-dev pybind11-dev python3-pytest python3-matplotlib
+  python3 python3-dev pybind11-dev python3-pytest python3-matplotlib python3-pandas
   python3-mypy python3-pip python3-setuptools python3-venv
   prometheus-node-exporter
   prometheus-alertmanager

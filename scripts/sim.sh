@@ -4,7 +4,9 @@
 #   scripts/sim.sh [--build-dir DIR] [--bench FILE] [--state DIR] [--env-file FILE]
 #                  [-- SIMULATOR-OPTIONS]
 #
-# DIR defaults to build/ and FILE to sim/default.bench. Once the simulator listens, the two
+# DIR defaults to build/, which is brought up to date first; a DIR given is served as it is
+# built (it may be read-only, such as an installed or shared build) and built only when it
+# lacks the simulator. FILE defaults to sim/default.bench. Once the simulator listens, the two
 # variables are printed and, with --env-file, written to FILE as "export" lines for a shell
 # to source (the file appears only when the simulator is ready, and is removed when it
 # stops). The script stays in the foreground until Ctrl+C or SIGTERM, and stops the
@@ -17,6 +19,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
+build_given=""
 bench="$root/sim/default.bench"
 keep=""
 env_file=""
@@ -26,7 +29,7 @@ usage() {
 }
 while [ $# -gt 0 ]; do
   case "$1" in
-    --build-dir) build=$(cd "$2" && pwd); shift 2 ;;
+    --build-dir) build=$(cd "$2" && pwd); build_given=1; shift 2 ;;
     --bench) bench="$2"; shift 2 ;;
     --state) mkdir -p "$2"; keep=$(cd "$2" && pwd); shift 2 ;;
     --env-file) env_file="$2"; shift 2 ;;
@@ -36,10 +39,14 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-if [ -f "$build/build.ninja" ]; then
+sim="$build/sim/ksm7720-sim"
+built=""
+[ -x "$sim" ] && [ -e "$build/standin/libvisa.so" ] && built=1
+if [ -n "$build_given" ] && [ -n "$built" ]; then
+  echo "sim.sh: serving the simulator built in $build as it is (not rebuilt)" >&2
+elif [ -f "$build/build.ninja" ]; then
   cmake --build "$build" --target ksm7720-sim visa ksm7720_32 >/dev/null
 fi
-sim="$build/sim/ksm7720-sim"
 if [ ! -x "$sim" ] || [ ! -e "$build/standin/libvisa.so" ]; then
   echo "sim.sh: no simulator in $build; build first (scripts/build.sh)" >&2
   exit 1
@@ -50,6 +57,10 @@ fi
 # The default state folder is shared; only the simulator that took a state file first
 # saves to it.
 state=${keep:-"$build/sim-state"}
+if [ -z "$keep" ] && ! { mkdir -p "$state" && [ -w "$state" ]; } 2>/dev/null; then
+  state="${TMPDIR:-/tmp}/ksm7720-sim-state.$(id -u)"
+  echo "sim.sh: $build is read-only; the saved settings go to $state" >&2
+fi
 mkdir -p "$state"
 if [ -n "$keep" ]; then
   exec {lock}>"$keep/sim.lock"

@@ -8,6 +8,11 @@
 
 namespace {
 
+// --interval and --sync from 10 ms to a day, --duration to a year.
+constexpr double kLeastInterval = 0.01;
+constexpr double kMostInterval = 24 * 3600.0;
+constexpr double kMostDuration = 366 * 24 * 3600.0;
+
 OutputFormat FormatByName(const std::string& name) {
     if (name == "text") {
         return OutputFormat::Text;
@@ -21,7 +26,10 @@ OutputFormat FormatByName(const std::string& name) {
     if (name == "jsonl") {
         return OutputFormat::JsonLines;
     }
-    throw CUsageError{"unknown format '" + name + "' (text, csv, json or jsonl)"};
+    if (name == "wide") {
+        return OutputFormat::Wide;
+    }
+    throw CUsageError{"unknown format '" + name + "' (text, csv, json, jsonl or wide)"};
 }
 
 int TimeOutByText(const std::string& text) {
@@ -46,8 +54,10 @@ ErrorQueueUse QueueUseByName(const std::string& name) {
     throw CUsageError{"--error-queue takes drain or leave, not '" + name + "'"};
 }
 
-// "10", "0.5", "250ms", "10s", "5m", "8h" as seconds: a positive, finite number.
-double SecondsByText(const std::string& option, const std::string& text) {
+// "10", "0.5", "250ms", "10s", "5m", "8h" as seconds, from least to most: a number outside
+// them (a tiny interval is no clock tick at all) is refused here, not divided by later.
+double SecondsByText(const std::string& option, const std::string& text, double least,
+                     double most) {
     static constexpr std::array<std::pair<const char*, double>, 4> kUnits{
         {{"ms", 0.001}, {"s", 1.0}, {"m", 60.0}, {"h", 3600.0}}};
     std::string_view number = text;
@@ -61,11 +71,21 @@ double SecondsByText(const std::string& option, const std::string& text) {
         }
     }
     const auto value = WholeNumber<double>(number);
-    if (!value || !(*value > 0.0) || *value * scale > 1e9) {
-        throw CUsageError{option + " takes a positive time such as 10, 0.5s, 5m or 8h, not '" +
-                          text + "'"};
+    if (!value || !(*value * scale >= least) || !(*value * scale <= most)) {
+        throw CUsageError{option + " takes a time from " + ExactNumber(least * 1000) + "ms to " +
+                          ExactNumber(most / 3600) + "h such as 10, 0.5s, 5m or 8h, not '" + text +
+                          "'"};
     }
     return *value * scale;
+}
+
+// A name written into every row and into metrics: UTF-8 text without control characters, so
+// that a CSV, a JSON document and a Prometheus label carry it whole.
+std::string NameByText(const std::string& text) {
+    if (!PrintableUtf8(text)) {
+        throw CUsageError{"--name takes UTF-8 text without control characters"};
+    }
+    return text;
 }
 
 long CountByText(const std::string& text) {
@@ -100,16 +120,17 @@ bool TakeLogOption(const std::vector<std::string>& args, std::size_t& i, Invocat
     if (IsLongOption(arg, "--error-queue")) {
         invocation.errorQueue = QueueUseByName(OptionValue(args, i, "--error-queue"));
     } else if (IsLongOption(arg, "--interval")) {
-        invocation.intervalSeconds =
-            SecondsByText("--interval", OptionValue(args, i, "--interval"));
+        invocation.intervalSeconds = SecondsByText("--interval", OptionValue(args, i, "--interval"),
+                                                   kLeastInterval, kMostInterval);
     } else if (IsLongOption(arg, "--count")) {
         invocation.count = CountByText(OptionValue(args, i, "--count"));
     } else if (IsLongOption(arg, "--duration")) {
-        invocation.durationSeconds =
-            SecondsByText("--duration", OptionValue(args, i, "--duration"));
+        invocation.durationSeconds = SecondsByText("--duration", OptionValue(args, i, "--duration"),
+                                                   kLeastInterval, kMostDuration);
     } else if (IsLongOption(arg, "--sync")) {
         const std::string every = OptionValue(args, i, "--sync");
-        invocation.syncSeconds = every == "row" ? 0.0 : SecondsByText("--sync", every);
+        invocation.syncSeconds =
+            every == "row" ? 0.0 : SecondsByText("--sync", every, kLeastInterval, kMostInterval);
     } else if (IsLongOption(arg, "--config.file")) {
         invocation.configFile = OptionValue(args, i, "--config.file");
         if (invocation.configFile.empty()) {
@@ -133,6 +154,7 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
         invocation.formatChosen = true;
     } else if (IsLongOption(arg, "--timeout")) {
         invocation.timeOutMs = TimeOutByText(OptionValue(args, i, "--timeout"));
+        invocation.timeOutChosen = true;
     } else if (IsLongOption(arg, "--blowers")) {
         invocation.blowers = BlowersByText(OptionValue(args, i, "--blowers"));
     } else if (IsLongOption(arg, "--output")) {
@@ -141,7 +163,7 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
             throw CUsageError{"--output needs a file name"};
         }
     } else if (IsLongOption(arg, "--name")) {
-        invocation.name = OptionValue(args, i, "--name");
+        invocation.name = NameByText(OptionValue(args, i, "--name"));
     } else {
         return TakeLogOption(args, i, invocation);
     }
@@ -167,7 +189,9 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
         if (!onlyArguments && arg == "--") {
             onlyArguments = true;
         } else if (onlyArguments || !TakeOption(args, i, invocation)) {
-            if (onlyArguments || !beforeCommand || arg.empty() || arg[0] != '-') {
+            // -a and -n anywhere, as the long options: "log --count 1 -a X" names a rack.
+            const bool shortSwitch = !onlyArguments && (arg == "-a" || arg == "-n");
+            if (!shortSwitch && (onlyArguments || !beforeCommand || arg.empty() || arg[0] != '-')) {
                 AddPositional(invocation, arg);
             } else if (arg == "-a" && i + 1 < args.size() && !args[i + 1].empty()) {
                 invocation.resource = args[++i];
@@ -188,7 +212,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
 
 const char* UsageText() {
     return "Usage: ksm7720 [-a RESOURCE] [-n] [--timeout MS] COMMAND [ARGUMENT...]"
-           " [--format text|csv|json|jsonl]\n"
+           " [--format text|csv|json|jsonl|wide]\n"
            "       ksm7720 --help | --version\n";
 }
 
@@ -207,16 +231,18 @@ std::string HelpText() {
            "Options:\n"
            "  -a RESOURCE     connect to this VISA resource instead of searching\n"
            "  -n              accept every resource that answers (then the choice is never clear)\n"
-           "  --timeout MS    the driver's I/O time-out (default 12000)\n"
-           "  --format F      text (the default; csv for log), csv, json or jsonl\n"
+           "  --timeout MS    the driver's I/O time-out (default 12000; log: half the interval,\n"
+           "                  from 1000 to 12000)\n"
+           "  --format F      text (the default; csv for log), csv, json or jsonl;\n"
+           "                  snapshot, log: wide (CSV, one row per snapshot of a rack)\n"
            "  --blowers N     metrics: the rack has blowers 1..N fitted (ksm7720_blower_fitted)\n"
            "  --output FILE   metrics: replace FILE whole (new file renamed over it), not stdout;\n"
-           "                  log: append to FILE\n"
+           "                  log: append to FILE (a regular file, or a new one)\n"
            "  --name NAME     metrics, snapshot, log: the lab's name for the rack (ksm7720_info's\n"
            "                  name label; written with the rows of snapshot and log)\n"
            "  --error-queue Q snapshot, log: drain (default; judges each reading) or leave\n"
-           "  --interval T    log: time between snapshots (default 10s; 500ms, 5m, 1h)\n"
-           "  --count N       log: stop after N snapshots of each rack\n"
+           "  --interval T    log: time between snapshots (default 10s; 10ms to 24h)\n"
+           "  --count N       log: stop after N rows (snapshots or BUSY) of each rack\n"
            "  --duration T    log: stop after T\n"
            "  --sync S        log: fsync the output every row (default) or at most every S\n"
            "  --config.file F log: the racks of the exporter's rack list (-a may be repeated)\n"

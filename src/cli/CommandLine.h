@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-enum class OutputFormat { Text, Csv, Json, JsonLines };
+// Wide: snapshot and log's CSV with one row per snapshot of a rack (WideFormat.h).
+enum class OutputFormat { Text, Csv, Json, JsonLines, Wide };
 
 struct Invocation {
     bool help = false;
@@ -19,6 +20,7 @@ struct Invocation {
     OutputFormat format = OutputFormat::Text;
     bool formatChosen = false;               // --format was given (log writes CSV unless told)
     int timeOutMs = ksm7720::kDriverTimeOut; // as the panel sets it
+    bool timeOutChosen = false;              // --timeout was given (log fits it to --interval)
     std::optional<int> blowers;              // metrics: how many blowers the rack has
     std::string output;                      // metrics: the file to replace; empty: stdout
                                              // log: the file to append to
@@ -38,9 +40,9 @@ struct CUsageError {
     std::string message;
 };
 
-// Reads argv[1..]. Switches stand before the command; the long options anywhere; after "--"
-// everything is an argument, and after the command so is anything that is not one of those, such as
-// a negative number.
+// Reads argv[1..]. The switches (-a, -n, the long options) anywhere; after "--" everything
+// is an argument, and after the command so is anything that is not one of those, such as a
+// negative number.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 
 // The usage lines, and the full help text.

@@ -4,6 +4,7 @@
 #include "cli/LogOutput.h"
 #include "cli/LogSink.h"
 #include "cli/RackLogger.h"
+#include "cli/WideFormat.h"
 #include "core/Text.h"
 #include "exporter/RackConfig.h"
 #include "exporter/YamlFile.h"
@@ -12,6 +13,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
 
 namespace {
 
@@ -24,6 +27,11 @@ std::vector<RackTarget> LogTargets(const Invocation& invocation) {
         try {
             std::vector<RackTarget> targets;
             for (const RackConfig& rack : LoadRackConfig(invocation.configFile)) {
+                if (!PrintableUtf8(rack.name)) {
+                    throw CCommandFailure{{invocation.configFile + ": the name of " +
+                                           rack.resource +
+                                           " is not UTF-8 text without control characters"}};
+                }
                 targets.push_back({rack.resource, rack.name, rack.errorQueue});
             }
             return targets;
@@ -49,12 +57,14 @@ std::vector<RackTarget> LogTargets(const Invocation& invocation) {
 template <class Done>
 void WaitForEnd(const sigset_t& signals, std::optional<double> seconds, Done done) {
     using Clock = std::chrono::steady_clock;
-    const auto end =
-        seconds ? std::optional(Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                   std::chrono::duration<double>(*seconds)))
-                : std::nullopt;
+    const Clock::time_point forever = Clock::time_point::max();
+    const Clock::time_point end = seconds
+                                      ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                           std::chrono::duration<double>(*seconds))
+                                      : forever;
     while (!done()) {
-        const auto left = end ? *end - Clock::now() : std::chrono::hours(1);
+        const Clock::duration left =
+            end == forever ? Clock::duration(std::chrono::hours(1)) : end - Clock::now();
         if (left <= Clock::duration::zero()) {
             return;
         }
@@ -68,8 +78,70 @@ void WaitForEnd(const sigset_t& signals, std::optional<double> seconds, Done don
     }
 }
 
-std::string OutputHeader(OutputFormat format) {
-    return format == OutputFormat::Csv ? CsvLine(SnapshotColumns()) + '\n' : "";
+std::string OutputHeader(OutputFormat format, const KindSet& kinds) {
+    switch (format) {
+    case OutputFormat::Csv:
+        return CsvLine(SnapshotColumns()) + '\n';
+    case OutputFormat::Wide:
+        return CsvLine(WideColumns(kinds)) + '\n';
+    default:
+        return "";
+    }
+}
+
+// How a file this log wrote begins: its CSV header, the first key of a JSON Lines record,
+// the first column of a text table.
+std::string OutputStart(OutputFormat format, const KindSet& kinds) {
+    switch (format) {
+    case OutputFormat::JsonLines:
+        return "{\"resource\": ";
+    case OutputFormat::Text:
+        return SnapshotColumns().front() + ' ';
+    default:
+        return OutputHeader(format, kinds);
+    }
+}
+
+// Unless --timeout says otherwise, a rack that stops answering is said so within about
+// half an interval: at least 1 s, at most the driver's usual time-out.
+int LogTimeOutMs(double intervalSeconds) {
+    return static_cast<int>(
+        std::clamp(intervalSeconds * 500.0, 1000.0, static_cast<double>(ksm7720::kDriverTimeOut)));
+}
+
+// Stops the racks' logs: each finishes the row it is reading, for at most half a second,
+// and the rows queued are written and synced. A worker still inside a driver call then is
+// never waited for: the process ends without it.
+int EndLog(std::vector<std::unique_ptr<CRackLogger>>& loggers, CLogSink& sink, CLogOutput& output) {
+    for (const auto& logger : loggers) {
+        logger->Stop();
+    }
+    const auto deadline = CRackLogger::Clock::now() + std::chrono::milliseconds(500);
+    bool ended = true;
+    std::optional<std::string> failure;
+    for (const auto& logger : loggers) {
+        ended = logger->WaitEnded(deadline) && ended;
+        if (logger->Failure()) {
+            failure = "a rack's log ended on an unexpected failure";
+        }
+    }
+    sink.Close();
+    sink.EndProgress();
+    if (const auto written = sink.Failure() ? sink.Failure() : output.Finish()) {
+        failure = written;
+    }
+    if (!ended) {
+        if (failure) {
+            std::cerr << "ksm7720: " << *failure << '\n';
+        }
+        std::cout.flush();
+        std::_Exit(failure ? kExitFailure : (std::cout ? 0 : kExitFailure));
+    }
+    loggers.clear();
+    if (failure) {
+        throw CCommandFailure{{*failure}};
+    }
+    return 0;
 }
 
 } // namespace
@@ -80,13 +152,18 @@ int RunLog(const Request& request, const Invocation& given, CDiscovery& discover
         invocation.format = OutputFormat::Csv;
     }
     if (invocation.format == OutputFormat::Json) {
-        throw CUsageError{"log writes text, csv or jsonl (one JSON document a line)"};
+        throw CUsageError{"log writes text, csv, jsonl (one JSON document a line) or wide"};
+    }
+    if (!invocation.timeOutChosen) {
+        invocation.timeOutMs = LogTimeOutMs(invocation.intervalSeconds);
     }
     const std::vector<RackTarget> targets = LogTargets(invocation);
-    const std::string header = OutputHeader(invocation.format);
-    CLogOutput output(invocation.output, header,
-                      invocation.format == OutputFormat::JsonLines ? "{" : header,
-                      invocation.syncSeconds);
+    if (const auto unfit = UnfitOutput(invocation.output)) {
+        throw CUsageError{*unfit};
+    }
+    CheckLibraries(discovery);
+    CLogOutput output(invocation.output, OutputHeader(invocation.format, request.kinds),
+                      OutputStart(invocation.format, request.kinds), invocation.syncSeconds);
     // A file size limit ends writes with EFBIG, said as a failure, not a killed process.
     ::signal(SIGXFSZ, SIG_IGN);
     if (const auto failure = output.Open()) {
@@ -100,9 +177,10 @@ int RunLog(const Request& request, const Invocation& given, CDiscovery& discover
     }
     ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    const auto wake = [] { ::kill(::getpid(), SIGUSR1); };
     const bool toFile = !invocation.output.empty() || ::isatty(STDOUT_FILENO) != 1;
-    CLogSink sink(output, invocation.format, targets.size(),
-                  toFile && ::isatty(STDERR_FILENO) == 1);
+    CLogSink sink(output, invocation.format, request.kinds, targets.size(),
+                  toFile && ::isatty(STDERR_FILENO) == 1, wake);
     const auto start = CRackLogger::Clock::now();
     const auto interval = std::chrono::duration_cast<CRackLogger::Clock::duration>(
         std::chrono::duration<double>(invocation.intervalSeconds));
@@ -114,23 +192,11 @@ int RunLog(const Request& request, const Invocation& given, CDiscovery& discover
             [&sink, i](const Snapshot& snapshot, const RackId& rack) {
                 return sink.Take(i, snapshot, rack);
             },
-            [] { ::kill(::getpid(), SIGUSR1); }));
+            wake));
     }
     WaitForEnd(signals, invocation.durationSeconds, [&] {
         return sink.Failure() || std::all_of(loggers.begin(), loggers.end(),
                                              [](const auto& logger) { return logger->Done(); });
     });
-    for (const auto& logger : loggers) {
-        logger->Stop();
-    }
-    loggers.clear(); // each finishes the row it is reading
-    sink.EndProgress();
-    std::optional<std::string> failure = sink.Failure();
-    if (!failure) {
-        failure = output.Finish();
-    }
-    if (failure) {
-        throw CCommandFailure{{*failure}};
-    }
-    return 0;
+    return EndLog(loggers, sink, output);
 }

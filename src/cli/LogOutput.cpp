@@ -24,52 +24,66 @@ std::optional<std::string> CLogOutput::Failure(const std::string& what, int erro
     return what + " " + name + ": " + std::strerror(error);
 }
 
+std::optional<std::string> UnfitOutput(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return "--output takes a regular file or a new one; " + path + " is " +
+           (S_ISDIR(status.st_mode)    ? "a directory"
+            : S_ISFIFO(status.st_mode) ? "a FIFO"
+                                       : "a device or socket");
+}
+
 std::optional<std::string> CLogOutput::Open() {
-    m_fd = m_path.empty() ? STDOUT_FILENO
-                          : ::open(m_path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    m_fd = m_path.empty()
+               ? STDOUT_FILENO
+               : ::open(m_path.c_str(),
+                        O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (m_fd < 0) {
         return Failure("could not open", errno);
     }
     struct stat status {};
     m_regular = !m_path.empty() && ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode);
+    if (!m_path.empty() && !m_regular) {
+        return UnfitOutput(m_path).value_or(m_path + " is not a regular file");
+    }
     m_lastSync = std::chrono::steady_clock::now();
     if (m_regular && status.st_size > 0) {
-        return CheckExisting();
+        return CheckExisting(status.st_size);
     }
     // Standard output a pipe or terminal gets the header once; an empty file too.
     return m_header.empty() ? std::nullopt : Write(m_header);
 }
 
-// The file's last line must end; a torn one (a killed process mid-write) is cut off. A CSV
-// file must start with this log's header, a JSON Lines file with a JSON object.
-std::optional<std::string> CLogOutput::CheckExisting() {
-    const off_t size = ::lseek(m_fd, 0, SEEK_END);
-    constexpr off_t kTail = 1 << 16;
-    std::vector<char> tail(static_cast<std::size_t>(std::min(size, kTail)));
-    if (::pread(m_fd, tail.data(), tail.size(), size - static_cast<off_t>(tail.size())) !=
-        static_cast<ssize_t>(tail.size())) {
-        return Failure("could not read", errno);
-    }
-    if (tail.back() != '\n') {
-        const std::string_view text(tail.data(), tail.size());
-        const auto end = text.rfind('\n');
-        const off_t keep = end == std::string_view::npos
-                               ? (size > kTail ? -1 : 0)
-                               : size - static_cast<off_t>(tail.size() - end - 1);
-        if (keep < 0 || ::ftruncate(m_fd, keep) != 0) {
-            return std::string("could not cut the torn last line of ") + m_path;
-        }
-        if (keep == 0) {
-            return m_header.empty() ? std::nullopt : Write(m_header);
-        }
-    }
+// A file this log did not write is never changed: it must begin as the log's own do (the
+// CSV header line, the first key of a JSON Lines record) before anything is cut. Then its
+// last line must end; a torn one (a killed process mid-write) is cut off.
+std::optional<std::string> CLogOutput::CheckExisting(off_t size) {
     std::string first(m_start.size(), '\0');
     if (::pread(m_fd, first.data(), first.size(), 0) != static_cast<ssize_t>(first.size()) ||
         first != m_start) {
         return m_path + " holds another format or other columns than this log writes; name "
                         "another file";
     }
-    return std::nullopt;
+    constexpr off_t kTail = 1 << 16;
+    std::vector<char> tail(static_cast<std::size_t>(std::min(size, kTail)));
+    if (::pread(m_fd, tail.data(), tail.size(), size - static_cast<off_t>(tail.size())) !=
+        static_cast<ssize_t>(tail.size())) {
+        return Failure("could not read", errno);
+    }
+    if (tail.back() == '\n') {
+        return std::nullopt;
+    }
+    const std::string_view text(tail.data(), tail.size());
+    const auto end = text.rfind('\n');
+    const off_t keep = end == std::string_view::npos
+                           ? (size > kTail ? -1 : 0)
+                           : size - static_cast<off_t>(tail.size() - end - 1);
+    if (keep < 0 || ::ftruncate(m_fd, keep) != 0) {
+        return std::string("could not cut the torn last line of ") + m_path;
+    }
+    return keep == 0 && !m_header.empty() ? Write(m_header) : std::nullopt;
 }
 
 std::optional<std::string> CLogOutput::WriteAll(const std::string& bytes) {

@@ -5,15 +5,22 @@
 // when it is empty and is refused when it starts with another (a JSON Lines file when it
 // does not start with an object); a last line torn by a
 // process killed while writing it is cut off before anything is appended.
+#include <sys/types.h>
+
 #include <chrono>
 #include <optional>
 #include <string>
+
+// Why path cannot be a log's output (a directory, a FIFO, a device), or nothing: a regular
+// file or none at all.
+std::optional<std::string> UnfitOutput(const std::string& path);
 
 class CLogOutput {
 public:
     // path: empty for standard output. header: written first to an empty output (CSV);
     // empty when the format has none. start: what a file appended to must begin with (the
-    // header; "{" for JSON Lines; empty: anything). syncSeconds: 0 syncs after every block.
+    // header line; the first key of a record for JSON Lines). syncSeconds: 0 syncs after
+    // every block.
     CLogOutput(std::string path, std::string header, std::string start, double syncSeconds);
     ~CLogOutput();
     CLogOutput(const CLogOutput&) = delete;
@@ -28,7 +35,7 @@ public:
     std::optional<std::string> Finish();
 
 private:
-    std::optional<std::string> CheckExisting();
+    std::optional<std::string> CheckExisting(off_t size);
     std::optional<std::string> WriteAll(const std::string& bytes);
     std::optional<std::string> Sync();
     std::optional<std::string> Failure(const std::string& what, int error) const;

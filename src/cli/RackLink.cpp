@@ -7,10 +7,11 @@
 
 namespace {
 
-// A snapshot of a rack that could not be opened: its status by name when a call gave one.
-Snapshot NotOpened(InstrumentStatus status, ErrorQueueUse queue) {
+// A snapshot of a rack that could not be opened, from when the opening began: its status by
+// name when a call gave one.
+Snapshot NotOpened(WallTime began, InstrumentStatus status, ErrorQueueUse queue) {
     Snapshot snapshot;
-    snapshot.time = std::chrono::system_clock::now();
+    snapshot.time = began;
     snapshot.queue = queue;
     snapshot.status = status;
     const char* name = status != 0 ? StatusName(status) : nullptr;
@@ -22,10 +23,27 @@ Snapshot NotOpened(InstrumentStatus status, ErrorQueueUse queue) {
 
 std::string JoinedLines(const std::vector<std::string>& lines) {
     std::string joined;
+    bool listing = false; // the indented lines after one that ends in ':' are its list
     for (const std::string& line : lines) {
-        joined += (joined.empty() ? "" : "; ") + line.substr(line.find_first_not_of(' '));
+        const bool listed = !joined.empty() && joined.back() == ':';
+        listing = line.starts_with(' ') && (listing || listed);
+        joined += joined.empty() ? "" : listed ? " " : listing ? ", " : "; ";
+        joined += line.substr(line.find_first_not_of(' '));
     }
     return joined;
+}
+
+void CheckLibraries(CDiscovery& discovery) {
+    const auto failure = discovery.Open();
+    if (failure != DiscoveryFailure::NoVisaLibrary &&
+        failure != DiscoveryFailure::NoDriverLibrary) {
+        return;
+    }
+    std::vector<std::string> lines = OpenFailureLines(discovery, *failure);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        lines[i] = "  " + lines[i];
+    }
+    throw CCommandFailure{lines};
 }
 
 CRackLink::CRackLink(RackTarget target, const Invocation& invocation, const CDiscovery& libraries,
@@ -46,12 +64,17 @@ std::optional<CCommandFailure> CRackLink::Open() {
     }
 }
 
+RackId CRackLink::Id() const {
+    return {AsciiUpper(m_target.resource), m_target.name, {}};
+}
+
 Snapshot CRackLink::Read(RackId& rack) {
-    rack = RackId{AsciiUpper(m_target.resource), m_target.name, {}};
+    rack = Id();
     if (!m_mainframe) {
+        const WallTime began = std::chrono::system_clock::now();
         if (const auto failure = Open()) {
             rack.reason = JoinedLines(failure->lines);
-            return NotOpened(failure->status, m_target.errorQueue);
+            return NotOpened(began, failure->status, m_target.errorQueue);
         }
     }
     rack.resource = m_mainframe->resource;

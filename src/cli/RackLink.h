@@ -30,6 +30,9 @@ public:
 
     // One snapshot; rack says which rack it is of and, when it is not up, why.
     Snapshot Read(RackId& rack);
+    // The rack as named before it is read: its resource after -a (empty when discovery
+    // chooses it) and name.
+    RackId Id() const;
 
 private:
     std::optional<CCommandFailure> Open();
@@ -43,5 +46,10 @@ private:
     std::optional<Mainframe> m_mainframe;
 };
 
-// The lines as one: "a; b".
+// The lines as one: "a; b", and a line ending in ':' with its indented list after it,
+// "name one of these with -a: A, B".
 std::string JoinedLines(const std::vector<std::string>& lines);
+
+// Loads the VISA and driver libraries of discovery: when one of them is missing, throws
+// CCommandFailure naming every library tried, before a log or snapshot writes a row.
+void CheckLibraries(CDiscovery& discovery);

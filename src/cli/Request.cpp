@@ -63,6 +63,9 @@ void CheckOptionsBelong(const Invocation& invocation, const std::string& command
         throw CUsageError{
             "--interval, --count, --duration, --sync and --config.file belong to log"};
     }
+    if (invocation.format == OutputFormat::Wide && !Among(command, {"snapshot", "log"})) {
+        throw CUsageError{"--format wide belongs to snapshot and log"};
+    }
     if (invocation.errorQueue != plain.errorQueue && !Among(command, {"snapshot", "log"})) {
         throw CUsageError{"--error-queue belongs to snapshot and log"};
     }

@@ -8,7 +8,9 @@
 
 namespace {
 
-constexpr std::size_t kRackColumns = 5; // time .. status: the rest describe one value
+constexpr std::size_t kRackColumns = 5;     // time .. status: the rest describe one value
+constexpr std::size_t kValueColumns = 8;    // kind .. over_limit
+constexpr const char* kEntryKind = "ERROR"; // the kind of a row that is an error-queue entry
 
 const char* QueueName(ErrorQueueUse use) {
     return use == ErrorQueueUse::Drain ? "drain" : "leave";
@@ -50,16 +52,19 @@ std::string EntriesJson(const Snapshot& snapshot) {
 
 const std::vector<std::string>& SnapshotColumns() {
     static const std::vector<std::string> columns{
-        "time",     "resource", "name", "up",       "status",  "kind",      "object",
-        "position", "value",    "unit", "si_value", "si_unit", "over_limit"};
+        "time",       "resource",      "name",  "up",   "status",   "kind",
+        "object",     "position",      "value", "unit", "si_value", "si_unit",
+        "over_limit", "snapshot_time", "error"};
     return columns;
 }
 
 Table SnapshotTable(const Snapshot& snapshot, const RackId& rack) {
     Table table{SnapshotColumns(), {}};
+    const Cell snapshotTime = TextCell(Rfc3339(snapshot.time));
     if (!snapshot.up) {
         std::vector<Cell> row = RackCells(snapshot, rack, snapshot.time);
-        row.resize(SnapshotColumns().size(), TextCell(""));
+        row.resize(kRackColumns + kValueColumns, TextCell(""));
+        row.insert(row.end(), {snapshotTime, TextCell(rack.reason)});
         table.rows.push_back(std::move(row));
     }
     for (const SnapshotReading& reading : snapshot.readings) {
@@ -67,8 +72,17 @@ Table SnapshotTable(const Snapshot& snapshot, const RackId& rack) {
             std::vector<Cell> row = RackCells(snapshot, rack, reading.time);
             const auto value = ValueCells(reading, i);
             row.insert(row.end(), value.begin(), value.end());
+            row.insert(row.end(), {snapshotTime, TextCell("")});
             table.rows.push_back(std::move(row));
         }
+    }
+    for (const ErrorEntry& entry : snapshot.entries) {
+        std::vector<Cell> row = RackCells(snapshot, rack, snapshot.time);
+        row.insert(row.end(),
+                   {TextCell(kEntryKind), TextCell(""), TextCell(""), NumberCell(entry.code)});
+        row.resize(kRackColumns + kValueColumns, TextCell(""));
+        row.insert(row.end(), {snapshotTime, TextCell(entry.text)});
+        table.rows.push_back(std::move(row));
     }
     return table;
 }
@@ -85,11 +99,13 @@ std::string SnapshotCsv(const Snapshot& snapshot, const RackId& rack) {
         rackCells += ',';
         AppendCsvField(rackCells, cell);
     }
+    const std::string snapshotTime = Rfc3339(snapshot.time);
     std::string csv;
     if (!snapshot.up) {
-        AppendCsvField(csv, Rfc3339(snapshot.time));
-        csv += rackCells;
-        csv.append(SnapshotColumns().size() - kRackColumns, ',');
+        csv += snapshotTime + rackCells;
+        csv.append(kValueColumns, ',');
+        csv += ',' + snapshotTime + ',';
+        AppendCsvField(csv, rack.reason);
         csv += '\n';
     }
     for (const SnapshotReading& reading : snapshot.readings) {
@@ -101,8 +117,16 @@ std::string SnapshotCsv(const Snapshot& snapshot, const RackId& rack) {
                 csv += ',';
                 AppendCsvField(csv, cell.text);
             }
-            csv += '\n';
+            csv += ',' + snapshotTime + ",\n";
         }
+    }
+    // Each entry drained: kind ERROR, its code as the value, its text in the last column.
+    for (const ErrorEntry& entry : snapshot.entries) {
+        csv += snapshotTime + rackCells + ',' + kEntryKind + ",,," + std::to_string(entry.code);
+        csv.append(kValueColumns - 4, ',');
+        csv += ',' + snapshotTime + ',';
+        AppendCsvField(csv, entry.text);
+        csv += '\n';
     }
     return csv;
 }
@@ -119,7 +143,8 @@ std::string SnapshotJson(const Snapshot& snapshot, const RackId& rack, bool oneL
                        ", \"error_queue\": " + JsonString(QueueName(snapshot.queue)) + "," + gap +
                        "\"readings\": [";
     std::vector<std::string> names{"time"};
-    names.insert(names.end(), SnapshotColumns().begin() + kRackColumns, SnapshotColumns().end());
+    names.insert(names.end(), SnapshotColumns().begin() + kRackColumns,
+                 SnapshotColumns().begin() + kRackColumns + kValueColumns);
     bool first = true;
     for (const SnapshotReading& reading : snapshot.readings) {
         for (int i = 0; i < reading.count; ++i) {

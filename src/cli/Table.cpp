@@ -118,6 +118,7 @@ void WriteTable(const Table& table, OutputFormat format, std::ostream& out) {
         WriteText(table, out);
         break;
     case OutputFormat::Csv:
+    case OutputFormat::Wide: // a table has no wide layout: its own rows are it
         WriteCsv(table, out);
         break;
     case OutputFormat::Json:

@@ -74,3 +74,32 @@ std::string CsvLine(const std::vector<std::string>& fields) {
     }
     return line;
 }
+
+bool PrintableUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int length = lead < 0x80                   ? 1
+                           : lead >= 0xC2 && lead < 0xE0 ? 2
+                           : lead >= 0xE0 && lead < 0xF0 ? 3
+                           : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                         : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        char32_t point = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            point = (point << 6) | (next & 0x3F);
+        }
+        constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < kLeast[length] || point > 0x10FFFF || (point >= 0xD800 && point < 0xE000) ||
+            point < 0x20 || (point >= 0x7F && point < 0xA0)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}

@@ -33,3 +33,7 @@ template <class T> std::optional<T> WholeNumber(std::string_view text) {
 std::string CsvLine(const std::vector<std::string>& fields);
 // One field of such a line appended to line, quoted as CsvLine quotes it.
 void AppendCsvField(std::string& line, std::string_view text);
+
+// True when text is well-formed UTF-8 (no overlong form, surrogate or code point past
+// U+10FFFF) and holds no control character (C0, DEL or C1).
+bool PrintableUtf8(std::string_view text);

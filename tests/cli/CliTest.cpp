@@ -436,6 +436,21 @@ TEST_F(Cli, FailuresExitWithTheirStatusAndSayWhy) {
          "could not write /nonexistent/rack.prom: No such file or directory"},
         {{"read", "TEMP", "OUT3", "--output", "x.prom"}, {}, "", 2, "--output belongs to metrics"},
         {{}, {}, "", 2, "Usage: ksm7720"},
+        // A tiny interval was zero clock ticks, divided by: SIGFPE.
+        {{"log", "--interval", "1e-10", "--count", "3"}, {}, "", 2, "--interval takes a time"},
+        {{"log", "--duration", "1e-10"}, {}, "", 2, "--duration takes a time"},
+        // A name not UTF-8 written raw into every record.
+        {{"snapshot", "--name", "bay\xff"}, {}, "", 2, "--name takes UTF-8"},
+        {{"metrics", "--name", "bay\x1b[2J"}, {}, "", 2, "--name takes UTF-8"},
+        // Without a VISA library a log wrote a row per interval and exited 0.
+        {{"log", "--count", "1"},
+         {{"KSM7720_VISA_LIBRARY", "/nonexistent/libvisa.so"}},
+         "",
+         1,
+         "no usable VISA library; tried: /nonexistent/libvisa.so"},
+        {{"log", "--count", "1", "-a", "VXI0::24::INSTR", "BLOWER"}, {}, "", 0, ""},
+        {{"-n", "snapshot"}, {}, "", 1, "name one of these with -a: VXI0::24::INSTR, "},
+        {{"log", "--output", "/dev/null"}, {}, "", 2, "takes a regular file"},
     };
     for (const Case& c : cases) {
         if (!c.setUp.empty()) {

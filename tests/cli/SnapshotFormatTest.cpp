@@ -1,5 +1,6 @@
 // The record formats of snapshot and log, from a made-up snapshot: no instrument needed.
 #include "cli/SnapshotFormat.h"
+#include "core/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -33,9 +34,11 @@ TEST(SnapshotFormat, QuotesEscapesAndCLocaleUnderAGermanLocale) {
     EXPECT_EQ(
         SnapshotCsv(snapshot, rack),
         "2026-12-08T22:00:00.125Z,VXI0::24::INSTR,\"bay 3, \"\"left\"\"\\\t\",true,,VOLT,P5,,"
-        "4997,mV,4.997,V,false\n"
+        "4997,mV,4.997,V,false,2026-12-08T22:00:00.125Z,\n"
         "2026-12-08T22:00:00.125Z,VXI0::24::INSTR,\"bay 3, \"\"left\"\"\\\t\",true,,POWER,P5,,"
-        "1500,mW,1.5,W,unknown\n");
+        "1500,mW,1.5,W,unknown,2026-12-08T22:00:00.125Z,\n"
+        "2026-12-08T22:00:00.125Z,VXI0::24::INSTR,\"bay 3, \"\"left\"\"\\\t\",true,,ERROR,,,"
+        "-300,,,,,2026-12-08T22:00:00.125Z,\"injected \"\"fault\"\"\n1\"\n");
     const std::string json = SnapshotJson(snapshot, rack, true);
     EXPECT_NE(json.find(R"("name": "bay 3, \"left\"\\\u0009")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("si_value": 4.997, "si_unit": "V", "over_limit": false})"),
@@ -50,9 +53,25 @@ TEST(SnapshotFormat, QuotesEscapesAndCLocaleUnderAGermanLocale) {
     snapshot.up = false;
     snapshot.statusName = "VI_ERROR_TMO";
     snapshot.readings.clear();
-    EXPECT_EQ(SnapshotCsv(snapshot, rack),
+    snapshot.entries.clear();
+    RackId down = rack;
+    down.reason = "timed out";
+    EXPECT_EQ(SnapshotCsv(snapshot, down),
               "2026-12-08T22:00:00.125Z,VXI0::24::INSTR,\"bay 3, \"\"left\"\"\\\t\",false,"
-              "VI_ERROR_TMO,,,,,,,,\n");
+              "VI_ERROR_TMO,,,,,,,,,2026-12-08T22:00:00.125Z,timed out\n");
     std::locale::global(std::locale::classic());
     std::setlocale(LC_ALL, "C");
+}
+
+// A name that breaks a UTF-8 reader or a terminal taken as printable: a stray or truncated
+// byte, an overlong form, a surrogate, a control character of C0 or C1; or a name in
+// another script refused.
+TEST(SnapshotFormat, NamesArePrintableUtf8) {
+    for (const char* good : {"bay 3", "Kühlraum", "机架-2", "rack \xF0\x9F\x94\xA5"}) {
+        EXPECT_TRUE(PrintableUtf8(good)) << good;
+    }
+    for (const char* bad : {"bay\xFF", "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                            "a\tb", "a\x7F", "a\xC2\x85"}) {
+        EXPECT_FALSE(PrintableUtf8(bad)) << bad;
+    }
 }
