@@ -86,11 +86,6 @@ void CInstrSession::Disconnect() {
     m_input.clear();
 }
 
-bool CInstrSession::PeerClosed() const {
-    pollfd p{m_fd, POLLRDHUP, 0};
-    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
-}
-
 CInstrSession::Clock::time_point CInstrSession::Deadline() const {
     return Clock::now() + std::chrono::milliseconds(m_timeout);
 }
@@ -121,10 +116,6 @@ ViStatus CInstrSession::Write(ViConstBuf buf, ViUInt32 count, ViUInt32* written)
     if (m_fd < 0 && !ConnectLocked(std::min(
                         deadline, Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs))))
         return VI_ERROR_CONN_LOST;
-    if (PeerClosed()) {
-        Disconnect();
-        return VI_ERROR_CONN_LOST;
-    }
     std::string data(reinterpret_cast<const char*>(buf), count);
     if (m_sendEnd && (data.empty() || data.back() != '\n'))
         data.push_back('\n');
@@ -183,16 +174,19 @@ ViStatus CInstrSession::Read(ViBuf buf, ViUInt32 count, ViUInt32* read) {
         }
         if (m_fd < 0)
             return VI_ERROR_CONN_LOST;
-        int ready = Wait(POLLIN, deadline, forever);
+        char chunk[4096];
+        ssize_t n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n > 0) {
+            m_input.append(chunk, static_cast<size_t>(n));
+            continue;
+        }
+        bool nothingYet = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        int ready = nothingYet ? Wait(POLLIN, deadline, forever) : -1;
         if (ready == 0) {
             Deliver(buf, m_input.size(), read);
             return VI_ERROR_TMO;
         }
-        char chunk[4096];
-        ssize_t n = ready < 0 ? -1 : ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
-        if (n > 0) {
-            m_input.append(chunk, static_cast<size_t>(n));
-        } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        if (ready < 0) {
             Deliver(buf, m_input.size(), read);
             Disconnect();
             return VI_ERROR_CONN_LOST;

@@ -11,8 +11,10 @@
 // One open INSTR session: a TCP connection to the simulated instrument that answers the
 // resource, with the session's attributes. A write sends the buffer and, with END enabled,
 // a newline to mark the end of the message; a read ends at a newline (or the enabled
-// termination character), when the buffer is full, or at the time-out. A link that was
-// lost fails the call that finds it with VI_ERROR_CONN_LOST; the next write connects again,
+// termination character), when the buffer is full, or at the time-out. Each call makes only
+// the system calls it needs: a read takes what has arrived and waits only when nothing has,
+// a write just sends. A link that was lost fails the call that finds it (the read after a
+// write into a closed link) with VI_ERROR_CONN_LOST; the next write connects again,
 // reading the bench file afresh so a restarted simulator is found on its new port. A device
 // clear resets the link the same way.
 class CInstrSession {
@@ -43,7 +45,6 @@ private:
     bool ConnectLocked(Clock::time_point deadline);
     ViStatus GetAttributeLocked(ViAttr attr, void* value) const;
     void Disconnect();
-    bool PeerClosed() const;
     // Waits for `events` until `deadline`; 1 ready, 0 timed out, -1 failed.
     int Wait(short events, Clock::time_point deadline, bool forever) const;
     Clock::time_point Deadline() const;
