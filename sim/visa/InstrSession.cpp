@@ -10,6 +10,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,6 +77,9 @@ bool CInstrSession::ConnectLocked(Clock::time_point deadline) {
     }
     int one = 1;
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // Blocking from now on, so a receive can wait in the kernel; sends pass MSG_DONTWAIT.
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    m_receiveTimeout = 0;
     return true;
 }
 
@@ -175,23 +179,40 @@ ViStatus CInstrSession::Read(ViBuf buf, ViUInt32 count, ViUInt32* read) {
         if (m_fd < 0)
             return VI_ERROR_CONN_LOST;
         char chunk[4096];
-        ssize_t n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        bool expired = false;
+        ssize_t n = Receive(chunk, sizeof chunk, deadline, forever, expired);
         if (n > 0) {
             m_input.append(chunk, static_cast<size_t>(n));
             continue;
         }
         bool nothingYet = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
-        int ready = nothingYet ? Wait(POLLIN, deadline, forever) : -1;
-        if (ready == 0) {
-            Deliver(buf, m_input.size(), read);
+        if (nothingYet && !expired)
+            continue;
+        Deliver(buf, m_input.size(), read);
+        if (nothingYet)
             return VI_ERROR_TMO;
-        }
-        if (ready < 0) {
-            Deliver(buf, m_input.size(), read);
-            Disconnect();
-            return VI_ERROR_CONN_LOST;
-        }
+        Disconnect();
+        return VI_ERROR_CONN_LOST;
     }
+}
+
+// One receive that waits in the kernel, bounded by the socket's receive time-out (set only
+// when it changes, so a read costs one system call when its reply comes within the
+// session's time-out); once the deadline has passed, one that does not wait.
+ssize_t CInstrSession::Receive(char* chunk, size_t size, Clock::time_point deadline,
+                               bool forever, bool& expired) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    expired = !forever && left <= 0;
+    if (expired)
+        return ::recv(m_fd, chunk, size, MSG_DONTWAIT);
+    long long ms = forever ? 0 : std::min<long long>(left, 1LL << 30);
+    if (ms != m_receiveTimeout) {
+        timeval limit{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+        if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0)
+            return -1;
+        m_receiveTimeout = ms;
+    }
+    return ::recv(m_fd, chunk, size, 0);
 }
 
 // A device clear must reach the instrument: whatever it was sent and has not answered yet
