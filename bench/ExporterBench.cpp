@@ -207,9 +207,8 @@ void BM_RawSocketFloor(benchmark::State& state) {
             }
         }
     }
-    state.counters["cpu_us"] =
-        benchmark::Counter(CpuMicroseconds(CLOCK_THREAD_CPUTIME_ID) - before,
-                           benchmark::Counter::kAvgIterations);
+    state.counters["cpu_us"] = benchmark::Counter(CpuMicroseconds(CLOCK_THREAD_CPUTIME_ID) - before,
+                                                  benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_RawSocketFloor)->UseRealTime()->Unit(benchmark::kMillisecond);
 

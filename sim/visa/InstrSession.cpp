@@ -199,8 +199,8 @@ ViStatus CInstrSession::Read(ViBuf buf, ViUInt32 count, ViUInt32* read) {
 // One receive that waits in the kernel, bounded by the socket's receive time-out (set only
 // when it changes, so a read costs one system call when its reply comes within the
 // session's time-out); once the deadline has passed, one that does not wait.
-ssize_t CInstrSession::Receive(char* chunk, size_t size, Clock::time_point deadline,
-                               bool forever, bool& expired) {
+ssize_t CInstrSession::Receive(char* chunk, size_t size, Clock::time_point deadline, bool forever,
+                               bool& expired) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     expired = !forever && left <= 0;
     if (expired)

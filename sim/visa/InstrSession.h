@@ -13,10 +13,10 @@
 // a newline to mark the end of the message; a read ends at a newline (or the enabled
 // termination character), when the buffer is full, or at the time-out. Each call makes only
 // the system calls it needs: a read waits for its reply in one receive, bounded by the
-// time-out, and a write just sends, as a client on a plain socket would. A link that was lost fails the call that finds it (the read after a
-// write into a closed link) with VI_ERROR_CONN_LOST; the next write connects again,
-// reading the bench file afresh so a restarted simulator is found on its new port. A device
-// clear resets the link the same way.
+// time-out, and a write just sends, as a client on a plain socket would. A link that was lost fails
+// the call that finds it (the read after a write into a closed link) with VI_ERROR_CONN_LOST; the
+// next write connects again, reading the bench file afresh so a restarted simulator is found on its
+// new port. A device clear resets the link the same way.
 class CInstrSession {
 public:
     static constexpr ViUInt32 kDefaultTimeout = 2000;

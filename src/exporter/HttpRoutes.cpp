@@ -118,9 +118,8 @@ Reply CHttpRoutes::Probe(const HttpRequest& request) {
     ScrapeResult scrape = session->Probe(deadline);
     scrape.durationSeconds = std::chrono::duration<double>(Clock::now() - request.start).count();
     m_metrics.CountProbe(rack->resource, scrape.up);
-    return {MHD_HTTP_OK,
-            session->Exposition(scrape, {std::nullopt, rack->resource, rack->name, rack->blowers}),
-            kExposition, {}, false};
+    const RackLabels labels{std::nullopt, rack->resource, rack->name, rack->blowers};
+    return {MHD_HTTP_OK, session->Exposition(scrape, labels), kExposition, {}, false};
 }
 
 Reply CHttpRoutes::Metrics() {

@@ -65,7 +65,7 @@ private:
 
     const RackConfig m_rack;
     const CRackLog m_log;
-    CSessionOpener m_opener; // the worker's alone
+    CSessionOpener m_opener;       // the worker's alone
     Clock::time_point m_startedAt; // the worker's alone
     // Shared with the probes, under m_mutex. Reads are numbered; the running one is
     // m_started when it is above m_finished, a queued one m_asked when it is above m_started.
@@ -81,13 +81,13 @@ private:
     int m_waitingQueued = 0;
     bool m_abandoned = false; // the running read has nobody waiting for it
     bool m_stopping = false;
-    bool m_workerDone = false; // the worker closed the session and returned
+    bool m_workerDone = false;             // the worker closed the session and returned
     LastRead m_lastRead = LastRead::Never; // of the last read that ran to its end
     std::optional<std::uint64_t> m_searchVersion;
     ErrorQueueUse m_errorQueue;
-    std::vector<CProbeTrace*> m_tracesRunning; // of probes waiting for the running read
-    std::vector<CProbeTrace*> m_tracesQueued;  // and for the one asked for next
-    ScrapeResult m_result;                     // of read m_finished
-    std::unique_ptr<CWorkerThread> m_worker;   // started by the first read
+    std::vector<CProbeTrace*> m_tracesRunning;           // of probes waiting for the running read
+    std::vector<CProbeTrace*> m_tracesQueued;            // and for the one asked for next
+    ScrapeResult m_result;                               // of read m_finished
+    std::unique_ptr<CWorkerThread> m_worker;             // started by the first read
     std::shared_ptr<const CRackExposition> m_exposition; // under m_mutex; replaced, never changed
 };

@@ -23,8 +23,8 @@ std::shared_ptr<CRackSession> CRackSessions::Get(const RackConfig& rack) {
         }
         auto& kept = m_sessions[key];
         if (!kept) {
-            kept = std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log,
-                                                  m_stopped);
+            kept =
+                std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log, m_stopped);
         }
         session = kept;
     }

@@ -98,8 +98,8 @@ CRackExposition::CRackExposition(const RackLabels& rack) : m_labels(rack) {
                  series("ksm7720_info", info) + "1\n";
     }
     if (rack.blowers) {
-        m_fitted = CTextFormat::FamilyLines("ksm7720_blower_fitted",
-                                            "1 when the lab says the blower is fitted, 0 when not.");
+        m_fitted = CTextFormat::FamilyLines(
+            "ksm7720_blower_fitted", "1 when the lab says the blower is fitted, 0 when not.");
         for (int b = 1; b <= static_cast<int>(kBlowerNames.size()); ++b) {
             m_fitted += series("ksm7720_blower_fitted", {{"blower", std::to_string(b)}}) +
                         (b <= *rack.blowers ? "1\n" : "0\n");

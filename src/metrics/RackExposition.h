@@ -27,14 +27,14 @@ private:
     void AppendVerdicts(const ScrapeResult& scrape, std::string& out) const;
 
     RackLabels m_labels;
-    std::string m_common;     // the labels every series carries
-    std::string m_head;       // ksm7720_up up to its value
-    std::string m_duration;   // the scrape duration's family up to its value
-    std::string m_info;       // whole, or empty without a resource
-    std::string m_fitted;     // whole, or empty when the lab did not say
-    std::string m_overLimit;  // the verdicts' HELP and TYPE
-    std::string m_dropped;    // up to its value
-    std::string m_entries;    // the entries' HELP and TYPE
+    std::string m_common;    // the labels every series carries
+    std::string m_head;      // ksm7720_up up to its value
+    std::string m_duration;  // the scrape duration's family up to its value
+    std::string m_info;      // whole, or empty without a resource
+    std::string m_fitted;    // whole, or empty when the lab did not say
+    std::string m_overLimit; // the verdicts' HELP and TYPE
+    std::string m_dropped;   // up to its value
+    std::string m_entries;   // the entries' HELP and TYPE
     std::array<std::string, kReadingFamilies> m_families{};
     std::array<int, kCodes> m_familyOf{};
     std::array<std::string, kCodes> m_single{};                   // a one-value reading
