@@ -124,10 +124,11 @@ CRackExposition::CRackExposition(const RackLabels& rack) : m_labels(rack) {
             RenderObject(QuantityKind(kind), position);
         }
     }
+    constexpr size_t kValueRoom = 72; // three values of up to 24 characters
     m_size = m_head.size() + m_duration.size() + m_info.size() + m_fitted.size() +
              m_overLimit.size() + m_dropped.size() + 64;
     for (int code = 0; code < kCodes; ++code) {
-        m_size += m_single[code].size() + m_verdicts[code].size() + 3 * 24;
+        m_size += m_single[code].size() + m_verdicts[code].size() + kValueRoom;
         for (const std::string& text : m_positions[code]) {
             m_size += text.size();
         }
