@@ -9,7 +9,7 @@ On 127.0.0.1 only: N simulated mainframes, one simulator process each, time stan
 socket, before and after the soak); one exporter with a rack list and basic auth (bcrypt);
 two Prometheus servers (Debian's) scraping it every second as an HA pair. For --duration
 seconds, seeded faults (hangs, dropped connections, injected error entries, limits set below
-a reading, a simulator killed and restarted on its port) on a third of the racks, and hostile
+a reading, a simulator killed and restarted, on a new port) on a third of the racks, and hostile
 clients (wrong passwords, alias spellings of listed racks, bursts of probes).
 --hostile adds shapes, each in a phase of its own (the chaos split evenly between them), from
 loopback addresses of their own: `body` (request bodies that never end), `idle` (kept-alive
@@ -41,7 +41,7 @@ from soaklib.chaos.clients import HOSTILE, Clients, DelayingProxy  # noqa: E402
 from soaklib.chaos.faults import CLIENT_ACTIONS, Faults, plan  # noqa: E402
 from soaklib.chaos.harness import (PASSWORD, PASSWORD_HASH, USER, Bench, Interrupted,  # noqa: E402
                                    auth, exporter_sample, tail)
-from soaklib.chaos.judge import judge, summary  # noqa: E402
+from soaklib.chaos.judge import judge, scrapes_of, summary  # noqa: E402
 from soaklib.chaos.record import SCRAPE_TIMEOUT, Record  # noqa: E402
 from soaklib.chaos.truth import read_truth  # noqa: E402
 
@@ -116,26 +116,34 @@ def main():
             shutil.rmtree(work, ignore_errors=True)
 
 
-def start_exporter(bench, args, work):
-    """The exporter on the racks' bench, with basic auth unless --no-auth: (process, port)."""
-    racks = bench.racks
-    with open(os.path.join(work, "racks.yml"), "w") as f:
+def start_exporter(bench, args, work, name, racks, bench_file):
+    """An exporter of `racks` on bench_file, with basic auth unless --no-auth, on a port the
+    kernel picks (read from its log): (process, port)."""
+    with open(os.path.join(work, f"{name}.yml"), "w") as f:
         f.write("racks:\n" + "".join(
             f"  - resource: {r['resource']}\n    name: {r['lab']}\n    blowers: {r['blowers']}\n"
             for r in racks))
     with open(os.path.join(work, "web.yml"), "w") as f:
         f.write(f"basic_auth_users:\n  {USER}: {PASSWORD_HASH}\n")
     standin = os.path.abspath(args.standin)
-    env = dict(os.environ, KSM7720_BENCH=os.path.join(work, "bench"),
+    env = dict(os.environ, KSM7720_BENCH=bench_file,
                LD_LIBRARY_PATH=standin + ":" + os.environ.get("LD_LIBRARY_PATH", ""),
                KSM7720_VISA_LIBRARY=os.path.join(standin, "libvisa.so"),
                KSM7720_DRIVER_LIBRARY=os.path.join(standin, "libksm7720_32.so"))
-    port = common.free_port(bench.ports)
-    exporter = bench.start([args.exporter, f"--web.listen-address=127.0.0.1:{port}",
-                            f"--config.file={work}/racks.yml"] +
+    log = os.path.join(work, f"{name}.log")
+    exporter = bench.start([args.exporter, "--web.listen-address=127.0.0.1:0",
+                            f"--config.file={work}/{name}.yml"] +
                            ([] if args.no_auth else [f"--web.config.file={work}/web.yml"]),
-                           os.path.join(work, "exporter.log"), env)
-    return exporter, port
+                           log, env)
+    found = []
+
+    def listening():
+        found[:] = re.findall(r"address=127\.0\.0\.1:(\d+)", open(log).read())
+        return bool(found)
+
+    if not common.wait_until(listening, 30, 0.1):
+        raise SystemExit(f"chaos-exporter: the {name} did not start\n{tail(log)}")
+    return exporter, int(found[0])
 
 
 def answers(port, timeout=2):
@@ -145,16 +153,20 @@ def answers(port, timeout=2):
         return False
 
 
-def start_prometheus_pair(bench, racks, eport, work):
-    """Two Prometheus servers scraping every rack each second: {replica: port}."""
+def start_prometheus_pair(bench, racks, eport, control, cport, work):
+    """Two Prometheus servers scraping every rack each second, and the control rack through
+    its own exporter: {replica: port}."""
     prom_ports = {}
     for replica in ("a", "b"):
         pport = common.free_port(bench.ports)
         config = os.path.join(work, f"prometheus-{replica}.yml")
+        job = common.prometheus_config([control["resource"]], cport, 1, SCRAPE_TIMEOUT,
+                                       basic_auth=(USER, PASSWORD))
+        job = job[job.index("  - job_name:"):].replace("job_name: ksm7720", "job_name: control")
         with open(config, "w") as f:
             f.write(common.prometheus_config([r["resource"] for r in racks], eport, 1,
                                              SCRAPE_TIMEOUT, {"replica": replica},
-                                             (USER, PASSWORD)))
+                                             (USER, PASSWORD)) + job)
         common.start_prometheus(config, f"{work}/data-{replica}", pport,
                                 os.path.join(work, f"prometheus-{replica}.log"), debug=True,
                                 start=bench.start)
@@ -194,20 +206,23 @@ def soak(bench, args, work):
     if "share" in args.hostile:
         # The slow rack is reached through a proxy that delays its replies in its phase.
         spare = len(racks) - 1
-        racks[spare]["via"] = common.free_port(bench.ports)
-        proxy = DelayingProxy(racks[spare]["via"], racks[spare]["port"])
+        proxy = DelayingProxy(racks[spare]["port"])
+        racks[spare]["via"] = proxy.port
         bench.write_bench()
-    exporter, eport = start_exporter(bench, args, work)
+    exporter, eport = start_exporter(bench, args, work, "exporter", racks,
+                                     os.path.join(work, "bench"))
     exporter_log = os.path.join(work, "exporter.log")
     if not common.wait_until(lambda: answers(eport), 10):
         raise SystemExit(f"chaos-exporter: the exporter did not start\n{tail(exporter_log)}")
-    prom_ports = start_prometheus_pair(bench, racks, eport, work)
+    control = bench.start_control()
+    _, cport = start_exporter(bench, args, work, "control", [control], control["bench_file"])
+    prom_ports = start_prometheus_pair(bench, racks, eport, control, cport, work)
     start = time.time()
 
     def all_up():
         try:
             return all([r["value"][1] for r in common.query(p, "count(ksm7720_up == 1)", time.time())]
-                       == [str(len(racks))] for p in prom_ports.values())
+                       == [str(len(racks) + 1)] for p in prom_ports.values())
         except (OSError, RuntimeError, ValueError):
             return False
 
@@ -247,10 +262,12 @@ def soak(bench, args, work):
         if read_truth(rack["port"]) != truth[r]:
             record.problem("the bench stood still", f"{rack['resource']} reads otherwise now")
     ups = judge(record, racks, truth, prom_ports, start, end)
+    control_ups = [s for port in prom_ports.values() for s in
+                   scrapes_of(port, control["resource"], start, end, record.chaos_start)]
     for replica in prom_ports:
         print(f"failed scrapes of Prometheus {replica} by reason: "
               + failed_scrapes(os.path.join(work, f"prometheus-{replica}.log")))
-    return summary(record, racks, ups, before, after)
+    return summary(record, racks, ups, control_ups, before, after)
 
 
 def failed_scrapes(log):

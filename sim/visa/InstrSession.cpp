@@ -10,6 +10,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,6 +77,9 @@ bool CInstrSession::ConnectLocked(Clock::time_point deadline) {
     }
     int one = 1;
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // Blocking from now on, so a receive can wait in the kernel; sends pass MSG_DONTWAIT.
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    m_receiveTimeout = 0;
     return true;
 }
 
@@ -84,11 +88,6 @@ void CInstrSession::Disconnect() {
         ::close(m_fd);
     m_fd = -1;
     m_input.clear();
-}
-
-bool CInstrSession::PeerClosed() const {
-    pollfd p{m_fd, POLLRDHUP, 0};
-    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
 }
 
 CInstrSession::Clock::time_point CInstrSession::Deadline() const {
@@ -121,10 +120,6 @@ ViStatus CInstrSession::Write(ViConstBuf buf, ViUInt32 count, ViUInt32* written)
     if (m_fd < 0 && !ConnectLocked(std::min(
                         deadline, Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs))))
         return VI_ERROR_CONN_LOST;
-    if (PeerClosed()) {
-        Disconnect();
-        return VI_ERROR_CONN_LOST;
-    }
     std::string data(reinterpret_cast<const char*>(buf), count);
     if (m_sendEnd && (data.empty() || data.back() != '\n'))
         data.push_back('\n');
@@ -183,21 +178,41 @@ ViStatus CInstrSession::Read(ViBuf buf, ViUInt32 count, ViUInt32* read) {
         }
         if (m_fd < 0)
             return VI_ERROR_CONN_LOST;
-        int ready = Wait(POLLIN, deadline, forever);
-        if (ready == 0) {
-            Deliver(buf, m_input.size(), read);
-            return VI_ERROR_TMO;
-        }
         char chunk[4096];
-        ssize_t n = ready < 0 ? -1 : ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        bool expired = false;
+        ssize_t n = Receive(chunk, sizeof chunk, deadline, forever, expired);
         if (n > 0) {
             m_input.append(chunk, static_cast<size_t>(n));
-        } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-            Deliver(buf, m_input.size(), read);
-            Disconnect();
-            return VI_ERROR_CONN_LOST;
+            continue;
         }
+        bool nothingYet = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        if (nothingYet && !expired)
+            continue;
+        Deliver(buf, m_input.size(), read);
+        if (nothingYet)
+            return VI_ERROR_TMO;
+        Disconnect();
+        return VI_ERROR_CONN_LOST;
     }
+}
+
+// One receive that waits in the kernel, bounded by the socket's receive time-out (set only
+// when it changes, so a read costs one system call when its reply comes within the
+// session's time-out); once the deadline has passed, one that does not wait.
+ssize_t CInstrSession::Receive(char* chunk, size_t size, Clock::time_point deadline, bool forever,
+                               bool& expired) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    expired = !forever && left <= 0;
+    if (expired)
+        return ::recv(m_fd, chunk, size, MSG_DONTWAIT);
+    long long ms = forever ? 0 : std::min<long long>(left, 1LL << 30);
+    if (ms != m_receiveTimeout) {
+        timeval limit{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+        if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0)
+            return -1;
+        m_receiveTimeout = ms;
+    }
+    return ::recv(m_fd, chunk, size, 0);
 }
 
 // A device clear must reach the instrument: whatever it was sent and has not answered yet

@@ -11,10 +11,12 @@
 // One open INSTR session: a TCP connection to the simulated instrument that answers the
 // resource, with the session's attributes. A write sends the buffer and, with END enabled,
 // a newline to mark the end of the message; a read ends at a newline (or the enabled
-// termination character), when the buffer is full, or at the time-out. A link that was
-// lost fails the call that finds it with VI_ERROR_CONN_LOST; the next write connects again,
-// reading the bench file afresh so a restarted simulator is found on its new port. A device
-// clear resets the link the same way.
+// termination character), when the buffer is full, or at the time-out. Each call makes only
+// the system calls it needs: a read waits for its reply in one receive, bounded by the
+// time-out, and a write just sends, as a client on a plain socket would. A link that was lost fails
+// the call that finds it (the read after a write into a closed link) with VI_ERROR_CONN_LOST; the
+// next write connects again, reading the bench file afresh so a restarted simulator is found on its
+// new port. A device clear resets the link the same way.
 class CInstrSession {
 public:
     static constexpr ViUInt32 kDefaultTimeout = 2000;
@@ -43,10 +45,11 @@ private:
     bool ConnectLocked(Clock::time_point deadline);
     ViStatus GetAttributeLocked(ViAttr attr, void* value) const;
     void Disconnect();
-    bool PeerClosed() const;
     // Waits for `events` until `deadline`; 1 ready, 0 timed out, -1 failed.
     int Wait(short events, Clock::time_point deadline, bool forever) const;
     Clock::time_point Deadline() const;
+    ssize_t Receive(char* chunk, size_t size, Clock::time_point deadline, bool forever,
+                    bool& expired);
     // Moves the first `n` received bytes to `buf`.
     void Deliver(ViBuf buf, size_t n, ViUInt32* read);
     size_t FindTerminator(size_t limit) const;
@@ -56,6 +59,7 @@ private:
     BenchResource m_resource;
     CResourceName m_name;
     int m_fd = -1;
+    long long m_receiveTimeout = 0; // ms, the socket's SO_RCVTIMEO; 0 waits for ever
     std::string m_input;
     ViUInt32 m_timeout = kDefaultTimeout;
     ViUInt8 m_termChar = '\n';

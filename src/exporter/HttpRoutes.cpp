@@ -2,7 +2,6 @@
 
 #include "exporter/ProbeTrace.h"
 #include "exporter/RackLog.h"
-#include "metrics/RackExposition.h"
 
 #include <microhttpd.h>
 
@@ -115,12 +114,12 @@ Reply CHttpRoutes::Probe(const HttpRequest& request) {
         return Reply::Text(MHD_HTTP_OK,
                            TracedProbe(*session, rack->resource, request.start, deadline));
     }
-    ScrapeResult scrape = m_sessions.Get(*rack)->Probe(deadline);
+    const auto session = m_sessions.Get(*rack);
+    ScrapeResult scrape = session->Probe(deadline);
     scrape.durationSeconds = std::chrono::duration<double>(Clock::now() - request.start).count();
     m_metrics.CountProbe(rack->resource, scrape.up);
-    std::ostringstream out;
-    WriteRackExposition(scrape, {std::nullopt, rack->resource, rack->name, rack->blowers}, out);
-    return {MHD_HTTP_OK, out.str(), kExposition, {}, false};
+    const RackLabels labels{std::nullopt, rack->resource, rack->name, rack->blowers};
+    return {MHD_HTTP_OK, session->Exposition(scrape, labels), kExposition, {}, false};
 }
 
 Reply CHttpRoutes::Metrics() {

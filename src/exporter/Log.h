@@ -27,5 +27,5 @@ public:
 
 private:
     LogLevel m_level;
-    std::mutex m_mutex;
+    std::mutex m_mutex; // last in the exporter's lock order: nothing is called under it
 };

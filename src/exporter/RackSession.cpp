@@ -4,11 +4,14 @@
 
 #include <system_error>
 
-CRackSession::CRackSession(RackConfig rack, LibraryNames libraries, int ioTimeOutMs, CLog& log)
+CRackSession::CRackSession(RackConfig rack, LibraryNames libraries, int ioTimeOutMs, CLog& log,
+                           bool stopped)
     : m_rack(std::move(rack)), m_log(log, m_rack.resource),
       m_opener(m_rack.resource, std::move(libraries), ioTimeOutMs, m_log,
                [this](const std::string& step) { Trace(step, std::nullopt); }),
-      m_searchVersion(m_rack.searchVersion), m_errorQueue(m_rack.errorQueue) {}
+      m_stopping(stopped), m_searchVersion(m_rack.searchVersion), m_errorQueue(m_rack.errorQueue),
+      m_exposition(std::make_shared<const CRackExposition>(
+          RackLabels{std::nullopt, m_rack.resource, m_rack.name, m_rack.blowers})) {}
 
 CRackSession::~CRackSession() {
     Stop();
@@ -31,6 +34,20 @@ void CRackSession::Listed(const RackConfig& rack) {
     const std::lock_guard lock(m_mutex);
     m_searchVersion = rack.searchVersion;
     m_errorQueue = rack.errorQueue;
+}
+
+std::string CRackSession::Exposition(const ScrapeResult& scrape, const RackLabels& labels) {
+    std::shared_ptr<const CRackExposition> exposition;
+    {
+        const std::lock_guard lock(m_mutex);
+        exposition = m_exposition;
+    }
+    if (!(exposition->Labels() == labels)) {
+        exposition = std::make_shared<const CRackExposition>(labels); // off the lock
+        const std::lock_guard lock(m_mutex);
+        m_exposition = exposition;
+    }
+    return exposition->Text(scrape);
 }
 
 ScrapeResult CRackSession::Probe(Clock::time_point deadline, CProbeTrace* trace) {
@@ -57,6 +74,7 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline, CProbeTrace* trace)
         break;
     case ProbeAction::AnswerNotUp: {
         const char* why = WhyNotUp(state, now, deadline);
+        lock.unlock();
         m_log.Write(LogLevel::Debug, "rack not read for this probe", {{"reason", why}});
         if (trace != nullptr) {
             trace->Step(std::string("answered at once: ") + why);
@@ -71,6 +89,7 @@ ScrapeResult CRackSession::Probe(Clock::time_point deadline, CProbeTrace* trace)
             --m_asked;
             --m_waitingQueued;
             std::erase(m_tracesQueued, trace);
+            lock.unlock();
             m_log.Write(LogLevel::Error, "no thread for the rack's reads",
                         {{"reason", error.what()}});
             return {};
@@ -102,6 +121,7 @@ ScrapeResult CRackSession::Wait(std::unique_lock<std::mutex>& lock, std::uint64_
     } else if (--m_waitingRunning == 0) {
         m_abandoned = true; // the read stops at its next object
     }
+    lock.unlock();
     m_log.Write(LogLevel::Warn, "rack did not answer within the scrape time-out");
     return {};
 }
@@ -126,15 +146,15 @@ void CRackSession::Work() {
         m_tracesQueued.clear();
         lock.unlock();
         ScrapeResult result = Scrape();
-        lock.lock();
         const auto duration = Clock::now() - m_startedAt;
-        if (!result.cancelled) {
-            m_lastRead = result.up ? LastRead::Up : LastRead::Failed;
-        }
         m_log.Write(LogLevel::Debug, "rack read",
                     {{"up", result.up ? "1" : "0"},
                      {"cancelled", result.cancelled ? "1" : "0"},
                      {"seconds", std::to_string(std::chrono::duration<double>(duration).count())}});
+        lock.lock();
+        if (!result.cancelled) {
+            m_lastRead = result.up ? LastRead::Up : LastRead::Failed;
+        }
         for (CProbeTrace* trace : m_tracesRunning) {
             trace->Step(result.up ? "read ended" : "read ended: not up");
         }

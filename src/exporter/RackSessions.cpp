@@ -13,28 +13,35 @@ std::string Key(const RackConfig& rack) {
 } // namespace
 
 std::shared_ptr<CRackSession> CRackSessions::Get(const RackConfig& rack) {
-    const std::lock_guard lock(m_mutex);
     const std::string key = Key(rack);
-    if (m_listed && m_listed->count(key) == 0) {
-        auto dropped = std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log);
-        dropped->Stop(); // answers at once; no worker, so nothing to close
-        return dropped;
-    }
-    auto& session = m_sessions[key];
-    if (!session) {
-        session = std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log);
-        if (m_stopped) {
-            session->Stop();
+    std::shared_ptr<CRackSession> session;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_listed && m_listed->count(key) == 0) {
+            // Stopped: answers at once; no worker, so nothing to close.
+            return std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log, true);
         }
+        auto& kept = m_sessions[key];
+        if (!kept) {
+            kept =
+                std::make_shared<CRackSession>(rack, m_libraries, m_ioTimeOutMs, m_log, m_stopped);
+        }
+        session = kept;
     }
     session->Listed(rack);
     return session;
 }
 
 void CRackSessions::Stop() {
-    const std::lock_guard lock(m_mutex);
-    m_stopped = true;
-    for (const auto& [resource, session] : m_sessions) {
+    std::vector<std::shared_ptr<CRackSession>> sessions;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        for (const auto& [resource, session] : m_sessions) {
+            sessions.push_back(session);
+        }
+    }
+    for (const auto& session : sessions) {
         session->Stop();
     }
 }
@@ -44,17 +51,30 @@ void CRackSessions::Retain(const std::vector<RackConfig>& racks) {
     for (const RackConfig& rack : racks) {
         listed.insert(Key(rack));
     }
-    const std::lock_guard lock(m_mutex);
-    m_listed = std::move(listed);
-    for (auto at = m_sessions.begin(); at != m_sessions.end();) {
-        if (m_listed->count(at->first) == 0) {
-            at->second->Stop();
-            m_closing.push_back(std::move(at->second));
-            at = m_sessions.erase(at);
-        } else {
-            ++at;
+    std::vector<std::shared_ptr<CRackSession>> dropped;
+    std::vector<std::shared_ptr<CRackSession>> closing;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_listed = std::move(listed);
+        for (auto at = m_sessions.begin(); at != m_sessions.end();) {
+            if (m_listed->count(at->first) == 0) {
+                dropped.push_back(at->second);
+                m_closing.push_back(std::move(at->second));
+                at = m_sessions.erase(at);
+            } else {
+                ++at;
+            }
         }
+        closing = m_closing;
     }
-    // Only a session whose worker has ended is destroyed here (its destructor joins it).
-    std::erase_if(m_closing, [](const auto& session) { return session->Closed(); });
+    for (const auto& session : dropped) {
+        session->Stop();
+    }
+    std::erase_if(closing, [](const auto& session) { return !session->Closed(); });
+    const std::lock_guard lock(m_mutex);
+    std::erase_if(m_closing, [&](const auto& session) {
+        return std::find(closing.begin(), closing.end(), session) != closing.end();
+    });
+    // The closed sessions are destroyed with `closing`, after the lock is let go: each one's
+    // destructor joins its worker, which has ended.
 }

@@ -31,6 +31,8 @@ private:
     const LibraryNames m_libraries;
     const int m_ioTimeOutMs;
     CLog& m_log;
+    // In the exporter's lock order after the target policy's (whose watcher calls Retain)
+    // and before a session's; held across no call into a session.
     std::mutex m_mutex;
     bool m_stopped = false;
     std::map<std::string, std::shared_ptr<CRackSession>> m_sessions;

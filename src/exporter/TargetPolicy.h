@@ -44,6 +44,8 @@ private:
     void Search();        // one search, off the lock while the library searches
     void SearchForever(); // on m_thread
 
+    // First in the exporter's lock order (policy, sessions, session, log): the watcher,
+    // which takes the sessions' lock, runs under it.
     std::mutex m_mutex;
     std::condition_variable m_stopped;
     bool m_stopping = false;

@@ -34,4 +34,6 @@ struct RackLabels {
     std::string resource;            // the VISA resource; empty when none was chosen
     std::string name;                // the lab's friendly name; may be empty
     std::optional<int> blowers;      // how many blowers are fitted, when the lab said
+
+    bool operator==(const RackLabels&) const = default;
 };

@@ -2,6 +2,10 @@
 
 #include "core/Text.h"
 
+#include <array>
+#include <charconv>
+#include <cmath>
+
 namespace {
 
 // The labels after text, each after a comma unless text is empty or ends in a brace.
@@ -27,30 +31,64 @@ std::string HelpText(std::string_view help) {
 
 } // namespace
 
-CTextFormat::CTextFormat(std::ostream& out, const MetricLabels& common) : m_out(out) {
-    AppendLabels(m_common, common);
-}
+CTextFormat::CTextFormat(std::ostream& out, const MetricLabels& common)
+    : m_out(out), m_common(CommonLabels(common)) {}
 
 void CTextFormat::Family(std::string_view name, std::string_view help, std::string_view type) {
     m_family = name;
-    m_out << "# HELP " << name << ' ' << HelpText(help) << "\n# TYPE " << name << ' ' << type
-          << '\n';
+    m_out << FamilyLines(name, help, type);
 }
 
 // One string written once: a probe writes a few hundred samples, and temporary strings and
 // stream inserts per piece were most of its instructions.
 void CTextFormat::Sample(const MetricLabels& labels, double value) {
-    std::string line = m_family;
-    if (!m_common.empty() || !labels.empty()) {
-        line += '{';
-        line += m_common;
-        AppendLabels(line, labels);
-        line += '}';
-    }
-    line += ' ';
-    line += ExactNumber(value);
+    std::string line = SeriesText(m_family, m_common, labels);
+    AppendValue(line, value);
     line += '\n';
     m_out << line;
+}
+
+std::string CTextFormat::FamilyLines(std::string_view name, std::string_view help,
+                                     std::string_view type) {
+    std::string text = "# HELP ";
+    text += name;
+    text += ' ';
+    text += HelpText(help);
+    text += "\n# TYPE ";
+    text += name;
+    text += ' ';
+    text += type;
+    text += '\n';
+    return text;
+}
+
+std::string CTextFormat::CommonLabels(const MetricLabels& common) {
+    std::string text;
+    AppendLabels(text, common);
+    return text;
+}
+
+std::string CTextFormat::SeriesText(std::string_view name, std::string_view common,
+                                    const MetricLabels& labels) {
+    std::string text(name);
+    if (!common.empty() || !labels.empty()) {
+        text += '{';
+        text += common;
+        AppendLabels(text, labels);
+        text += '}';
+    }
+    text += ' ';
+    return text;
+}
+
+void CTextFormat::AppendValue(std::string& text, double value) {
+    if (!std::isfinite(value)) {
+        text += ExactNumber(value);
+        return;
+    }
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    text.append(buffer.data(), result.ptr);
 }
 
 std::string CTextFormat::Quoted(std::string_view value) {

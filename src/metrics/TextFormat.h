@@ -19,6 +19,16 @@ public:
     void Sample(const MetricLabels& labels, double value);
     void Sample(double value) { Sample({}, value); }
 
+    // The same pieces as text, for a writer that renders a series once and then only
+    // appends its values: a family's HELP and TYPE lines; the labels every series carries;
+    // a sample's line up to its value ("name{common,labels} "); and a value.
+    static std::string FamilyLines(std::string_view name, std::string_view help,
+                                   std::string_view type = "gauge");
+    static std::string CommonLabels(const MetricLabels& common);
+    static std::string SeriesText(std::string_view name, std::string_view common,
+                                  const MetricLabels& labels);
+    static void AppendValue(std::string& text, double value);
+
     // value as a label value: quoted, with backslash, quote and line feed escaped.
     static std::string Quoted(std::string_view value);
     // The same appended to text.

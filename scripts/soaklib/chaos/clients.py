@@ -293,9 +293,10 @@ class DelayingProxy:
     """A rack's port that forwards to its simulator, each reply `delay` seconds late: a slow
     rack the simulator alone cannot make."""
 
-    def __init__(self, port, target):
+    def __init__(self, target):
         self.target, self.delay = target, 0.0
-        self.listener = socket.create_server(("127.0.0.1", port))
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
         threading.Thread(target=self.accept, daemon=True).start()
 
     def accept(self):

@@ -99,7 +99,7 @@ class Faults:
             rack["process"].wait()
         elif action == "restart":
             if not self.bench.restart_sim(rack):
-                raise RuntimeError(f"simulator {rack['name']} did not start again on {port}")
+                raise RuntimeError(f"simulator {rack['name']} did not start again")
 
     def limit(self, rack, r, codes):
         old = scpi(rack["port"], [f"LIM? {c}" for c in codes], len(codes))
