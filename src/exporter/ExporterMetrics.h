@@ -1,7 +1,7 @@
 #pragma once
 // The exporter's own figures for /metrics: its build, the probes and failed probes of each
 // target, the outcome of the last configuration reload, the connections and requests the
-// HTTP server refused, and the process's CPU time, memory, descriptors and start time.
+// HTTP server refused or made wait, and the process's CPU time, memory, descriptors and start time.
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -22,6 +22,10 @@ public:
     // (a count of 0 makes the reason's series appear).
     void CountConnectionRefused(const std::string& reason, std::uint64_t count = 1);
     void CountRequestRefused(const std::string& reason, std::uint64_t count = 1);
+    // A request that found every slot of a queue ("probe" or "password_check") taken and
+    // waited so long, whether it got one or gave up (seconds 0 and not waited: the queue's
+    // series appear).
+    void CountWait(const std::string& queue, double seconds, bool waited = true);
     void Write(std::ostream& out);
 
 private:
@@ -38,4 +42,5 @@ private:
     double m_reloadSuccessTime;                                // seconds since the epoch
     std::map<std::string, std::uint64_t> m_connectionsRefused; // by reason
     std::map<std::string, std::uint64_t> m_requestsRefused;
+    std::map<std::string, std::pair<std::uint64_t, double>> m_waits; // by queue: count, seconds
 };

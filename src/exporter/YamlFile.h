@@ -20,5 +20,6 @@ void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> a
 // The scalar at node[key], or fallback when it is absent.
 std::string ScalarOr(const YAML::Node& node, const char* key, const std::string& fallback,
                      const std::string& where);
-// The whole text of a file, bounded, or a CConfigError.
+// The whole text of a regular file of at most 1 MiB, read within 5 s, or a CConfigError
+// saying why not (a FIFO or device, too large, unreadable, or a read that hangs).
 std::string ReadSmallFile(const std::string& path);

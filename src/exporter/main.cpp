@@ -68,7 +68,7 @@ void RaiseDescriptorLimit(CLog& log) {
     limit.rlim_cur = limit.rlim_max;
     if (setrlimit(RLIMIT_NOFILE, &limit) != 0) {
         log.Write(LogLevel::Warn, "the open file limit could not be raised",
-                  "limit=" + std::to_string(given));
+                  {{"limit", std::to_string(given)}});
     }
 }
 
@@ -101,9 +101,9 @@ std::unique_ptr<CBasicAuth> AuthFor(const ExporterFlags& flags, const WebConfig&
 }
 
 // Both files read again and applied together; a file that cannot be read or is wrong, or
-// a change that needs a restart, changes nothing. The reason it failed, or nothing.
-std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& server,
-                                  CTargetPolicy& policy, CExporterMetrics& metrics, CLog& log) {
+// a change that needs a restart, changes nothing, and the log says why.
+ReloadOutcome Reload(const ExporterFlags& flags, CHttpServer& server, CTargetPolicy& policy,
+                     CExporterMetrics& metrics, CLog& log) {
     try {
         Configuration config = LoadConfiguration(flags);
         try {
@@ -117,12 +117,12 @@ std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& serve
     } catch (const std::exception& error) {
         metrics.CountReload(false);
         log.Write(LogLevel::Error, "configuration not reloaded; the last one stays",
-                  "reason=" + CLog::Value(error.what()));
-        return error.what();
+                  {{"reason", error.what()}});
+        return ReloadOutcome::Failed;
     }
     metrics.CountReload(true);
     log.Write(LogLevel::Info, "configuration reloaded");
-    return std::nullopt;
+    return ReloadOutcome::Reloaded;
 }
 
 // No new connections; probes waiting on a rack answer at once; requests in flight are
@@ -158,9 +158,9 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     CDiscovery discovery(libraries.visa, libraries.driver);
     if (const auto failure = discovery.Open()) {
         const std::vector<std::string> lines = OpenFailureLines(discovery, *failure);
-        std::string reasons;
+        LogFields reasons;
         for (std::size_t i = 1; i < lines.size(); ++i) {
-            reasons += (reasons.empty() ? "reason=" : " reason=") + CLog::Value(lines[i]);
+            reasons.emplace_back("reason", lines[i]);
         }
         log.Write(LogLevel::Error, lines.front(), reasons);
         return kExitFailure;
@@ -177,9 +177,14 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     policy->Watch([&sessions](const std::vector<RackConfig>& racks) { sessions.Retain(racks); });
     CExporterMetrics metrics(KSM7720_VERSION);
     std::optional<CHttpServer> server;
-    std::mutex reloading; // one reload at a time, from a signal or a request
+    // One reload at a time, from a signal or a request; another meanwhile is told so.
+    std::mutex reloading;
     const auto reload = [&] {
-        const std::lock_guard lock(reloading);
+        const std::unique_lock lock(reloading, std::try_to_lock);
+        if (!lock.owns_lock()) {
+            log.Write(LogLevel::Info, "reload asked while one runs; not queued");
+            return ReloadOutcome::InProgress;
+        }
         return Reload(flags, *server, *policy, metrics, log);
     };
     ServerOptions options{flags.listenAddress, flags.maxRequests, flags.timeOffsetSeconds,
@@ -190,7 +195,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     server.emplace(std::move(options), *policy, sessions, metrics, *auth, log);
     const std::string address = server->Start();
     log.Write(LogLevel::Info, "listening",
-              "address=" + CLog::Value(address) + " tls=" + (config.web.tls ? "true" : "false"));
+              {{"address", address}, {"tls", config.web.tls ? "true" : "false"}});
     // SIGHUP's reload runs here, so a stop never waits for one (a file may be slow to read);
     // one more may wait its turn, and it reads the files after every SIGHUP before it.
     CWorkerPool reloads(1, 1);
@@ -201,7 +206,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
             reloads.TrySubmit([&reload] { reload(); });
         } else if (signal == SIGUSR1 || signal == SIGUSR2) {
             log.Write(LogLevel::Info, "signal ignored",
-                      "signal=" + std::string(sigabbrev_np(signal)));
+                      {{"signal", sigabbrev_np(signal)}});
         }
     }
     StopAndExit(*server, sessions, log);

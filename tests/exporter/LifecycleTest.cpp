@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <future>
 
 namespace {
 
@@ -88,6 +89,36 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
         EXPECT_NE(exporter.Log().find(racks + ":2: blowers must be 1, 2 or 3"), std::string::npos)
             << exporter.Log();
     }
+}
+
+// A FIFO as the rack list (as a hung mount would) hanging --config.check and every
+// reload, reloads queued behind it each holding a request slot, probes stopped meanwhile,
+// or a reload's reason (which may quote the file) sent to the HTTP client.
+TEST_F(Exporter, FifoAsTheRackListFailsTheCheckAndTheReloadWhileProbesGoOn) {
+    const std::string racks = File("fifo.yml", kBothRacks);
+    CExporter exporter(sim->Dir(), {"--config.file=" + racks, "--web.enable-lifecycle"});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    std::filesystem::remove(racks);
+    ASSERT_EQ(::mkfifo(racks.c_str(), 0600), 0);
+    const auto [status, output] = RunCommand(std::string("timeout 20 ") + EXPORTER_EXE +
+                                             " --config.check --config.file=" + racks);
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_NE(output.find(racks + ": not a regular file"), std::string::npos) << output;
+    exporter.Signal(SIGHUP);
+    std::vector<std::future<Answer>> reloads;
+    for (int i = 0; i < 4; ++i) {
+        reloads.push_back(std::async(std::launch::async, [&exporter] {
+            return exporter.Get("/-/reload", {"-X", "POST"});
+        }));
+    }
+    EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 200);
+    for (auto& reload : reloads) {
+        const Answer answer = reload.get();
+        EXPECT_TRUE(answer.status == 500 || answer.status == 409) << answer.status;
+        EXPECT_EQ(answer.body.find(racks), std::string::npos) << answer.body;
+    }
+    EXPECT_TRUE(LogShows(exporter, racks + ": not a regular file", 2)) << exporter.Log();
+    ::unlink(racks.c_str());
 }
 
 // A signal a service manager or an operator may send by habit that kills the exporter.
