@@ -63,9 +63,12 @@ CExporterMetrics::CExporterMetrics(std::string version)
     : m_version(std::move(version)), m_startTime(SecondsSinceEpoch()),
       m_reloadSuccessTime(m_startTime) {}
 
-void CExporterMetrics::CountReload(bool successful) {
+void CExporterMetrics::CountReload(bool successful, const std::string& file,
+                                   const std::string& reason) {
     const std::lock_guard lock(m_mutex);
     m_reloadSuccessful = successful;
+    m_reloadFailedFile = successful ? "" : file;
+    m_reloadFailure = successful ? "" : reason;
     if (successful) {
         m_reloadSuccessTime = SecondsSinceEpoch();
     }
@@ -113,6 +116,11 @@ void CExporterMetrics::Write(std::ostream& out) {
         text.Family("ksm7720_exporter_config_last_reload_successful",
                     "Whether the last configuration reload succeeded.");
         text.Sample(m_reloadSuccessful ? 1 : 0);
+        text.Family("ksm7720_exporter_config_last_reload_failure_info",
+                    "Present while the last reload failed: the file and why.");
+        if (!m_reloadSuccessful) {
+            text.Sample({{"file", m_reloadFailedFile}, {"reason", m_reloadFailure}}, 1);
+        }
         text.Family("ksm7720_exporter_config_last_reload_success_timestamp_seconds",
                     "Time of the last successful configuration reload.");
         text.Sample(m_reloadSuccessTime);

@@ -16,8 +16,9 @@ public:
 
     // Counts one probe of an allowed target, and whether the rack was read.
     void CountProbe(const std::string& target, bool up);
-    // The outcome of a reload of the configuration files; the load at start succeeded.
-    void CountReload(bool successful);
+    // The outcome of a reload of the configuration files; the load at start succeeded. A
+    // failure names the file and the reason (with its line), for the alert to say.
+    void CountReload(bool successful, const std::string& file = {}, const std::string& reason = {});
     // Counts connections the HTTP server closed unserved, or requests it refused at once
     // (a count of 0 makes the reason's series appear).
     void CountConnectionRefused(const std::string& reason, std::uint64_t count = 1);
@@ -40,6 +41,8 @@ private:
     std::map<std::string, Counts> m_targets;
     bool m_reloadSuccessful = true;
     double m_reloadSuccessTime;                                // seconds since the epoch
+    std::string m_reloadFailedFile;                            // of the last reload, if it failed
+    std::string m_reloadFailure;
     std::map<std::string, std::uint64_t> m_connectionsRefused; // by reason
     std::map<std::string, std::uint64_t> m_requestsRefused;
     std::map<std::string, std::pair<std::uint64_t, double>> m_waits; // by queue: count, seconds

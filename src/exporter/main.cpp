@@ -79,15 +79,24 @@ struct Configuration {
     std::optional<std::vector<RackConfig>> racks; // nothing without --config.file
 };
 
-Configuration LoadConfiguration(const ExporterFlags& flags) {
-    Configuration config;
-    if (!flags.webConfigFile.empty()) {
-        config.web = LoadWebConfig(flags.webConfigFile);
+// A file that is wrong: which one, and the message (which names it, and its line).
+struct FileError {
+    std::string file;
+    std::string message;
+};
+
+// The message without the file's name in front: "line 3: ..." where it gives a line.
+std::string Reason(const FileError& error) {
+    const std::string& file = error.file;
+    std::string reason = error.message.rfind(file + ":", 0) == 0
+                             ? error.message.substr(file.size() + 1)
+                             : error.message;
+    const std::size_t digits = reason.find_first_not_of("0123456789");
+    if (digits > 0 && digits != std::string::npos && reason[digits] == ':') {
+        reason = "line " + reason.substr(0, digits) + reason.substr(digits);
     }
-    if (!flags.configFile.empty()) {
-        config.racks = LoadRackConfig(flags.configFile);
-    }
-    return config;
+    const std::size_t text = reason.find_first_not_of(' ');
+    return text == std::string::npos ? reason : reason.substr(text);
 }
 
 // The web configuration's users as requests are checked against them; a hash that cannot
@@ -100,8 +109,39 @@ std::unique_ptr<CBasicAuth> AuthFor(const ExporterFlags& flags, const WebConfig&
     }
 }
 
+// Both files read and checked; throws FileError.
+Configuration LoadConfiguration(const ExporterFlags& flags, const Credentials& credentials = {}) {
+    Configuration config;
+    try {
+        if (!flags.webConfigFile.empty()) {
+            config.web = LoadWebConfig(flags.webConfigFile, credentials);
+            AuthFor(flags, config.web);
+        }
+    } catch (const CConfigError& error) {
+        throw FileError{flags.webConfigFile, error.message};
+    }
+    try {
+        if (!flags.configFile.empty()) {
+            config.racks = LoadRackConfig(flags.configFile);
+        }
+    } catch (const CConfigError& error) {
+        throw FileError{flags.configFile, error.message};
+    }
+    return config;
+}
+
+// A warning for each user whose hash is cheap to break.
+std::vector<std::string> CheapHashWarnings(const ExporterFlags& flags, const WebConfig& web) {
+    std::vector<std::string> warnings;
+    for (const std::string& user : CheapHashUsers(web.users)) {
+        warnings.push_back(flags.webConfigFile + ": the bcrypt hash of '" + user +
+                           "' has a cost under 10; make it with htpasswd -nbBC 10");
+    }
+    return warnings;
+}
+
 // Both files read again and applied together; a file that cannot be read or is wrong, or
-// a change that needs a restart, changes nothing, and the log says why.
+// a change that needs a restart, changes nothing, and the log and /metrics say why.
 ReloadOutcome Reload(const ExporterFlags& flags, CHttpServer& server, CTargetPolicy& policy,
                      CExporterMetrics& metrics, CLog& log) {
     try {
@@ -109,15 +149,18 @@ ReloadOutcome Reload(const ExporterFlags& flags, CHttpServer& server, CTargetPol
         try {
             server.SetWebConfig(config.web);
         } catch (const CConfigError& error) {
-            throw CConfigError{flags.webConfigFile + ": " + error.message};
+            throw FileError{flags.webConfigFile, flags.webConfigFile + ": " + error.message};
         }
         if (config.racks) {
             policy.Replace(std::move(*config.racks));
         }
-    } catch (const std::exception& error) {
-        metrics.CountReload(false);
+        for (const std::string& warning : CheapHashWarnings(flags, config.web)) {
+            log.Write(LogLevel::Warn, warning);
+        }
+    } catch (const FileError& error) {
+        metrics.CountReload(false, error.file, Reason(error));
         log.Write(LogLevel::Error, "configuration not reloaded; the last one stays",
-                  {{"reason", error.what()}});
+                  {{"reason", error.message}});
         return ReloadOutcome::Failed;
     }
     metrics.CountReload(true);
@@ -152,6 +195,9 @@ ReloadOutcome Reload(const ExporterFlags& flags, CHttpServer& server, CTargetPol
 int Serve(const ExporterFlags& flags, CLog& log) {
     const Configuration config = LoadConfiguration(flags);
     const std::unique_ptr<CBasicAuth> auth = AuthFor(flags, config.web);
+    for (const std::string& warning : CheapHashWarnings(flags, config.web)) {
+        log.Write(LogLevel::Warn, warning);
+    }
     const LibraryNames libraries{core::VisaLibraryCandidates(core::ProcessEnvironment),
                                  core::DriverLibraryCandidates(core::ProcessEnvironment)};
     // Loads both libraries once to fail early, and searches with its resource manager.
@@ -212,11 +258,20 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     StopAndExit(*server, sessions, log);
 }
 
-// --config.check: both files read and checked as a start or reload would.
+// --config.check: both files read and checked as a start or reload would; with a
+// LoadCredential= drop-in, the web configuration's files read where it takes them from.
 int CheckConfiguration(const ExporterFlags& flags) {
     try {
-        AuthFor(flags, LoadConfiguration(flags).web);
+        const Credentials credentials =
+            flags.credentialsFile.empty() ? Credentials{} : LoadCredentials(flags.credentialsFile);
+        const Configuration config = LoadConfiguration(flags, credentials);
+        for (const std::string& warning : CheapHashWarnings(flags, config.web)) {
+            std::cerr << "prometheus-ksm7720-exporter: warning: " << warning << '\n';
+        }
     } catch (const CConfigError& error) {
+        std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n';
+        return kExitFailure;
+    } catch (const FileError& error) {
         std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n';
         return kExitFailure;
     }
@@ -252,6 +307,8 @@ int main(int argc, char* argv[]) {
     try {
         return Serve(flags, log);
     } catch (const CExporterError& error) {
+        log.Write(LogLevel::Error, error.message);
+    } catch (const FileError& error) {
         log.Write(LogLevel::Error, error.message);
     }
     return kExitFailure;
