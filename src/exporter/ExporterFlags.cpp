@@ -26,9 +26,10 @@ int PositiveCount(const std::string& name, const std::string& text) {
 }
 
 // The flags that take a value.
-constexpr const char* kValueFlags[] = {"--web.listen-address", "--web.config.file",
-                                       "--web.config.credentials", "--config.file",
-                                       "--timeout-offset", "--web.max-requests", "--log.level"};
+constexpr const char* kValueFlags[] = {
+    "--web.listen-address", "--web.config.file", "--web.config.credentials",
+    "--config.file",        "--timeout-offset",  "--web.max-requests",
+    "--log.level"};
 
 bool TakesValue(const std::string& name) {
     return std::find(std::begin(kValueFlags), std::end(kValueFlags), name) != std::end(kValueFlags);

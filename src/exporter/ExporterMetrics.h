@@ -40,8 +40,8 @@ private:
     std::mutex m_mutex;
     std::map<std::string, Counts> m_targets;
     bool m_reloadSuccessful = true;
-    double m_reloadSuccessTime;                                // seconds since the epoch
-    std::string m_reloadFailedFile;                            // of the last reload, if it failed
+    double m_reloadSuccessTime;     // seconds since the epoch
+    std::string m_reloadFailedFile; // of the last reload, if it failed
     std::string m_reloadFailure;
     std::map<std::string, std::uint64_t> m_connectionsRefused; // by reason
     std::map<std::string, std::uint64_t> m_requestsRefused;

@@ -117,8 +117,7 @@ CHttpServer::CHttpServer(ServerOptions options, CTargetPolicy& policy, CRackSess
     : m_options(std::move(options)), m_log(log),
       m_routes(policy, sessions, metrics, log, m_options.timeOffsetSeconds, m_options.reload),
       m_metrics(metrics), m_refusals(metrics, log),
-      m_slots(static_cast<std::size_t>(m_options.maxRequests)),
-      m_passwords(auth) {}
+      m_slots(static_cast<std::size_t>(m_options.maxRequests)), m_passwords(auth) {}
 
 CHttpServer::~CHttpServer() {
     Stop(Clock::now());

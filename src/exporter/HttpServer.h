@@ -78,8 +78,7 @@ private:
     Work Kind(const HttpRequest& request) const;
     bool Suspend(HttpRequest& request); // false once the server stops
     void Hand(const Request& request);  // a suspended request whose password passed
-    void Slotted(const Request& request, CRequestSlots::Outcome outcome,
-                 Clock::duration waited);
+    void Slotted(const Request& request, CRequestSlots::Outcome outcome, Clock::duration waited);
     void Checked(const Request& request, CRequestSlots::Outcome outcome, bool passed,
                  Clock::duration waited);
     void CountWait(const char* queue, Clock::duration waited);

@@ -21,7 +21,8 @@ void CLog::Write(LogLevel level, std::string_view message, const LogFields& fiel
     if (!Enabled(level)) {
         return;
     }
-    std::string line = "ts=" + Now() + " level=" + kLogLevels[static_cast<std::size_t>(level)].first +
+    std::string line = "ts=" + Now() +
+                       " level=" + kLogLevels[static_cast<std::size_t>(level)].first +
                        " msg=" + Value(message);
     for (const auto& [key, value] : fields) {
         line.append(" ").append(key).append("=").append(Value(value));

@@ -36,8 +36,7 @@ RackConfig RackFrom(const YAML::Node& node, const std::string& path) {
         }
         rack.blowers = blowers[0] - '0';
     }
-    const std::string queue =
-        ScalarOr(node, "error_queue", "drain", At(path, node, "error_queue"));
+    const std::string queue = ScalarOr(node, "error_queue", "drain", At(path, node, "error_queue"));
     if (queue != "drain" && queue != "leave") {
         throw CConfigError{At(path, node, "error_queue") + ": error_queue must be drain or leave"};
     }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <functional>
 #include <string>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace {
 

@@ -16,7 +16,7 @@ enum class Refusal {
     ConnectionLimit,
     ClientConnectionLimit,
     HeaderTimeout,
-    IdleEvicted, // an idle connection closed to make room for a new one
+    IdleEvicted,           // an idle connection closed to make room for a new one
     ProbeSlotDeadline,     // no probe slot came free before the request's deadline
     PasswordCheckDeadline, // the password check's turn did not come before it
     Body,                  // a body, or a length that is ambiguous or malformed
@@ -39,7 +39,7 @@ private:
     struct Pending {
         std::uint64_t count = 0;
         std::map<std::string, std::uint64_t> clients; // bounded: the first ones seen
-        Clock::time_point logged{}; // when the last line for this reason went out
+        Clock::time_point logged{};                   // when the last line for this reason went out
     };
 
     void LogIfDue(Refusal reason, Pending& pending, Clock::time_point now);

@@ -47,10 +47,9 @@ std::string Source(const std::string& file, const Credentials& credentials) {
 std::string FileBeside(const std::string& config, const std::string& file,
                        const Credentials& credentials) {
     const std::filesystem::path path(file);
-    return Source(path.is_absolute()
-                      ? file
-                      : (std::filesystem::path(config).parent_path() / path).string(),
-                  credentials);
+    return Source(
+        path.is_absolute() ? file : (std::filesystem::path(config).parent_path() / path).string(),
+        credentials);
 }
 
 gnutls_datum_t Datum(const std::string& text) {
@@ -88,8 +87,7 @@ void CheckTlsFiles(const TlsConfig& tls, const std::string& cert, const std::str
     }
 }
 
-TlsConfig TlsFrom(const YAML::Node& node, const std::string& path,
-                  const Credentials& credentials) {
+TlsConfig TlsFrom(const YAML::Node& node, const std::string& path, const Credentials& credentials) {
     const std::string where = path + ": tls_server_config";
     CheckKeys(node, {"cert_file", "key_file", "client_auth_type", "client_ca_file", "min_version"},
               where);
@@ -114,7 +112,8 @@ TlsConfig TlsFrom(const YAML::Node& node, const std::string& path,
     }
     tls.priorities =
         Named(kMinVersions, ScalarOr(node, "min_version", "TLS12", where), where + ": min_version");
-    CheckTlsFiles(tls, FileBeside(path, cert, credentials), FileBeside(path, key, credentials), FileBeside(path, ca, credentials));
+    CheckTlsFiles(tls, FileBeside(path, cert, credentials), FileBeside(path, key, credentials),
+                  FileBeside(path, ca, credentials));
     return tls;
 }
 

@@ -48,11 +48,11 @@ void CWorkerPool::Work() {
         try {
             job(); // a job must not throw; if one does, the worker goes on with the next
         } catch (const std::exception& error) {
-            CLog(LogLevel::Error).Write(LogLevel::Error, "worker job failed",
-                                        {{"error", error.what()}});
+            CLog(LogLevel::Error)
+                .Write(LogLevel::Error, "worker job failed", {{"error", error.what()}});
         } catch (...) {
-            CLog(LogLevel::Error).Write(LogLevel::Error, "worker job failed",
-                                        {{"error", "unknown exception"}});
+            CLog(LogLevel::Error)
+                .Write(LogLevel::Error, "worker job failed", {{"error", "unknown exception"}});
         }
     }
 }

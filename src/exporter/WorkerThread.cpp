@@ -31,11 +31,11 @@ void* CWorkerThread::Run(void* self) {
     try {
         static_cast<CWorkerThread*>(self)->m_body();
     } catch (const std::exception& error) {
-        CLog(LogLevel::Error).Write(LogLevel::Error, "thread ended by an error",
-                                    {{"error", error.what()}});
+        CLog(LogLevel::Error)
+            .Write(LogLevel::Error, "thread ended by an error", {{"error", error.what()}});
     } catch (...) {
-        CLog(LogLevel::Error).Write(LogLevel::Error, "thread ended by an error",
-                                    {{"error", "unknown exception"}});
+        CLog(LogLevel::Error)
+            .Write(LogLevel::Error, "thread ended by an error", {{"error", "unknown exception"}});
     }
     return nullptr;
 }

@@ -251,8 +251,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
         if (signal == SIGHUP) {
             reloads.TrySubmit([&reload] { reload(); });
         } else if (signal == SIGUSR1 || signal == SIGUSR2) {
-            log.Write(LogLevel::Info, "signal ignored",
-                      {{"signal", sigabbrev_np(signal)}});
+            log.Write(LogLevel::Info, "signal ignored", {{"signal", sigabbrev_np(signal)}});
         }
     }
     StopAndExit(*server, sessions, log);

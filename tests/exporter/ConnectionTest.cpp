@@ -71,7 +71,8 @@ int KeptAliveGet(int fd, const std::string& path) {
     char buffer[4096];
     for (std::size_t end = std::string::npos; end == std::string::npos || text.size() < end;) {
         pollfd entry{fd, POLLIN, 0};
-        const ssize_t got = ::poll(&entry, 1, 10000) == 1 ? ::recv(fd, buffer, sizeof buffer, 0) : 0;
+        const ssize_t got =
+            ::poll(&entry, 1, 10000) == 1 ? ::recv(fd, buffer, sizeof buffer, 0) : 0;
         if (got <= 0) {
             return -1;
         }
@@ -240,7 +241,7 @@ TEST_F(Exporter, SixtyProbesAtOnceFromOneAddressAreAllServed) {
     CSimProcess racks(bench);
     ASSERT_TRUE(racks.Start()) << racks.ListeningLine();
     racks.ExportEnvironment(VISA_LIBRARY, DRIVER_LIBRARY);
-    const CExporter exporter(racks.Dir(), {}); // 40 slots
+    const CExporter exporter(racks.Dir(), {});            // 40 slots
     sim->ExportEnvironment(VISA_LIBRARY, DRIVER_LIBRARY); // the suite's bench again
     ASSERT_TRUE(exporter.Listening()) << exporter.Log();
     const auto probe = [&exporter](int rack) {
@@ -275,12 +276,13 @@ TEST_F(Exporter, FortyAddressesOnAHungRackLeaveTheScraperServed) {
     std::atomic<bool> done{false};
     std::vector<std::future<void>> crowd;
     for (int i = 0; i < 40; ++i) {
-        crowd.push_back(std::async(std::launch::async, [&, source = "127.0.0." + std::to_string(10 + i)] {
-            while (!done) {
-                RawGet(source.c_str(), exporter.Port(), "/probe?target=VXI0::24::INSTR",
-                       "X-Prometheus-Scrape-Timeout-Seconds: 5\r\n");
-            }
-        }));
+        crowd.push_back(
+            std::async(std::launch::async, [&, source = "127.0.0." + std::to_string(10 + i)] {
+                while (!done) {
+                    RawGet(source.c_str(), exporter.Port(), "/probe?target=VXI0::24::INSTR",
+                           "X-Prometheus-Scrape-Timeout-Seconds: 5\r\n");
+                }
+            }));
     }
     std::this_thread::sleep_for(std::chrono::seconds(1)); // every slot taken
     int up = 0;

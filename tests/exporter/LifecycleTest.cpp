@@ -216,10 +216,10 @@ TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
              "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n");
     dir.File("ksm7720.crt", "not a certificate");
     const std::string dropIn =
-        dir.File("credentials.conf", "[Service]\nLoadCredential=web.yml:" + dir.Path() +
-                                         "/ksm7720-web.yml\nLoadCredential=server.crt:" +
-                                         dir.Path() + "/ksm7720.crt\nLoadCredential=server.key:" +
-                                         dir.Path() + "/ksm7720.crt\n");
+        dir.File("credentials.conf",
+                 "[Service]\nLoadCredential=web.yml:" + dir.Path() +
+                     "/ksm7720-web.yml\nLoadCredential=server.crt:" + dir.Path() +
+                     "/ksm7720.crt\nLoadCredential=server.key:" + dir.Path() + "/ksm7720.crt\n");
     const std::string exe = std::string("timeout 10 ") + EXPORTER_EXE;
     const struct {
         std::string command;
