@@ -53,9 +53,6 @@ std::vector<RackConfig> LoadRackConfig(const std::string& path) {
     if (!racks || !racks.IsSequence()) {
         throw CConfigError{(racks ? Place(path, racks) : path) + ": racks must be a list"};
     }
-    if (racks.size() == 0) {
-        throw CConfigError{Place(path, racks) + ": racks is empty; name at least one rack"};
-    }
     std::vector<RackConfig> result;
     std::map<std::string, std::pair<std::string, std::string>> seen; // canonical -> spelling, place
     for (std::size_t i = 0; i < racks.size(); ++i) {

@@ -214,6 +214,10 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     CRackSessions sessions(libraries, kSessionIoTimeOutMs, log); // outlives the policy's watch
     std::unique_ptr<CTargetPolicy> policy;
     if (config.racks) {
+        if (config.racks->empty()) {
+            log.Write(LogLevel::Warn, "the rack list names no rack: every probe is refused",
+                      {{"file", flags.configFile}});
+        }
         policy = std::make_unique<CTargetPolicy>(*config.racks);
     } else {
         policy = std::make_unique<CTargetPolicy>(
