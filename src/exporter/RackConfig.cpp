@@ -17,7 +17,7 @@ std::string At(const std::string& path, const YAML::Node& rack, const char* key)
 
 RackConfig RackFrom(const YAML::Node& node, const std::string& path) {
     const std::string where = Place(path, node);
-    CheckKeys(node, {"resource", "name", "blowers", "error_queue"}, where);
+    CheckKeys(node, {"resource", "name", "blowers", "error_queue"}, where, path);
     RackConfig rack;
     rack.resource = AsciiUpper(ScalarOr(node, "resource", "", At(path, node, "resource")));
     if (rack.resource.empty()) {

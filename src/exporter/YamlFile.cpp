@@ -205,7 +205,7 @@ YAML::Node LoadYamlFile(const std::string& path) {
 }
 
 void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> allowed,
-               const std::string& where) {
+               const std::string& where, const std::string& path) {
     if (!node || node.IsNull()) {
         return;
     }
@@ -215,7 +215,8 @@ void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> a
     for (const auto& entry : node) {
         const std::string key = entry.first.IsScalar() ? entry.first.Scalar() : "";
         if (std::find(allowed.begin(), allowed.end(), key) == allowed.end()) {
-            throw CConfigError{std::string(where).append(": unknown key '").append(key) + "'"};
+            const std::string at = path.empty() ? where : Place(path, entry.first);
+            throw CConfigError{at + ": unknown key '" + key + "'"};
         }
     }
 }
