@@ -55,7 +55,10 @@ struct Framing {
 
 MHD_Result CountFraming(void* framing, MHD_ValueKind, const char* key, const char* value) {
     auto& counts = *static_cast<Framing*>(framing);
-    const std::string_view name = key != nullptr ? key : "";
+    if (key == nullptr) {
+        return MHD_YES;
+    }
+    const std::string_view name = key;
     const std::string_view text = value != nullptr ? value : "";
     if (name.find_first_of(" \t") != std::string_view::npos) {
         // "Content-Length : 5": a proxy in front may take it for the length, the server not.

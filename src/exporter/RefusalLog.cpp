@@ -38,6 +38,7 @@ void CountOn(CExporterMetrics& metrics, Refusal reason, std::uint64_t count) {
 // "ADDRESS:COUNT ..." for the addresses refused most, most first.
 std::string MostRefused(const std::map<std::string, std::uint64_t>& clients) {
     std::vector<std::pair<std::uint64_t, std::string>> ranked;
+    ranked.reserve(clients.size());
     for (const auto& [client, count] : clients) {
         ranked.emplace_back(count, client);
     }

@@ -216,7 +216,7 @@ void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> a
         const std::string key = entry.first.IsScalar() ? entry.first.Scalar() : "";
         if (std::find(allowed.begin(), allowed.end(), key) == allowed.end()) {
             const std::string at = path.empty() ? where : Place(path, entry.first);
-            throw CConfigError{at + ": unknown key '" + key + "'"};
+            throw CConfigError{std::string(at).append(": unknown key '").append(key) + "'"};
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 
 namespace {
@@ -48,8 +49,10 @@ Answer RawGet(const char* source, const std::string& port, const std::string& pa
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     std::string text;
     char buffer[4096];
-    for (ssize_t got = 0; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-        text.append(buffer, static_cast<std::size_t>(got));
+    // A stopped or continued child (the bench) interrupts recv with SIGCHLD.
+    for (ssize_t got = 0;
+         (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0 || (got < 0 && errno == EINTR);) {
+        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
     }
     ::close(fd);
     const std::size_t body = text.find("\r\n\r\n");
