@@ -14,8 +14,9 @@ clients (wrong passwords, alias spellings of listed racks, bursts of probes).
 --hostile adds shapes, each in a phase of its own (the chaos split evenly between them), from
 loopback addresses of their own: `body` (request bodies that never end), `idle` (kept-alive
 connections from many addresses), `share` (probes of a slow rack kept in flight from two
-addresses), `flood` (wrong-password floods around reloads); in each phase the healthy racks
-must stay up in 99 % of scrapes. Then --settle quiet seconds, and it asks both Prometheus
+addresses), `crowd` (the same from 40 addresses, one probe each), `burst` (60 probes at
+once from one address every 5 s, each to be answered 200 and true), `flood` (wrong-password
+floods around reloads); in each phase the healthy racks must stay up in 99 % of scrapes. Then --settle quiet seconds, and it asks both Prometheus
 servers for every sample they stored.
 
 Exit status 0 when every assertion holds, 1 when one fails (each is printed), 2 on a usage
@@ -203,7 +204,7 @@ def soak(bench, args, work):
     racks = bench.racks
     truth = [read_truth(r["port"]) for r in racks]
     spare = None
-    if "share" in args.hostile:
+    if "share" in args.hostile or "crowd" in args.hostile:
         # The slow rack is reached through a proxy that delays its replies in its phase.
         spare = len(racks) - 1
         proxy = DelayingProxy(racks[spare]["port"])

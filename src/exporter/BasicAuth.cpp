@@ -165,3 +165,14 @@ std::optional<std::string> CBasicAuth::HashOf(const std::string& user) const {
     const auto found = m_users.find(user);
     return found != m_users.end() ? std::optional(found->second) : std::nullopt;
 }
+
+std::vector<std::string> CheapHashUsers(const std::map<std::string, std::string>& users) {
+    constexpr int kLeastCost = 10;
+    std::vector<std::string> cheap;
+    for (const auto& [user, hash] : users) {
+        if (hash.size() > 6 && BcryptCost(hash) < kLeastCost) {
+            cheap.push_back(user);
+        }
+    }
+    return cheap;
+}

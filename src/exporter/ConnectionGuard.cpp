@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -59,24 +61,30 @@ bool CConnectionGuard::Admit(const std::string& client) {
         }
     }
     if (reason) {
-        m_refusals.Count(*reason);
+        m_refusals.Count(*reason, client);
     }
     return !reason || reason == Refusal::IdleEvicted;
 }
 
 bool CConnectionGuard::MakeRoom() {
-    Entry* oldest = nullptr;
+    // The one to close: a connection that never completed a request before a kept-alive
+    // one (a scraper's), then from the address holding most, then idle longest.
+    const auto rank = [this](const Entry& entry) {
+        return std::tuple(entry.answered, -static_cast<long>(m_perClient[entry.client]),
+                          entry.idleSince);
+    };
+    Entry* chosen = nullptr;
     for (auto& [connection, entry] : m_connections) {
         if (!entry.reaped && entry.deadline != Clock::time_point::max() &&
-            (oldest == nullptr || entry.idleSince < oldest->idleSince)) {
-            oldest = &entry;
+            (chosen == nullptr || rank(entry) < rank(*chosen))) {
+            chosen = &entry;
         }
     }
-    if (oldest == nullptr) {
+    if (chosen == nullptr) {
         return false; // every connection is being served
     }
-    ::shutdown(oldest->fd, SHUT_RDWR);
-    oldest->reaped = true;
+    ::shutdown(chosen->fd, SHUT_RDWR);
+    chosen->reaped = true;
     ++m_reaped;
     return true;
 }
@@ -84,7 +92,7 @@ bool CConnectionGuard::MakeRoom() {
 void CConnectionGuard::Opened(const void* connection, int fd, const std::string& client) {
     const std::lock_guard lock(m_mutex);
     const auto now = Clock::now();
-    m_connections[connection] = {fd, client, now + m_limits.request, now, false};
+    m_connections[connection] = {fd, client, now + m_limits.request, now, false, false};
     ++m_perClient[client];
     m_peak = std::max(m_peak, m_connections.size());
 }
@@ -99,6 +107,7 @@ void CConnectionGuard::RequestIn(const void* connection) {
 void CConnectionGuard::Answered(const void* connection) {
     const std::lock_guard lock(m_mutex);
     if (const auto found = m_connections.find(connection); found != m_connections.end()) {
+        found->second.answered = true;
         found->second.idleSince = Clock::now();
         found->second.deadline = found->second.idleSince + m_limits.idle + m_limits.request;
     }
@@ -131,21 +140,21 @@ void CConnectionGuard::Reap() {
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, kReapPeriod, [this] { return m_stopping; })) {
         const auto now = Clock::now();
-        std::size_t reaped = 0;
+        std::vector<std::string> reaped; // their clients
         for (auto& [connection, entry] : m_connections) {
             if (!entry.reaped && entry.deadline <= now) {
                 // The server reads the end of the stream and closes the connection itself.
                 ::shutdown(entry.fd, SHUT_RDWR);
                 entry.reaped = true;
                 ++m_reaped;
-                ++reaped;
+                reaped.push_back(entry.client);
             }
         }
         const bool trim = m_peak >= kTrimAfterPeak && m_connections.size() * 4 <= m_peak;
         m_peak = trim ? m_connections.size() : m_peak;
         lock.unlock();
-        for (std::size_t i = 0; i < reaped; ++i) {
-            m_refusals.Count(Refusal::HeaderTimeout);
+        for (const std::string& client : reaped) {
+            m_refusals.Count(Refusal::HeaderTimeout, client);
         }
         m_refusals.Flush();
         if (trim) {

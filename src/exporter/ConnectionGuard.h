@@ -4,7 +4,9 @@
 // (the TLS handshake included) from the connection's start, or for a kept-alive connection
 // from the end of its last answer plus the idle time-out. A reaper thread shuts down the
 // socket of a connection past its deadline; the server then closes it. When every
-// connection is taken, the one idle longest makes room for a new one. After a burst of
+// connection is taken, an idle one makes room for a new one: first those that never
+// completed a request, from the address holding most connections, idle longest; a
+// kept-alive connection only when no such one is left. After a burst of
 // connections the reaper gives the memory they held back to the system.
 // A socket is only ever touched while its connection is listed, under the guard's lock;
 // libmicrohttpd reports a connection closed (and the guard unlists it) before it closes
@@ -57,6 +59,7 @@ private:
         Clock::time_point deadline = Clock::time_point::max(); // max: a request is being served
         Clock::time_point idleSince;
         bool reaped = false;
+        bool answered = false; // it completed a request: a kept-alive client's
     };
 
     bool MakeRoom(); // under the lock

@@ -3,7 +3,9 @@
 #include "core/Text.h"
 #include "exporter/NameTable.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -21,6 +23,16 @@ int PositiveCount(const std::string& name, const std::string& text) {
         throw CFlagError{name + " takes a count from 1 to 10000, not '" + text + "'"};
     }
     return *value;
+}
+
+// The flags that take a value.
+constexpr const char* kValueFlags[] = {
+    "--web.listen-address", "--web.config.file", "--web.config.credentials",
+    "--config.file",        "--timeout-offset",  "--web.max-requests",
+    "--log.level"};
+
+bool TakesValue(const std::string& name) {
+    return std::find(std::begin(kValueFlags), std::end(kValueFlags), name) != std::end(kValueFlags);
 }
 
 } // namespace
@@ -46,6 +58,9 @@ ExporterFlags ParseExporterFlags(const std::vector<std::string>& args) {
             (name == "--config.check" ? flags.configCheck : flags.enableLifecycle) = true;
             continue;
         }
+        if (arg.rfind("--", 0) == 0 && !TakesValue(name)) {
+            throw CFlagError{"unknown flag '" + name + "'"};
+        }
         std::string value;
         if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
@@ -61,6 +76,8 @@ ExporterFlags ParseExporterFlags(const std::vector<std::string>& args) {
             flags.webConfigFile = value;
         } else if (name == "--config.file") {
             flags.configFile = value;
+        } else if (name == "--web.config.credentials") {
+            flags.credentialsFile = value;
         } else if (name == "--timeout-offset") {
             flags.timeOffsetSeconds = NonNegativeNumber(name, value);
         } else if (name == "--web.max-requests") {
@@ -76,6 +93,9 @@ ExporterFlags ParseExporterFlags(const std::vector<std::string>& args) {
             throw CFlagError{"unknown flag '" + name + "'"};
         }
     }
+    if (!flags.credentialsFile.empty() && !flags.configCheck) {
+        throw CFlagError{"--web.config.credentials is for --config.check"};
+    }
     return flags;
 }
 
@@ -85,7 +105,7 @@ const char* ExporterUsage() {
            "         [--web.max-requests=N] [--log.level=debug|info|warn|error]\n"
            "         [--web.enable-lifecycle]\n"
            "       prometheus-ksm7720-exporter [--web.config.file=FILE] [--config.file=FILE]\n"
-           "         --config.check\n"
+           "         [--web.config.credentials=DROP-IN] --config.check\n"
            "       prometheus-ksm7720-exporter --help | --version\n"
            "\n"
            "Serves GET /probe?target=RESOURCE (one KS M7720 mainframe's readings), GET /metrics\n"
@@ -101,6 +121,9 @@ const char* ExporterUsage() {
            "  --log.level           debug, info (default), warn or error\n"
            "  --web.enable-lifecycle  POST /-/reload reads both files again, as SIGHUP does\n"
            "  --config.check        check both files and exit: 0 when valid, 1 with the reason\n"
+           "  --web.config.credentials  with --config.check: the service's LoadCredential=\n"
+           "                        drop-in; web files named as its credentials are read from\n"
+           "                        the files it hands to the service\n"
            "\n"
            "Environment: KSM7720_VISA_LIBRARY, KSM7720_DRIVER_LIBRARY, VXIPNPPATH.\n"
            "Exit status: 0 after SIGTERM or SIGINT, 1 when it cannot start, 2 on a usage error.\n"

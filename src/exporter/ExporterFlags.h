@@ -15,8 +15,9 @@ struct ExporterFlags {
     std::string listenAddress = "127.0.0.1:9772"; // loopback only unless told otherwise
     std::string webConfigFile;                    // empty: plain HTTP, no users
     std::string configFile;                       // empty: what the VISA search lists
-    double timeOffsetSeconds = 0.5;               // taken off Prometheus's scrape time-out
-    int maxRequests = 40;                         // in flight at once; 503 beyond
+    std::string credentialsFile;    // --config.check: a LoadCredential= drop-in to read files by
+    double timeOffsetSeconds = 0.5; // taken off Prometheus's scrape time-out
+    int maxRequests = 40;           // in flight at once; 503 beyond
     LogLevel logLevel = LogLevel::Info;
 };
 

@@ -63,9 +63,12 @@ CExporterMetrics::CExporterMetrics(std::string version)
     : m_version(std::move(version)), m_startTime(SecondsSinceEpoch()),
       m_reloadSuccessTime(m_startTime) {}
 
-void CExporterMetrics::CountReload(bool successful) {
+void CExporterMetrics::CountReload(bool successful, const std::string& file,
+                                   const std::string& reason) {
     const std::lock_guard lock(m_mutex);
     m_reloadSuccessful = successful;
+    m_reloadFailedFile = successful ? "" : file;
+    m_reloadFailure = successful ? "" : reason;
     if (successful) {
         m_reloadSuccessTime = SecondsSinceEpoch();
     }
@@ -88,6 +91,13 @@ void CExporterMetrics::CountRequestRefused(const std::string& reason, std::uint6
     m_requestsRefused[reason] += count;
 }
 
+void CExporterMetrics::CountWait(const std::string& queue, double seconds, bool waited) {
+    const std::lock_guard lock(m_mutex);
+    auto& [count, total] = m_waits[queue];
+    count += waited ? 1 : 0;
+    total += seconds;
+}
+
 void CExporterMetrics::Write(std::ostream& out) {
     CTextFormat text(out);
     text.Family("ksm7720_exporter_build_info", "The exporter's version.");
@@ -106,6 +116,11 @@ void CExporterMetrics::Write(std::ostream& out) {
         text.Family("ksm7720_exporter_config_last_reload_successful",
                     "Whether the last configuration reload succeeded.");
         text.Sample(m_reloadSuccessful ? 1 : 0);
+        text.Family("ksm7720_exporter_config_last_reload_failure_info",
+                    "Present while the last reload failed: the file and why.");
+        if (!m_reloadSuccessful) {
+            text.Sample({{"file", m_reloadFailedFile}, {"reason", m_reloadFailure}}, 1);
+        }
         text.Family("ksm7720_exporter_config_last_reload_success_timestamp_seconds",
                     "Time of the last successful configuration reload.");
         text.Sample(m_reloadSuccessTime);
@@ -116,9 +131,20 @@ void CExporterMetrics::Write(std::ostream& out) {
             text.Sample({{"reason", reason}}, static_cast<double>(count));
         }
         text.Family("ksm7720_exporter_http_requests_refused_total",
-                    "Requests answered 503 at once: beyond a limit of work in flight.", "counter");
+                    "Requests refused unserved: a body, or no slot free before the deadline.",
+                    "counter");
         for (const auto& [reason, count] : m_requestsRefused) {
             text.Sample({{"reason", reason}}, static_cast<double>(count));
+        }
+        text.Family("ksm7720_exporter_http_slot_waits_total",
+                    "Requests that found every slot of a queue taken and waited.", "counter");
+        for (const auto& [queue, waits] : m_waits) {
+            text.Sample({{"queue", queue}}, static_cast<double>(waits.first));
+        }
+        text.Family("ksm7720_exporter_http_slot_wait_seconds_total",
+                    "Seconds those requests waited, until served or their deadline.", "counter");
+        for (const auto& [queue, waits] : m_waits) {
+            text.Sample({{"queue", queue}}, waits.second);
         }
     }
     const ProcessFigures figures = ReadProcessFigures();

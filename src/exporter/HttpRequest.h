@@ -33,7 +33,8 @@ struct HttpRequest : std::enable_shared_from_this<HttpRequest> {
     ~HttpRequest() { explicit_bzero(password.data(), password.size()); }
 
     MHD_Connection* connection = nullptr;
-    std::chrono::steady_clock::time_point start; // when it was dispatched
+    std::chrono::steady_clock::time_point start;    // when it was dispatched
+    std::chrono::steady_clock::time_point deadline; // for its answer: the scrape's
     std::string client;
     std::string url; // the path, without the query
     std::string method;

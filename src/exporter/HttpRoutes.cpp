@@ -84,9 +84,15 @@ Reply CHttpRoutes::Reload(const HttpRequest& request) {
         reply.headers.emplace_back("Allow", "POST");
         return reply;
     }
-    const auto failure = m_reload();
-    return failure ? Reply::Text(MHD_HTTP_INTERNAL_SERVER_ERROR, *failure)
-                   : Reply::Text(MHD_HTTP_OK, "reloaded");
+    switch (m_reload()) {
+    case ReloadOutcome::Reloaded:
+        return Reply::Text(MHD_HTTP_OK, "reloaded");
+    case ReloadOutcome::InProgress:
+        return Reply::Text(MHD_HTTP_CONFLICT, "a reload is in progress");
+    default:
+        return Reply::Text(MHD_HTTP_INTERNAL_SERVER_ERROR,
+                           "configuration not reloaded; the exporter's log says why");
+    }
 }
 
 Reply CHttpRoutes::Probe(const HttpRequest& request) {

@@ -1,9 +1,9 @@
 #pragma once
 // What the exporter answers, apart from HTTP itself (so it is tested without a socket):
 // GET / a landing page, GET /metrics the exporter's own figures, GET
-// /probe?target=RESOURCE one rack's exposition, POST /-/reload when there is a reload hook;
-// 400 for a target that cannot be probed, 403 for one not allowed, 404 and 405 for other
-// paths and methods. Runs on a worker: a probe waits for its rack.
+// /probe?target=RESOURCE one rack's exposition, POST /-/reload when there is a reload hook
+// (409 while one runs); 400 for a target that cannot be probed, 403 for one not allowed,
+// 404 and 405 for other paths and methods. A probe runs on a worker: it waits for its rack.
 #include "exporter/ExporterMetrics.h"
 #include "exporter/HttpRequest.h"
 #include "exporter/Log.h"
@@ -14,8 +14,9 @@
 #include <optional>
 #include <string>
 
-// Nothing when reloaded, else why not.
-using ReloadHook = std::function<std::optional<std::string>()>;
+// A reload's outcome; why one failed goes to the log alone (a file may be quoted there).
+enum class ReloadOutcome { Reloaded, Failed, InProgress };
+using ReloadHook = std::function<ReloadOutcome()>;
 
 class CHttpRoutes {
 public:

@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -20,8 +21,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxConnections = 1024; // in all, within the descriptor limit
-constexpr std::size_t kMaxPerClient = 32;     // connections from one client address,
-constexpr std::size_t kIdlePerClient = 16;    // or its share of the work plus these idle
+constexpr std::size_t kMaxPerClient = 32;     // connections from one client address, or
+constexpr std::size_t kIdlePerClient = 16;    // every slot, as many waiting, and these idle
 constexpr std::size_t kReservedFds = 128;     // for racks, files and the log
 constexpr unsigned kServerSlack = 16;         // libmicrohttpd's own limit, above ours
 constexpr auto kRequestDeadline = std::chrono::seconds(10);
@@ -34,44 +35,64 @@ Reply PasswordRefused() {
     return reply;
 }
 
+Reply ReloadInProgress() {
+    return Reply::Text(MHD_HTTP_CONFLICT, "a reload is in progress");
+}
+
 Reply Stopping() {
     Reply reply = Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE, "the exporter is stopping");
     reply.headers.emplace_back(MHD_HTTP_HEADER_CONNECTION, "close");
     return reply;
 }
 
-// The headers that say how long a body is: how many of each.
+// The headers that say how long a body is: how many of each, and what is wrong with them.
 struct Framing {
     int contentLengths = 0;
     int transferEncodings = 0;
     bool nonZeroLength = false;
+    const char* malformed = nullptr; // why the headers cannot be trusted to frame a body
 };
 
 MHD_Result CountFraming(void* framing, MHD_ValueKind, const char* key, const char* value) {
     auto& counts = *static_cast<Framing*>(framing);
-    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
+    if (key == nullptr) {
+        return MHD_YES;
+    }
+    const std::string_view name = key;
+    const std::string_view text = value != nullptr ? value : "";
+    if (name.find_first_of(" \t") != std::string_view::npos) {
+        // "Content-Length : 5": a proxy in front may take it for the length, the server not.
+        counts.malformed = "a header name holds whitespace";
+    } else if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
         ++counts.contentLengths;
-        counts.nonZeroLength |= value == nullptr || std::strcmp(value, "0") != 0;
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+            counts.malformed = "Content-Length is not a decimal number";
+        }
+        counts.nonZeroLength |= text.find_first_not_of('0') != std::string_view::npos;
     } else if (strcasecmp(key, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0) {
         ++counts.transferEncodings;
     }
     return MHD_YES;
 }
 
-// No route takes a body, so a request that announces one (or frames it two ways, which
-// a proxy in front may read otherwise) is refused before any of it is read, and its
-// connection closed: a body can never hold a connection past the request deadline.
+// No route takes a body, so a request that announces one (or frames it two ways, or in a
+// header another reader may take otherwise) is refused before any of it is read, and its
+// connection closed: a body can never hold a connection past the request deadline, nor
+// be read as a request of its own.
 std::optional<Reply> BodyRefused(MHD_Connection* connection) {
     Framing framing;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, &CountFraming, &framing);
     const bool ambiguous =
         framing.contentLengths > 1 || (framing.contentLengths > 0 && framing.transferEncodings > 0);
-    if (!ambiguous && framing.transferEncodings == 0 && !framing.nonZeroLength) {
+    const char* why = framing.malformed != nullptr ? framing.malformed
+                      : ambiguous                  ? "the length of the body is ambiguous"
+                      : framing.transferEncodings > 0 || framing.nonZeroLength
+                          ? "no request takes a body"
+                          : nullptr;
+    if (why == nullptr) {
         return std::nullopt;
     }
-    Reply reply =
-        Reply::Text(MHD_HTTP_BAD_REQUEST,
-                    ambiguous ? "the length of the body is ambiguous" : "no request takes a body");
+    Reply reply = Reply::Text(MHD_HTTP_BAD_REQUEST, why);
     reply.headers.emplace_back(MHD_HTTP_HEADER_CONNECTION, "close");
     return reply;
 }
@@ -89,7 +110,7 @@ void LogFromServer(void* log, const char* format, va_list arguments) {
     while (!message.empty() && message.back() == '\n') {
         message.pop_back();
     }
-    static_cast<CLog*>(log)->Write(LogLevel::Debug, message, "component=http");
+    static_cast<CLog*>(log)->Write(LogLevel::Debug, message, {{"component", "http"}});
 }
 
 } // namespace
@@ -98,13 +119,14 @@ CHttpServer::CHttpServer(ServerOptions options, CTargetPolicy& policy, CRackSess
                          CExporterMetrics& metrics, const CBasicAuth& auth, CLog& log)
     : m_options(std::move(options)), m_log(log),
       m_routes(policy, sessions, metrics, log, m_options.timeOffsetSeconds, m_options.reload),
-      m_refusals(metrics, log), m_slots(static_cast<std::size_t>(m_options.maxRequests)),
-      m_passwords(auth) {}
+      m_metrics(metrics), m_refusals(metrics, log),
+      m_slots(static_cast<std::size_t>(m_options.maxRequests)), m_passwords(auth) {}
 
 CHttpServer::~CHttpServer() {
     Stop(Clock::now());
     m_passwords.Stop(); // first: a check that passed hands its request to a worker
     m_workers.reset();
+    m_reloads.reset();
     if (m_options.tls) {
         CTlsIdentity::Offer(nullptr);
     }
@@ -115,16 +137,15 @@ std::string CHttpServer::Start() {
     const auto workers = static_cast<std::size_t>(m_options.maxRequests);
     try {
         m_workers = std::make_unique<CWorkerPool>(workers, workers);
+        m_reloads = std::make_unique<CWorkerPool>(1, 1); // one runs, one more may wait
         m_passwords.Start();
     } catch (const CPoolError& error) {
         throw CServerError{error.message};
     }
     const std::size_t connections = ConnectionsAllowed(kMaxConnections, kReservedFds);
-    // A scraper keeps a connection per request it has in flight, and some idle ones.
-    const std::size_t share =
-        CRequestSlots::Share(static_cast<std::size_t>(m_options.maxRequests), 1);
+    // A scraper keeps a connection per request it has in flight or waiting, and idle ones.
     const std::size_t perClient =
-        std::min(connections, std::max(kMaxPerClient, share + kIdlePerClient));
+        std::min(connections, std::max(kMaxPerClient, 2 * workers + kIdlePerClient));
     try {
         m_guard = std::make_unique<CConnectionGuard>(
             ConnectionLimits{connections, perClient, kRequestDeadline, kIdleTimeOut}, m_refusals);
@@ -230,6 +251,7 @@ void CHttpServer::Stop(Clock::time_point deadline) {
     for (const auto& request : late) {
         Finish(*request, Stopping());
     }
+    m_slots.Close();
     m_guard->StopReaping();
     MHD_stop_daemon(m_daemon); // closes every connection, and the listening socket unless quiesced
     m_daemon = nullptr;
@@ -340,14 +362,19 @@ MHD_Result CHttpServer::Respond(HttpRequest& request, const char* url, const cha
     if (!request.headersSeen) {
         request.headersSeen = true;
         const auto refusal = BodyRefused(request.connection);
-        return refusal ? Queue(request.connection, *refusal) : MHD_YES;
+        if (!refusal) {
+            return MHD_YES;
+        }
+        m_refusals.Count(Refusal::Body, ClientOf(request.connection));
+        return Queue(request.connection, *refusal);
     }
     m_guard->RequestIn(request.connection);
     return Dispatch(request, url, method);
 }
 
 // On the event loop: what is cheap is answered here (client certificate, remembered
-// passwords, limits); the rest is handed to a pool with the connection suspended.
+// passwords, the landing page, /metrics, paths and methods no route takes); a probe waits
+// for a slot and a reload for the reload thread with the connection suspended.
 MHD_Result CHttpServer::Dispatch(HttpRequest& request, const char* url, const char* method) {
     MHD_Connection* connection = request.connection;
     request.start = Clock::now();
@@ -358,6 +385,13 @@ MHD_Result CHttpServer::Dispatch(HttpRequest& request, const char* url, const ch
                                                           "X-Prometheus-Scrape-Timeout-Seconds")) {
         request.scrapeTimeOut = timeOut;
     }
+    // A header that is not a number is the probe's 400; the wait for it is the default's.
+    const auto budget =
+        ScrapeBudget(request.scrapeTimeOut ? request.scrapeTimeOut->c_str() : nullptr,
+                     m_options.timeOffsetSeconds)
+            .value_or(*ScrapeBudget(nullptr, m_options.timeOffsetSeconds));
+    request.deadline = request.start + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>(budget));
     if (m_options.tls && !ClientCertificateAccepted(connection, m_options.tls->clientAuth)) {
         return Queue(connection, Reply::Text(MHD_HTTP_FORBIDDEN, "client certificate refused"));
     }
@@ -365,30 +399,67 @@ MHD_Result CHttpServer::Dispatch(HttpRequest& request, const char* url, const ch
     if (pair == CPasswordChecks::Pair::Refused) {
         return Queue(connection, PasswordRefused());
     }
-    if (pair == CPasswordChecks::Pair::Passed) {
-        if (auto refusal = TakeSlot(request)) {
-            return Queue(connection, *refusal);
-        }
+    if (pair == CPasswordChecks::Pair::Passed && Kind(request) == Work::Inline) {
+        return Queue(connection, m_routes.Handle(request));
     }
     if (!Suspend(request)) {
-        if (request.holdsSlot) {
-            m_slots.Give(request.client);
-        }
         return Queue(connection, Stopping());
     }
     const Request shared = request.shared_from_this();
     if (pair == CPasswordChecks::Pair::Unknown) {
-        if (!m_passwords.Check(shared, [this, shared](bool passed) { Checked(shared, passed); })) {
-            m_refusals.Count(Refusal::PasswordCheckQueue);
-            Finish(request,
-                   Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE, "too many password checks waiting"));
-        }
-    } else if (!m_workers->TrySubmit([this, shared] { Work(shared); })) {
-        // A slot for every worker: only a pool that stops refuses one.
-        m_slots.Give(request.client);
-        Finish(request, Stopping());
+        m_passwords.Check(shared, [this, shared](CRequestSlots::Outcome outcome, bool passed,
+                                                 Clock::duration waited) {
+            Checked(shared, outcome, passed, waited);
+        });
+    } else {
+        Hand(shared);
     }
     return MHD_YES;
+}
+
+CHttpServer::Work CHttpServer::Kind(const HttpRequest& request) const {
+    if (request.url == "/probe") {
+        return Work::Probe;
+    }
+    return request.url == "/-/reload" && m_options.reload ? Work::Reload : Work::Inline;
+}
+
+void CHttpServer::Hand(const Request& request) {
+    switch (Kind(*request)) {
+    case Work::Inline:
+        Run(request);
+        break;
+    case Work::Reload:
+        if (!m_reloads->TrySubmit([this, request] { Run(request); })) {
+            Finish(*request, ReloadInProgress());
+        }
+        break;
+    case Work::Probe:
+        m_slots.Take(request->client, request->deadline,
+                     [this, request](CRequestSlots::Outcome outcome, Clock::duration waited) {
+                         Slotted(request, outcome, waited);
+                     });
+        break;
+    }
+}
+
+void CHttpServer::Slotted(const Request& request, CRequestSlots::Outcome outcome,
+                          Clock::duration waited) {
+    if (outcome == CRequestSlots::Outcome::Taken) {
+        CountWait("probe", waited);
+        request->holdsSlot = true;
+        if (!m_workers->TrySubmit([this, request] { Run(request); })) {
+            m_slots.Give(request->client); // a slot for every worker: only a stopping pool refuses
+            Finish(*request, Stopping());
+        }
+    } else if (outcome == CRequestSlots::Outcome::GaveUp) {
+        CountWait("probe", waited);
+        m_refusals.Count(Refusal::ProbeSlotDeadline, request->client);
+        Finish(*request, Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE,
+                                     "no probe slot came free before the scrape's deadline"));
+    } else {
+        Finish(*request, Stopping());
+    }
 }
 
 bool CHttpServer::Suspend(HttpRequest& request) {
@@ -401,33 +472,31 @@ bool CHttpServer::Suspend(HttpRequest& request) {
     return true;
 }
 
-std::optional<Reply> CHttpServer::TakeSlot(HttpRequest& request) {
-    switch (m_slots.Take(request.client)) {
-    case CRequestSlots::Taken::Yes:
-        request.holdsSlot = true;
-        return std::nullopt;
-    case CRequestSlots::Taken::AllBusy:
-        m_refusals.Count(Refusal::InFlightLimit);
-        return Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE, "too many requests in flight");
-    default:
-        m_refusals.Count(Refusal::ClientInFlightLimit);
-        return Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE,
-                           "too many requests in flight from this client");
+void CHttpServer::Checked(const Request& request, CRequestSlots::Outcome outcome, bool passed,
+                          Clock::duration waited) {
+    if (waited > Clock::duration::zero()) {
+        CountWait("password_check", waited);
     }
-}
-
-void CHttpServer::Checked(const Request& request, bool passed) {
-    if (!passed) {
-        Finish(*request, PasswordRefused());
-    } else if (auto refusal = TakeSlot(*request)) {
-        Finish(*request, *refusal);
-    } else if (!m_workers->TrySubmit([this, request] { Work(request); })) {
-        m_slots.Give(request->client);
+    if (outcome == CRequestSlots::Outcome::GaveUp) {
+        m_refusals.Count(Refusal::PasswordCheckDeadline, request->client);
+        Finish(*request, Reply::Text(MHD_HTTP_SERVICE_UNAVAILABLE,
+                                     "the password check's turn did not come before the deadline"));
+    } else if (outcome == CRequestSlots::Outcome::Closed) {
         Finish(*request, Stopping());
+    } else if (!passed) {
+        Finish(*request, PasswordRefused());
+    } else {
+        Hand(request);
     }
 }
 
-void CHttpServer::Work(const Request& request) {
+void CHttpServer::CountWait(const char* queue, Clock::duration waited) {
+    if (waited > Clock::duration::zero()) {
+        m_metrics.CountWait(queue, std::chrono::duration<double>(waited).count());
+    }
+}
+
+void CHttpServer::Run(const Request& request) {
     Reply reply;
     try {
         bool answered = false;
@@ -443,7 +512,9 @@ void CHttpServer::Work(const Request& request) {
         Failed("request", "unknown exception");
         reply = Reply::Text(MHD_HTTP_INTERNAL_SERVER_ERROR, "internal error");
     }
-    m_slots.Give(request->client);
+    if (request->holdsSlot) {
+        m_slots.Give(request->client);
+    }
     Finish(*request, std::move(reply));
 }
 
@@ -476,6 +547,5 @@ MHD_Result CHttpServer::Queue(MHD_Connection* connection, const Reply& reply) {
 }
 
 void CHttpServer::Failed(const char* where, const char* what) {
-    m_log.Write(LogLevel::Error, "internal error",
-                std::string("where=") + CLog::Value(where) + " error=" + CLog::Value(what));
+    m_log.Write(LogLevel::Error, "internal error", {{"where", where}, {"error", what}});
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The exporter's HTTP(S) server on libmicrohttpd. One event-loop thread holds every
-// connection; a whole request's connection is suspended and its work handed to a fixed
-// pool (CHttpRoutes builds the answer), so no thread is made per request and a probe that
-// waits on its rack holds only a worker. No exception leaves a libmicrohttpd callback.
+// connection and answers what is cheap itself (the landing page, /metrics); a probe's
+// connection is suspended while it waits for a request slot, and its work handed to a
+// fixed pool (CHttpRoutes builds the answer), so no thread is made per request and a probe
+// that waits on its rack holds only a worker. A reload runs on a thread of its own. No
+// exception leaves a libmicrohttpd callback.
 #include "exporter/ConnectionGuard.h"
 #include "exporter/ExporterError.h"
 #include "exporter/HttpRoutes.h"
@@ -28,7 +30,7 @@ struct ServerOptions {
     int maxRequests = 40;
     double timeOffsetSeconds = 0.5;
     std::optional<TlsConfig> tls;
-    // POST /-/reload calls it: nothing when reloaded, else why not. Empty: no such route.
+    // POST /-/reload calls it on the reload thread. Empty: no such route.
     ReloadHook reload;
 };
 
@@ -55,6 +57,7 @@ public:
 
 private:
     using Request = std::shared_ptr<HttpRequest>;
+    using Clock = std::chrono::steady_clock;
 
     MHD_Daemon* StartDaemon(std::size_t connections);
     static MHD_Result Admit(void* self, const sockaddr* address, socklen_t length);
@@ -69,16 +72,24 @@ private:
     MHD_Result Respond(HttpRequest& request, const char* url, const char* method);
     MHD_Result Dispatch(HttpRequest& request, const char* url, const char* method);
     MHD_Result Queue(MHD_Connection* connection, const Reply& reply);
-    std::optional<Reply> TakeSlot(HttpRequest& request);
-    bool Suspend(HttpRequest& request);                // false once the server stops
-    void Checked(const Request& request, bool passed); // on the password thread
-    void Work(const Request& request);                 // on a worker
-    void Finish(HttpRequest& request, Reply reply);    // the answer, once; resumes
+    // Where a request's answer is built: at once, on a worker with a probe slot, or on the
+    // reload thread.
+    enum class Work { Inline, Probe, Reload };
+    Work Kind(const HttpRequest& request) const;
+    bool Suspend(HttpRequest& request); // false once the server stops
+    void Hand(const Request& request);  // a suspended request whose password passed
+    void Slotted(const Request& request, CRequestSlots::Outcome outcome, Clock::duration waited);
+    void Checked(const Request& request, CRequestSlots::Outcome outcome, bool passed,
+                 Clock::duration waited);
+    void CountWait(const char* queue, Clock::duration waited);
+    void Run(const Request& request);               // builds and sends the answer
+    void Finish(HttpRequest& request, Reply reply); // the answer, once; resumes
     void Failed(const char* where, const char* what);
 
     const ServerOptions m_options;
     CLog& m_log;
     CHttpRoutes m_routes;
+    CExporterMetrics& m_metrics;
     CRefusalLog m_refusals;
     CRequestSlots m_slots;
     CPasswordChecks m_passwords;
@@ -90,5 +101,6 @@ private:
     MHD_Daemon* m_daemon = nullptr;
     int m_listenFd = -1;
     std::unique_ptr<CConnectionGuard> m_guard;
+    std::unique_ptr<CWorkerPool> m_reloads;
     std::unique_ptr<CWorkerPool> m_workers; // last: its threads use everything above
 };

@@ -17,14 +17,18 @@ std::string Now() {
 
 } // namespace
 
-void CLog::Write(LogLevel level, std::string_view message, std::string_view fields) {
+void CLog::Write(LogLevel level, std::string_view message, const LogFields& fields) {
     if (!Enabled(level)) {
         return;
     }
-    const std::string line =
-        "ts=" + Now() + " level=" + kLogLevels[static_cast<std::size_t>(level)].first +
-        " msg=" + Value(message) + (fields.empty() ? "" : " ") + std::string(fields) + '\n';
-    const std::lock_guard lock(m_mutex);
+    std::string line = "ts=" + Now() +
+                       " level=" + kLogLevels[static_cast<std::size_t>(level)].first +
+                       " msg=" + Value(message);
+    for (const auto& [key, value] : fields) {
+        line.append(" ").append(key).append("=").append(Value(value));
+    }
+    line += '\n';
+    const std::lock_guard lock(s_mutex);
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
 }

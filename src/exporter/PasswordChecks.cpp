@@ -7,18 +7,18 @@
 namespace {
 
 constexpr std::size_t kThreads = 1; // bcrypt takes a core while it runs
-constexpr std::size_t kQueue = 8;   // checks waiting; beyond them 503
 
 } // namespace
 
 CPasswordChecks::CPasswordChecks(const CBasicAuth& auth)
-    : m_auth(std::shared_ptr<void>{}, &auth), m_slots(kThreads + kQueue) {}
+    : m_auth(std::shared_ptr<void>{}, &auth), m_turns(kThreads) {}
 
 void CPasswordChecks::Start() {
-    m_pool = std::make_unique<CWorkerPool>(kThreads, kQueue);
+    m_pool = std::make_unique<CWorkerPool>(kThreads, kThreads);
 }
 
 void CPasswordChecks::Stop() {
+    m_turns.Close();
     m_pool.reset();
 }
 
@@ -61,25 +61,31 @@ CPasswordChecks::Pair CPasswordChecks::Read(HttpRequest& request) {
     }
 }
 
-bool CPasswordChecks::Check(const std::shared_ptr<HttpRequest>& request,
-                            std::function<void(bool)> then) {
-    if (m_slots.Take(request->client) != CRequestSlots::Taken::Yes) {
-        return false;
+void CPasswordChecks::Check(const std::shared_ptr<HttpRequest>& request, Then then) {
+    m_turns.Take(request->client, request->deadline,
+                 [this, request, then = std::move(then)](CRequestSlots::Outcome outcome,
+                                                         CRequestSlots::Clock::duration waited) {
+                     if (outcome != CRequestSlots::Outcome::Taken) {
+                         then(outcome, false, waited);
+                     } else if (!m_pool || !m_pool->TrySubmit([this, request, then, waited] {
+                                    RunCheck(request, then, waited);
+                                })) {
+                         m_turns.Give(request->client);
+                         then(CRequestSlots::Outcome::Closed, false, waited);
+                     }
+                 });
+}
+
+void CPasswordChecks::RunCheck(const std::shared_ptr<HttpRequest>& request, const Then& then,
+                               CRequestSlots::Clock::duration waited) {
+    bool answered = false;
+    {
+        const std::lock_guard lock(request->mutex);
+        answered = request->answered; // the server stopped while it waited
     }
-    const bool queued = m_pool && m_pool->TrySubmit([this, request, then = std::move(then)] {
-        bool answered = false;
-        {
-            const std::lock_guard lock(request->mutex);
-            answered = request->answered; // the server stopped while it waited
-        }
-        const bool passed = !answered && request->auth->Check(request->user, request->password);
-        m_slots.Give(request->client);
-        if (!answered) {
-            then(passed);
-        }
-    });
-    if (!queued) {
-        m_slots.Give(request->client);
+    const bool passed = !answered && request->auth->Check(request->user, request->password);
+    m_turns.Give(request->client);
+    if (!answered) {
+        then(CRequestSlots::Outcome::Taken, passed, waited);
     }
-    return queued;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // Basic authentication for the HTTP server: the users in force, the pair a request
-// carries, and the bcrypt checks of pairs not remembered, on a thread of their own with a
-// bounded queue in which each client address has a share that shrinks as more clients
-// wait, so a flood of guesses from some addresses leaves room for the others.
+// carries, and the bcrypt checks of pairs not remembered, on a thread of their own. A
+// check waits its turn within the request's deadline, the turns shared between client
+// addresses as request slots are, so a flood of guesses from some addresses leaves room
+// for the others.
 #include "exporter/BasicAuth.h"
 #include "exporter/HttpRequest.h"
 #include "exporter/RequestSlots.h"
@@ -27,13 +28,19 @@ public:
     void SetAuth(std::shared_ptr<const CBasicAuth> auth);
     // Reads the request's pair into it and judges it with the users in force, without bcrypt.
     Pair Read(HttpRequest& request);
-    // Queues the bcrypt check of the request's pair; then(passed) runs on the checking
-    // thread. false when the queue or the client's share of it is full.
-    bool Check(const std::shared_ptr<HttpRequest>& request, std::function<void(bool)> then);
+    // Checks the request's pair with bcrypt when its turn comes before its deadline:
+    // then(Taken, passed, waited) runs on the checking thread, or then(GaveUp or Closed,
+    // false, waited) when the wait ends without a check.
+    using Then = std::function<void(CRequestSlots::Outcome, bool passed,
+                                    CRequestSlots::Clock::duration waited)>;
+    void Check(const std::shared_ptr<HttpRequest>& request, Then then);
 
 private:
+    void RunCheck(const std::shared_ptr<HttpRequest>& request, const Then& then,
+                  CRequestSlots::Clock::duration waited); // on the checking thread
+
     std::mutex m_mutex;
     std::shared_ptr<const CBasicAuth> m_auth;
-    CRequestSlots m_slots;
+    CRequestSlots m_turns;
     std::unique_ptr<CWorkerPool> m_pool; // last: its thread uses the above
 };

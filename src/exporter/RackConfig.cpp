@@ -8,28 +8,37 @@
 
 namespace {
 
-RackConfig RackFrom(const YAML::Node& node, const std::string& where) {
-    CheckKeys(node, {"resource", "name", "blowers", "error_queue"}, where);
+// "path:LINE" of the rack's key, or of the rack where the key is absent: a message points
+// at the line to mend.
+std::string At(const std::string& path, const YAML::Node& rack, const char* key) {
+    const YAML::Node value = rack.IsMap() ? rack[key] : YAML::Node();
+    return Place(path, value ? value : rack);
+}
+
+RackConfig RackFrom(const YAML::Node& node, const std::string& path) {
+    const std::string where = Place(path, node);
+    CheckKeys(node, {"resource", "name", "blowers", "error_queue"}, where, path);
     RackConfig rack;
-    rack.resource = AsciiUpper(ScalarOr(node, "resource", "", where));
+    rack.resource = AsciiUpper(ScalarOr(node, "resource", "", At(path, node, "resource")));
     if (rack.resource.empty()) {
         throw CConfigError{where + ": resource is missing"};
     }
     if (!CanonicalResourceName(rack.resource)) {
-        throw CConfigError{where + ": resource is not a VISA resource name (printable ASCII, "
-                                   "no spaces, such as VXI0::24::INSTR)"};
+        throw CConfigError{At(path, node, "resource") +
+                           ": resource is not a VISA resource name (printable ASCII, "
+                           "no spaces, such as VXI0::24::INSTR)"};
     }
-    rack.name = ScalarOr(node, "name", "", where);
-    const std::string blowers = ScalarOr(node, "blowers", "", where);
+    rack.name = ScalarOr(node, "name", "", At(path, node, "name"));
+    const std::string blowers = ScalarOr(node, "blowers", "", At(path, node, "blowers"));
     if (!blowers.empty()) {
         if (blowers != "1" && blowers != "2" && blowers != "3") {
-            throw CConfigError{where + ": blowers must be 1, 2 or 3"};
+            throw CConfigError{At(path, node, "blowers") + ": blowers must be 1, 2 or 3"};
         }
         rack.blowers = blowers[0] - '0';
     }
-    const std::string queue = ScalarOr(node, "error_queue", "drain", where);
+    const std::string queue = ScalarOr(node, "error_queue", "drain", At(path, node, "error_queue"));
     if (queue != "drain" && queue != "leave") {
-        throw CConfigError{where + ": error_queue must be drain or leave"};
+        throw CConfigError{At(path, node, "error_queue") + ": error_queue must be drain or leave"};
     }
     rack.errorQueue = queue == "leave" ? ErrorQueueUse::Leave : ErrorQueueUse::Drain;
     return rack;
@@ -44,14 +53,11 @@ std::vector<RackConfig> LoadRackConfig(const std::string& path) {
     if (!racks || !racks.IsSequence()) {
         throw CConfigError{(racks ? Place(path, racks) : path) + ": racks must be a list"};
     }
-    if (racks.size() == 0) {
-        throw CConfigError{Place(path, racks) + ": racks is empty; name at least one rack"};
-    }
     std::vector<RackConfig> result;
     std::map<std::string, std::pair<std::string, std::string>> seen; // canonical -> spelling, place
     for (std::size_t i = 0; i < racks.size(); ++i) {
         const std::string where = Place(path, racks[i]);
-        result.push_back(RackFrom(racks[i], where));
+        result.push_back(RackFrom(racks[i], path));
         const std::string& resource = result.back().resource;
         const auto [known, added] =
             seen.emplace(*CanonicalResourceName(resource), std::pair{resource, where});

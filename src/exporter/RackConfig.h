@@ -17,6 +17,6 @@ struct RackConfig {
     std::optional<std::uint64_t> searchVersion;
 };
 
-// Reads the file's "racks" list, which must name at least one rack and no rack twice
-// (in any spelling of its resource); throws CConfigError with the file and line.
+// Reads the file's "racks" list, which names no rack twice (in any spelling of its
+// resource); an empty list allows no rack. Throws CConfigError with the file and line.
 std::vector<RackConfig> LoadRackConfig(const std::string& path);

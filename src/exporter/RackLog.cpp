@@ -6,13 +6,9 @@ void CRackLog::Write(LogLevel level, std::string_view message, const LogFields& 
     if (!m_log.Enabled(level)) {
         return;
     }
-    std::string text = "target=" + CLog::Value(m_resource);
-    for (const auto& [key, value] : fields) {
-        text += ' ';
-        text += key;
-        text += '=' + CLog::Value(value);
-    }
-    m_log.Write(level, message, text);
+    LogFields named{{"target", m_resource}};
+    named.insert(named.end(), fields.begin(), fields.end());
+    m_log.Write(level, message, named);
 }
 
 LogFields CRackLog::StatusFields(InstrumentStatus status, std::string reason) {

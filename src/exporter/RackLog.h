@@ -9,8 +9,6 @@
 #include <utility>
 #include <vector>
 
-using LogFields = std::vector<std::pair<std::string_view, std::string>>;
-
 class CRackLog {
 public:
     CRackLog(CLog& log, std::string resource) : m_log(log), m_resource(std::move(resource)) {}

@@ -1,20 +1,25 @@
 #include "exporter/RefusalLog.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
 constexpr auto kLogPeriod = std::chrono::seconds(10);
+constexpr std::size_t kClientsKept = 256; // addresses counted apart in one period
+constexpr std::size_t kClientsLogged = 5; // those with most refusals, in the line
 
 constexpr std::pair<Refusal, const char*> kNames[] = {
     {Refusal::ConnectionLimit, "connection_limit"},
     {Refusal::ClientConnectionLimit, "client_connection_limit"},
     {Refusal::HeaderTimeout, "header_timeout"},
     {Refusal::IdleEvicted, "idle_evicted"},
-    {Refusal::InFlightLimit, "in_flight_limit"},
-    {Refusal::ClientInFlightLimit, "client_in_flight_limit"},
-    {Refusal::PasswordCheckQueue, "password_check_queue"},
+    {Refusal::ProbeSlotDeadline, "probe_slot_deadline"},
+    {Refusal::PasswordCheckDeadline, "password_check_deadline"},
+    {Refusal::Body, "body"},
 };
 
 bool RefusesConnection(Refusal reason) {
@@ -28,6 +33,23 @@ void CountOn(CExporterMetrics& metrics, Refusal reason, std::uint64_t count) {
     } else {
         metrics.CountRequestRefused(RefusalName(reason), count);
     }
+}
+
+// "ADDRESS:COUNT ..." for the addresses refused most, most first.
+std::string MostRefused(const std::map<std::string, std::uint64_t>& clients) {
+    std::vector<std::pair<std::uint64_t, std::string>> ranked;
+    ranked.reserve(clients.size());
+    for (const auto& [client, count] : clients) {
+        ranked.emplace_back(count, client);
+    }
+    const std::size_t shown = std::min(ranked.size(), kClientsLogged);
+    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(shown),
+                      ranked.end(), std::greater<>());
+    std::string text;
+    for (std::size_t i = 0; i < shown; ++i) {
+        text += (i == 0 ? "" : " ") + ranked[i].second + ":" + std::to_string(ranked[i].first);
+    }
+    return text;
 }
 
 } // namespace
@@ -47,11 +69,14 @@ CRefusalLog::CRefusalLog(CExporterMetrics& metrics, CLog& log) : m_metrics(metri
     }
 }
 
-void CRefusalLog::Count(Refusal reason) {
+void CRefusalLog::Count(Refusal reason, const std::string& client) {
     CountOn(m_metrics, reason, 1);
     const std::lock_guard lock(m_mutex);
     Pending& pending = m_pending[reason];
     ++pending.count;
+    if (pending.clients.size() < kClientsKept || pending.clients.count(client) != 0) {
+        ++pending.clients[client];
+    }
     LogIfDue(reason, pending, Clock::now());
 }
 
@@ -67,9 +92,12 @@ void CRefusalLog::LogIfDue(Refusal reason, Pending& pending, Clock::time_point n
     if (pending.count == 0 || now - pending.logged < kLogPeriod) {
         return;
     }
-    m_log.Write(
-        LogLevel::Warn, RefusesConnection(reason) ? "connections refused" : "requests refused",
-        std::string("reason=") + RefusalName(reason) + " count=" + std::to_string(pending.count));
+    m_log.Write(LogLevel::Warn,
+                RefusesConnection(reason) ? "connections refused" : "requests refused",
+                {{"reason", RefusalName(reason)},
+                 {"count", std::to_string(pending.count)},
+                 {"clients", MostRefused(pending.clients)}});
     pending.count = 0;
+    pending.clients.clear();
     pending.logged = now;
 }

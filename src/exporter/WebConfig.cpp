@@ -8,6 +8,7 @@
 
 #include <array>
 #include <filesystem>
+#include <sstream>
 #include <utility>
 
 namespace {
@@ -37,10 +38,18 @@ auto Named(const Table& table, const std::string& name, const std::string& where
     throw CConfigError{where + ": '" + name + "' is not one of its values"};
 }
 
-std::string FileBeside(const std::string& config, const std::string& file) {
+// Where a file is read from: a credential's source when its name is a credential's.
+std::string Source(const std::string& file, const Credentials& credentials) {
+    const auto found = credentials.find(std::filesystem::path(file).filename().string());
+    return found != credentials.end() ? found->second : file;
+}
+
+std::string FileBeside(const std::string& config, const std::string& file,
+                       const Credentials& credentials) {
     const std::filesystem::path path(file);
-    return path.is_absolute() ? file
-                              : (std::filesystem::path(config).parent_path() / path).string();
+    return Source(
+        path.is_absolute() ? file : (std::filesystem::path(config).parent_path() / path).string(),
+        credentials);
 }
 
 gnutls_datum_t Datum(const std::string& text) {
@@ -78,7 +87,7 @@ void CheckTlsFiles(const TlsConfig& tls, const std::string& cert, const std::str
     }
 }
 
-TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
+TlsConfig TlsFrom(const YAML::Node& node, const std::string& path, const Credentials& credentials) {
     const std::string where = path + ": tls_server_config";
     CheckKeys(node, {"cert_file", "key_file", "client_auth_type", "client_ca_file", "min_version"},
               where);
@@ -88,14 +97,14 @@ TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
         throw CConfigError{where + ": cert_file and key_file are both needed"};
     }
     TlsConfig tls;
-    tls.certPem = ReadSmallFile(FileBeside(path, cert));
-    tls.keyPem = ReadSmallFile(FileBeside(path, key));
+    tls.certPem = ReadSmallFile(FileBeside(path, cert, credentials));
+    tls.keyPem = ReadSmallFile(FileBeside(path, key, credentials));
     tls.clientAuth =
         Named(kClientAuthTypes, ScalarOr(node, "client_auth_type", "NoClientCert", where),
               where + ": client_auth_type");
     const std::string ca = ScalarOr(node, "client_ca_file", "", where);
     if (!ca.empty()) {
-        tls.clientCaPem = ReadSmallFile(FileBeside(path, ca));
+        tls.clientCaPem = ReadSmallFile(FileBeside(path, ca, credentials));
     }
     // The server asks for a client certificate only when it has authorities to check it by.
     if (tls.clientAuth != ClientAuth::None && tls.clientCaPem.empty()) {
@@ -103,18 +112,20 @@ TlsConfig TlsFrom(const YAML::Node& node, const std::string& path) {
     }
     tls.priorities =
         Named(kMinVersions, ScalarOr(node, "min_version", "TLS12", where), where + ": min_version");
-    CheckTlsFiles(tls, FileBeside(path, cert), FileBeside(path, key), FileBeside(path, ca));
+    CheckTlsFiles(tls, FileBeside(path, cert, credentials), FileBeside(path, key, credentials),
+                  FileBeside(path, ca, credentials));
     return tls;
 }
 
 } // namespace
 
-WebConfig LoadWebConfig(const std::string& path) {
+WebConfig LoadWebConfig(const std::string& file, const Credentials& credentials) {
+    const std::string path = Source(file, credentials);
     const YAML::Node root = LoadYamlFile(path);
     CheckKeys(root, {"tls_server_config", "basic_auth_users"}, path);
     WebConfig config;
     if (const YAML::Node tls = root["tls_server_config"]; tls && !tls.IsNull()) {
-        config.tls = TlsFrom(tls, path);
+        config.tls = TlsFrom(tls, path, credentials);
     }
     const YAML::Node users = root["basic_auth_users"];
     if (!users || users.IsNull()) {
@@ -130,4 +141,25 @@ WebConfig LoadWebConfig(const std::string& path) {
         config.users[entry.first.Scalar()] = entry.second.Scalar();
     }
     return config;
+}
+
+Credentials LoadCredentials(const std::string& dropIn) {
+    Credentials credentials;
+    std::istringstream lines(ReadSmallFile(dropIn));
+    int number = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        const std::string key = "LoadCredential=";
+        if (line.rfind(key, 0) != 0) {
+            continue;
+        }
+        const std::string value = line.substr(key.size());
+        const std::size_t colon = value.find(':');
+        if (colon == 0 || colon == std::string::npos || value[colon + 1] != '/') {
+            throw CConfigError{dropIn + ":" + std::to_string(number) +
+                               ": LoadCredential= takes NAME:/ABSOLUTE/PATH"};
+        }
+        credentials[value.substr(0, colon)] = value.substr(colon + 1);
+    }
+    return credentials;
 }

@@ -21,6 +21,13 @@ struct WebConfig {
     std::map<std::string, std::string> users; // user -> bcrypt hash
 };
 
+// A service's LoadCredential= lines: each credential's name and the file it is read from.
+using Credentials = std::map<std::string, std::string>;
+
 // Reads and checks the file, the certificate, key and client CA files included (that
 // GnuTLS reads them and that the key pairs with the certificate); throws CConfigError.
-WebConfig LoadWebConfig(const std::string& path);
+// With credentials, a file (this one or one it names) whose name is a credential's is
+// read from where the credential comes from, as the service would find it.
+WebConfig LoadWebConfig(const std::string& path, const Credentials& credentials = {});
+// The LoadCredential=NAME:PATH lines of a systemd unit or drop-in; throws CConfigError.
+Credentials LoadCredentials(const std::string& dropIn);

@@ -1,5 +1,9 @@
 #include "exporter/WorkerPool.h"
 
+#include "exporter/Log.h"
+
+#include <exception>
+
 #include <system_error>
 
 CWorkerPool::CWorkerPool(std::size_t threads, std::size_t maxQueued) : m_maxQueued(maxQueued) {
@@ -41,7 +45,15 @@ void CWorkerPool::Work() {
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        job();
+        try {
+            job(); // a job must not throw; if one does, the worker goes on with the next
+        } catch (const std::exception& error) {
+            CLog(LogLevel::Error)
+                .Write(LogLevel::Error, "worker job failed", {{"error", error.what()}});
+        } catch (...) {
+            CLog(LogLevel::Error)
+                .Write(LogLevel::Error, "worker job failed", {{"error", "unknown exception"}});
+        }
     }
 }
 

@@ -1,5 +1,9 @@
 #include "exporter/WorkerThread.h"
 
+#include "exporter/Log.h"
+
+#include <exception>
+
 #include <system_error>
 
 CWorkerThread::CWorkerThread(std::function<void()> body) : m_body(std::move(body)) {
@@ -22,6 +26,16 @@ CWorkerThread::~CWorkerThread() {
 }
 
 void* CWorkerThread::Run(void* self) {
-    static_cast<CWorkerThread*>(self)->m_body();
+    // The last guard of every exporter thread: what escapes its body is logged, and the
+    // thread ends instead of the process.
+    try {
+        static_cast<CWorkerThread*>(self)->m_body();
+    } catch (const std::exception& error) {
+        CLog(LogLevel::Error)
+            .Write(LogLevel::Error, "thread ended by an error", {{"error", error.what()}});
+    } catch (...) {
+        CLog(LogLevel::Error)
+            .Write(LogLevel::Error, "thread ended by an error", {{"error", "unknown exception"}});
+    }
     return nullptr;
 }

@@ -1,13 +1,24 @@
 #include "exporter/YamlFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <set>
-#include <sstream>
+#include <system_error>
+#include <thread>
 
 namespace {
 
-constexpr std::streamsize kMaxFileBytes = 1 << 20; // configs, certificates and keys are small
+constexpr std::size_t kMaxFileBytes = 1 << 20; // configs, certificates and keys are small
 
 // The bytes a UTF-8 sequence takes that begins with lead, and the range its second byte
 // must lie in (no overlong forms, no surrogates, nothing above U+10FFFF); 0 when no
@@ -88,18 +99,90 @@ std::string Place(const std::string& path, const YAML::Node& node) {
     return path + ":" + std::to_string(node.Mark().line + 1);
 }
 
+namespace {
+
+constexpr auto kReadTimeOut = std::chrono::seconds(5);
+constexpr int kMaxHungReads = 4; // reads given up on that still block their thread
+
+std::atomic<int> s_hungReads{0};
+
+// One read on its own thread, which the reader may give up on.
+struct PendingRead {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    std::string text;
+    std::string error; // empty when read
+};
+
+// The file's bytes: a regular file (a FIFO or device could block for ever or never end)
+// of at most 1 MiB. Opened without blocking, so a FIFO is refused at once.
+void ReadRegularFile(const std::string& path, PendingRead& read) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        read.error = "cannot be read: " + std::string(std::strerror(errno));
+    } else if (!S_ISREG(status.st_mode)) {
+        read.error = "not a regular file";
+    } else if (static_cast<std::uintmax_t>(status.st_size) > kMaxFileBytes) {
+        read.error = "larger than 1 MiB";
+    } else {
+        read.text.resize(kMaxFileBytes + 1); // the file may have grown since
+        std::size_t length = 0;
+        while (length < read.text.size()) {
+            const ssize_t got = ::read(fd, read.text.data() + length, read.text.size() - length);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                read.error = got < 0 ? "cannot be read: " + std::string(std::strerror(errno)) : "";
+                break;
+            }
+            length += static_cast<std::size_t>(got);
+        }
+        read.text.resize(length);
+        if (read.error.empty() && length > kMaxFileBytes) {
+            read.error = "larger than 1 MiB";
+        }
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+} // namespace
+
 std::string ReadSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw CConfigError{path + ": cannot be read"};
+    if (s_hungReads >= kMaxHungReads) {
+        throw CConfigError{path + ": not read: earlier reads of files still hang"};
     }
-    std::string text(kMaxFileBytes + 1, '\0');
-    in.read(text.data(), kMaxFileBytes + 1);
-    if (in.bad() || in.gcount() > kMaxFileBytes) {
-        throw CConfigError{path + ": cannot be read, or larger than 1 MiB"};
+    auto read = std::make_shared<PendingRead>();
+    try {
+        std::thread([path, read] {
+            try {
+                ReadRegularFile(path, *read);
+            } catch (const std::exception& error) {
+                read->error = std::string("cannot be read: ") + error.what();
+            }
+            const std::lock_guard lock(read->mutex);
+            read->finished = true;
+            s_hungReads -= read->abandoned ? 1 : 0;
+            read->done.notify_all();
+        }).detach(); // a read that hangs (a hung network mount) keeps only its own thread
+    } catch (const std::system_error& error) {
+        throw CConfigError{path + ": cannot be read: no thread: " + error.what()};
     }
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
+    std::unique_lock lock(read->mutex);
+    if (!read->done.wait_for(lock, kReadTimeOut, [&read] { return read->finished; })) {
+        read->abandoned = true;
+        ++s_hungReads;
+        throw CConfigError{path + ": not read within 5 s (a hung mount?)"};
+    }
+    if (!read->error.empty()) {
+        throw CConfigError{path + ": " + read->error};
+    }
+    return std::move(read->text);
 }
 
 YAML::Node LoadYamlFile(const std::string& path) {
@@ -122,7 +205,7 @@ YAML::Node LoadYamlFile(const std::string& path) {
 }
 
 void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> allowed,
-               const std::string& where) {
+               const std::string& where, const std::string& path) {
     if (!node || node.IsNull()) {
         return;
     }
@@ -132,7 +215,8 @@ void CheckKeys(const YAML::Node& node, std::initializer_list<std::string_view> a
     for (const auto& entry : node) {
         const std::string key = entry.first.IsScalar() ? entry.first.Scalar() : "";
         if (std::find(allowed.begin(), allowed.end(), key) == allowed.end()) {
-            throw CConfigError{std::string(where).append(": unknown key '").append(key) + "'"};
+            const std::string at = path.empty() ? where : Place(path, entry.first);
+            throw CConfigError{std::string(at).append(": unknown key '").append(key) + "'"};
         }
     }
 }

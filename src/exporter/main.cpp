@@ -68,7 +68,7 @@ void RaiseDescriptorLimit(CLog& log) {
     limit.rlim_cur = limit.rlim_max;
     if (setrlimit(RLIMIT_NOFILE, &limit) != 0) {
         log.Write(LogLevel::Warn, "the open file limit could not be raised",
-                  "limit=" + std::to_string(given));
+                  {{"limit", std::to_string(given)}});
     }
 }
 
@@ -79,15 +79,24 @@ struct Configuration {
     std::optional<std::vector<RackConfig>> racks; // nothing without --config.file
 };
 
-Configuration LoadConfiguration(const ExporterFlags& flags) {
-    Configuration config;
-    if (!flags.webConfigFile.empty()) {
-        config.web = LoadWebConfig(flags.webConfigFile);
+// A file that is wrong: which one, and the message (which names it, and its line).
+struct FileError {
+    std::string file;
+    std::string message;
+};
+
+// The message without the file's name in front: "line 3: ..." where it gives a line.
+std::string Reason(const FileError& error) {
+    const std::string& file = error.file;
+    std::string reason = error.message.rfind(file + ":", 0) == 0
+                             ? error.message.substr(file.size() + 1)
+                             : error.message;
+    const std::size_t digits = reason.find_first_not_of("0123456789");
+    if (digits > 0 && digits != std::string::npos && reason[digits] == ':') {
+        reason = "line " + reason.substr(0, digits) + reason.substr(digits);
     }
-    if (!flags.configFile.empty()) {
-        config.racks = LoadRackConfig(flags.configFile);
-    }
-    return config;
+    const std::size_t text = reason.find_first_not_of(' ');
+    return text == std::string::npos ? reason : reason.substr(text);
 }
 
 // The web configuration's users as requests are checked against them; a hash that cannot
@@ -100,29 +109,63 @@ std::unique_ptr<CBasicAuth> AuthFor(const ExporterFlags& flags, const WebConfig&
     }
 }
 
+// Both files read and checked; throws FileError.
+Configuration LoadConfiguration(const ExporterFlags& flags, const Credentials& credentials = {}) {
+    Configuration config;
+    try {
+        if (!flags.webConfigFile.empty()) {
+            config.web = LoadWebConfig(flags.webConfigFile, credentials);
+            AuthFor(flags, config.web);
+        }
+    } catch (const CConfigError& error) {
+        throw FileError{flags.webConfigFile, error.message};
+    }
+    try {
+        if (!flags.configFile.empty()) {
+            config.racks = LoadRackConfig(flags.configFile);
+        }
+    } catch (const CConfigError& error) {
+        throw FileError{flags.configFile, error.message};
+    }
+    return config;
+}
+
+// A warning for each user whose hash is cheap to break.
+std::vector<std::string> CheapHashWarnings(const ExporterFlags& flags, const WebConfig& web) {
+    std::vector<std::string> warnings;
+    for (const std::string& user : CheapHashUsers(web.users)) {
+        warnings.push_back(flags.webConfigFile + ": the bcrypt hash of '" + user +
+                           "' has a cost under 10; make it with htpasswd -nbBC 10");
+    }
+    return warnings;
+}
+
 // Both files read again and applied together; a file that cannot be read or is wrong, or
-// a change that needs a restart, changes nothing. The reason it failed, or nothing.
-std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& server,
-                                  CTargetPolicy& policy, CExporterMetrics& metrics, CLog& log) {
+// a change that needs a restart, changes nothing, and the log and /metrics say why.
+ReloadOutcome Reload(const ExporterFlags& flags, CHttpServer& server, CTargetPolicy& policy,
+                     CExporterMetrics& metrics, CLog& log) {
     try {
         Configuration config = LoadConfiguration(flags);
         try {
             server.SetWebConfig(config.web);
         } catch (const CConfigError& error) {
-            throw CConfigError{flags.webConfigFile + ": " + error.message};
+            throw FileError{flags.webConfigFile, flags.webConfigFile + ": " + error.message};
         }
         if (config.racks) {
             policy.Replace(std::move(*config.racks));
         }
-    } catch (const std::exception& error) {
-        metrics.CountReload(false);
+        for (const std::string& warning : CheapHashWarnings(flags, config.web)) {
+            log.Write(LogLevel::Warn, warning);
+        }
+    } catch (const FileError& error) {
+        metrics.CountReload(false, error.file, Reason(error));
         log.Write(LogLevel::Error, "configuration not reloaded; the last one stays",
-                  "reason=" + CLog::Value(error.what()));
-        return error.what();
+                  {{"reason", error.message}});
+        return ReloadOutcome::Failed;
     }
     metrics.CountReload(true);
     log.Write(LogLevel::Info, "configuration reloaded");
-    return std::nullopt;
+    return ReloadOutcome::Reloaded;
 }
 
 // No new connections; probes waiting on a rack answer at once; requests in flight are
@@ -152,15 +195,18 @@ std::optional<std::string> Reload(const ExporterFlags& flags, CHttpServer& serve
 int Serve(const ExporterFlags& flags, CLog& log) {
     const Configuration config = LoadConfiguration(flags);
     const std::unique_ptr<CBasicAuth> auth = AuthFor(flags, config.web);
+    for (const std::string& warning : CheapHashWarnings(flags, config.web)) {
+        log.Write(LogLevel::Warn, warning);
+    }
     const LibraryNames libraries{core::VisaLibraryCandidates(core::ProcessEnvironment),
                                  core::DriverLibraryCandidates(core::ProcessEnvironment)};
     // Loads both libraries once to fail early, and searches with its resource manager.
     CDiscovery discovery(libraries.visa, libraries.driver);
     if (const auto failure = discovery.Open()) {
         const std::vector<std::string> lines = OpenFailureLines(discovery, *failure);
-        std::string reasons;
+        LogFields reasons;
         for (std::size_t i = 1; i < lines.size(); ++i) {
-            reasons += (reasons.empty() ? "reason=" : " reason=") + CLog::Value(lines[i]);
+            reasons.emplace_back("reason", lines[i]);
         }
         log.Write(LogLevel::Error, lines.front(), reasons);
         return kExitFailure;
@@ -168,6 +214,10 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     CRackSessions sessions(libraries, kSessionIoTimeOutMs, log); // outlives the policy's watch
     std::unique_ptr<CTargetPolicy> policy;
     if (config.racks) {
+        if (config.racks->empty()) {
+            log.Write(LogLevel::Warn, "the rack list names no rack: every probe is refused",
+                      {{"file", flags.configFile}});
+        }
         policy = std::make_unique<CTargetPolicy>(*config.racks);
     } else {
         policy = std::make_unique<CTargetPolicy>(
@@ -177,9 +227,14 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     policy->Watch([&sessions](const std::vector<RackConfig>& racks) { sessions.Retain(racks); });
     CExporterMetrics metrics(KSM7720_VERSION);
     std::optional<CHttpServer> server;
-    std::mutex reloading; // one reload at a time, from a signal or a request
+    // One reload at a time, from a signal or a request; another meanwhile is told so.
+    std::mutex reloading;
     const auto reload = [&] {
-        const std::lock_guard lock(reloading);
+        const std::unique_lock lock(reloading, std::try_to_lock);
+        if (!lock.owns_lock()) {
+            log.Write(LogLevel::Info, "reload asked while one runs; not queued");
+            return ReloadOutcome::InProgress;
+        }
         return Reload(flags, *server, *policy, metrics, log);
     };
     ServerOptions options{flags.listenAddress, flags.maxRequests, flags.timeOffsetSeconds,
@@ -190,7 +245,7 @@ int Serve(const ExporterFlags& flags, CLog& log) {
     server.emplace(std::move(options), *policy, sessions, metrics, *auth, log);
     const std::string address = server->Start();
     log.Write(LogLevel::Info, "listening",
-              "address=" + CLog::Value(address) + " tls=" + (config.web.tls ? "true" : "false"));
+              {{"address", address}, {"tls", config.web.tls ? "true" : "false"}});
     // SIGHUP's reload runs here, so a stop never waits for one (a file may be slow to read);
     // one more may wait its turn, and it reads the files after every SIGHUP before it.
     CWorkerPool reloads(1, 1);
@@ -200,18 +255,26 @@ int Serve(const ExporterFlags& flags, CLog& log) {
         if (signal == SIGHUP) {
             reloads.TrySubmit([&reload] { reload(); });
         } else if (signal == SIGUSR1 || signal == SIGUSR2) {
-            log.Write(LogLevel::Info, "signal ignored",
-                      "signal=" + std::string(sigabbrev_np(signal)));
+            log.Write(LogLevel::Info, "signal ignored", {{"signal", sigabbrev_np(signal)}});
         }
     }
     StopAndExit(*server, sessions, log);
 }
 
-// --config.check: both files read and checked as a start or reload would.
+// --config.check: both files read and checked as a start or reload would; with a
+// LoadCredential= drop-in, the web configuration's files read where it takes them from.
 int CheckConfiguration(const ExporterFlags& flags) {
     try {
-        AuthFor(flags, LoadConfiguration(flags).web);
+        const Credentials credentials =
+            flags.credentialsFile.empty() ? Credentials{} : LoadCredentials(flags.credentialsFile);
+        const Configuration config = LoadConfiguration(flags, credentials);
+        for (const std::string& warning : CheapHashWarnings(flags, config.web)) {
+            std::cerr << "prometheus-ksm7720-exporter: warning: " << warning << '\n';
+        }
     } catch (const CConfigError& error) {
+        std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n';
+        return kExitFailure;
+    } catch (const FileError& error) {
         std::cerr << "prometheus-ksm7720-exporter: " << error.message << '\n';
         return kExitFailure;
     }
@@ -247,6 +310,8 @@ int main(int argc, char* argv[]) {
     try {
         return Serve(flags, log);
     } catch (const CExporterError& error) {
+        log.Write(LogLevel::Error, error.message);
+    } catch (const FileError& error) {
         log.Write(LogLevel::Error, error.message);
     }
     return kExitFailure;

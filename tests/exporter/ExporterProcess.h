@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,12 +40,17 @@ struct Answer {
 // The exporter as a process: started with flags, its address taken from its log.
 class CExporter {
 public:
-    CExporter(const std::string& dir, const std::vector<std::string>& flags)
+    // maxFiles: the process's open file limit, soft and hard, when not 0.
+    CExporter(const std::string& dir, const std::vector<std::string>& flags, rlim_t maxFiles = 0)
         : m_log(dir + "/exporter.log") {
         std::ofstream(m_log, std::ios::trunc); // no address read from an exporter before
         m_pid = ::fork();
         if (m_pid == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (maxFiles != 0) {
+                const rlimit limit{maxFiles, maxFiles};
+                ::setrlimit(RLIMIT_NOFILE, &limit);
+            }
             ::dup2(::open(m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
             std::vector<std::string> args{EXPORTER_EXE, "--web.listen-address=127.0.0.1:0"};
             args.insert(args.end(), flags.begin(), flags.end());

@@ -1,6 +1,7 @@
 // prometheus-ksm7720-exporter's life as a service manager sees it: reloads by SIGHUP and by
 // POST /-/reload, other signals, the stop with a hung rack, the open file limit, and the
 // checks and messages of a start that cannot go on.
+#include "BcryptHash.h"
 #include "ExporterProcess.h"
 #include "unit/TempDir.h"
 
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <future>
 
 namespace {
 
@@ -85,9 +87,42 @@ TEST_F(Exporter, ReloadAppliesAGoodRackListAndKeepsTheLastOneForABadOne) {
         EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 200) << "old list kept";
         EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
                             "ksm7720_exporter_config_last_reload_successful 0"));
-        EXPECT_NE(exporter.Log().find(racks + ":2: blowers must be 1, 2 or 3"), std::string::npos)
+        EXPECT_NE(exporter.Log().find(racks + ":3: blowers must be 1, 2 or 3"), std::string::npos)
             << exporter.Log();
+        EXPECT_TRUE(HasLine(exporter.Get("/metrics").body,
+                            "ksm7720_exporter_config_last_reload_failure_info{file=\"" + racks +
+                                "\",reason=\"line 3: blowers must be 1, 2 or 3\"} 1"));
     }
+}
+
+// A FIFO as the rack list (as a hung mount would) hanging --config.check and every
+// reload, reloads queued behind it each holding a request slot, probes stopped meanwhile,
+// or a reload's reason (which may quote the file) sent to the HTTP client.
+TEST_F(Exporter, FifoAsTheRackListFailsTheCheckAndTheReloadWhileProbesGoOn) {
+    const std::string racks = File("fifo.yml", kBothRacks);
+    CExporter exporter(sim->Dir(), {"--config.file=" + racks, "--web.enable-lifecycle"});
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    std::filesystem::remove(racks);
+    ASSERT_EQ(::mkfifo(racks.c_str(), 0600), 0);
+    const auto [status, output] = RunCommand(std::string("timeout 20 ") + EXPORTER_EXE +
+                                             " --config.check --config.file=" + racks);
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_NE(output.find(racks + ": not a regular file"), std::string::npos) << output;
+    exporter.Signal(SIGHUP);
+    std::vector<std::future<Answer>> reloads;
+    for (int i = 0; i < 4; ++i) {
+        reloads.push_back(std::async(std::launch::async, [&exporter] {
+            return exporter.Get("/-/reload", {"-X", "POST"});
+        }));
+    }
+    EXPECT_EQ(exporter.Get("/probe?target=VXI0::32::INSTR").status, 200);
+    for (auto& reload : reloads) {
+        const Answer answer = reload.get();
+        EXPECT_TRUE(answer.status == 500 || answer.status == 409) << answer.status;
+        EXPECT_EQ(answer.body.find(racks), std::string::npos) << answer.body;
+    }
+    EXPECT_TRUE(LogShows(exporter, racks + ": not a regular file", 2)) << exporter.Log();
+    ::unlink(racks.c_str());
 }
 
 // A signal a service manager or an operator may send by habit that kills the exporter.
@@ -157,7 +192,9 @@ TEST_F(Exporter, OpenFileLimitIsRaisedToTheHardOne) {
         HasLine(exporter.Get("/metrics").body, "process_max_fds " + std::to_string(own.rlim_max)));
 }
 
-// --config.check passing a bad file or failing a good one, a start with a rack list that
+// --config.check passing a bad file or failing a good one (or not reading a web
+// configuration laid out for LoadCredential=), a cheap hash passed without a warning, an
+// unknown flag not named as such, a start with a rack list that
 // names one rack twice (two sessions would drain each other's error queue), a message
 // without the file and line, or a missing library reported without the names tried and
 // the loader's reason.
@@ -172,6 +209,17 @@ TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
     const std::string cert = dir.File("cert.pem", "not a certificate");
     const std::string tls = dir.File("tls.yml", "tls_server_config:\n  cert_file: cert.pem\n"
                                                 "  key_file: cert.pem\n");
+    const std::string cheap =
+        dir.File("cheap.yml", "basic_auth_users:\n  carol: '" + BcryptHash("pw", 5) + "'\n");
+    // The service's credentials (here a certificate that is not one) under their own names.
+    dir.File("ksm7720-web.yml",
+             "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n");
+    dir.File("ksm7720.crt", "not a certificate");
+    const std::string dropIn =
+        dir.File("credentials.conf",
+                 "[Service]\nLoadCredential=web.yml:" + dir.Path() +
+                     "/ksm7720-web.yml\nLoadCredential=server.crt:" + dir.Path() +
+                     "/ksm7720.crt\nLoadCredential=server.key:" + dir.Path() + "/ksm7720.crt\n");
     const std::string exe = std::string("timeout 10 ") + EXPORTER_EXE;
     const struct {
         std::string command;
@@ -181,7 +229,13 @@ TEST(ExporterStart, ConfigCheckAndLibraryFailuresSayWhy) {
         {exe + " --config.check", 0, ""},
         {exe + " --config.check --config.file=" + good, 0, ""},
         {exe + " --config.check --config.file=" + bad, 1,
-         "prometheus-ksm7720-exporter: " + bad + ":2: blowers must be 1, 2 or 3\n"},
+         "prometheus-ksm7720-exporter: " + bad + ":3: blowers must be 1, 2 or 3\n"},
+        {exe + " --config.check --nonsense", 2, "unknown flag '--nonsense'"},
+        {exe + " --config.check --web.config.file=" + cheap, 0,
+         "warning: " + cheap + ": the bcrypt hash of 'carol' has a cost under 10"},
+        {exe + " --config.check --web.config.file=/run/credentials/x.service/web.yml" +
+             " --web.config.credentials=" + dropIn,
+         1, "cert_file " + dir.Path() + "/ksm7720.crt: "},
         {exe + " --config.file=" + good + " --config.check --web.config.file=" + web, 1,
          web + ": basic_auth_users: the hash of 'bob' is not bcrypt"},
         {exe + " --web.listen-address=127.0.0.1:0 --config.file=" + alias, 1,

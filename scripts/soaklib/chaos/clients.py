@@ -15,7 +15,7 @@ from soaklib.chaos.harness import USER, auth
 from soaklib.chaos.truth import READING_FAMILIES, expected_series, key, parse_exposition
 
 # The shapes --hostile turns on, by name.
-HOSTILE = ("body", "idle", "share", "flood")
+HOSTILE = ("body", "idle", "share", "crowd", "burst", "flood")
 
 
 def address(n):
@@ -194,6 +194,57 @@ class Clients:
         for thread in threads:
             thread.join(timeout=30)
         proxy.delay = 0.0
+
+    def shape_crowd(self, end):
+        """Probes of the slow rack kept in flight from 40 addresses, one each: every probe slot
+        taken, while the scraper's probes must still get one."""
+        r, proxy = self.slow_rack
+        self.record.faulted.add(r)
+        proxy.delay = 0.06
+        path = "/probe?target=" + self.bench.racks[r]["resource"]
+
+        def one(source):
+            while time.time() < end and not self.stop.is_set():
+                start = time.time()
+                self.probe_as(r, path, "slow-rack probes answered truly", "crowd probe", "10",
+                              source)
+                self.stop.wait(max(0.0, start + 0.1 - time.time()))
+
+        threads = [threading.Thread(target=one, args=(address(140 + i),), daemon=True)
+                   for i in range(40)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join(timeout=30)
+        proxy.delay = 0.0
+
+    def shape_burst(self, end):
+        """Every 5 s, 60 probes at once from one address (the healthy racks in turn), as a lone
+        Prometheus sends them: each must be served (200) and true, none refused."""
+        healthy = [r for r in range(len(self.bench.racks)) if r not in self.record.faulted]
+
+        def one(r):
+            start = time.time()
+            try:
+                status, body = get(self.port, "/probe?target=" + self.bench.racks[r]["resource"],
+                                   {"Authorization": auth(),
+                                    "X-Prometheus-Scrape-Timeout-Seconds": "10"}, 19, address(250))
+            except OSError as error:
+                self.record.problem("one-address bursts all served", f"rack {r}: {error}")
+                return
+            if status != 200:
+                self.record.problem("one-address bursts all served", f"rack {r}: {status}")
+            self.check_probe(r, start, status, body, "one-address bursts all served")
+
+        while healthy and time.time() + 5 < end and not self.stop.is_set():
+            start = time.time()
+            threads = [threading.Thread(target=one, args=(healthy[i % len(healthy)],), daemon=True)
+                       for i in range(60)]
+            for thread in threads:
+                thread.start()
+            for thread in threads:
+                thread.join(timeout=20)
+            self.stop.wait(max(0.0, start + 5 - time.time()))
 
     def shape_flood(self, end):
         """Every 10 s a reload (SIGHUP) and a 4 s wrong-password flood from 12 addresses."""

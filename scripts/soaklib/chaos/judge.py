@@ -140,8 +140,10 @@ def summary(record, racks, ups, control, before, after):
         print(f"while {shape} (+{window[0] - record.chaos_start:.0f} s, "
               f"{window[1] - window[0]:.0f} s): healthy racks up in {healthy} of {count} scrapes, "
               f"the control rack in {up} of {total}")
-    if record.phases.get("share"):
+    if record.phases.get("share") or record.phases.get("crowd"):
         assertions.append("slow-rack probes answered truly")
+    if record.phases.get("burst"):
+        assertions.append("one-address bursts all served")
     if after is not None:
         came_back(record, racks, before, after)
     for when, figures in (("before the faults", before), ("after", after)):

@@ -31,32 +31,39 @@ TEST(ClientKey, Ipv4AloneAndIpv6ByItsSlash64) {
 }
 
 // Idle connections (kept alive, or sending their headers slowly) holding every place so a
-// new client is refused; a connection being served closed instead of an idle one, or a
-// newer idle one closed before the oldest.
-TEST(ConnectionGuard, FullGuardClosesTheOldestIdleConnectionForANewOne) {
+// new client is refused; a connection being served closed instead of an idle one; a
+// scraper's kept-alive connection closed before one that never completed a request, or
+// a lone address's before one of the address holding most.
+TEST(ConnectionGuard, FullGuardClosesAnUnservedConnectionOfTheBusiestAddress) {
     CLog log(LogLevel::Error);
     CExporterMetrics metrics("test");
     CRefusalLog refusals(metrics, log);
-    CConnectionGuard guard({3, 3, std::chrono::seconds(10), std::chrono::seconds(30)}, refusals);
-    int pairs[3][2];
-    const char* names[3] = {"served", "oldest idle", "newer idle"};
-    for (int i = 0; i < 3; ++i) {
+    CConnectionGuard guard({4, 4, std::chrono::seconds(10), std::chrono::seconds(30)}, refusals);
+    int pairs[4][2];
+    // In the order opened: the scraper's, kept alive and idle longest; one being served;
+    // one of a lone address and one of an address with two, neither completing a request.
+    const char* clients[4] = {"192.0.2.1", "192.0.2.2", "192.0.2.3", "192.0.2.2"};
+    for (int i = 0; i < 4; ++i) {
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pairs[i]), 0);
-        ASSERT_TRUE(guard.Admit("192.0.2." + std::to_string(i)));
-        guard.Opened(&pairs[i], pairs[i][0], "192.0.2." + std::to_string(i));
+        ASSERT_TRUE(guard.Admit(clients[i]));
+        guard.Opened(&pairs[i], pairs[i][0], clients[i]);
+        if (i == 0) {
+            guard.RequestIn(&pairs[0]);
+            guard.Answered(&pairs[0]);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    guard.RequestIn(&pairs[0]);
-    guard.Answered(&pairs[2]); // idle since now: newer than the one still in its headers
-    EXPECT_TRUE(guard.Admit("192.0.2.9"));
-    for (int i = 0; i < 3; ++i) {
-        pollfd peer{pairs[i][1], POLLIN, 0};
-        EXPECT_EQ(::poll(&peer, 1, 0) == 1, i == 1) << names[i] << " closed or not";
-    }
-    guard.Closed(&pairs[1]);
-    guard.Opened(&pairs[1], pairs[1][0], "192.0.2.9");
     guard.RequestIn(&pairs[1]);
-    guard.RequestIn(&pairs[2]);
+    EXPECT_TRUE(guard.Admit("192.0.2.9"));
+    for (int i = 0; i < 4; ++i) {
+        pollfd peer{pairs[i][1], POLLIN, 0};
+        EXPECT_EQ(::poll(&peer, 1, 0) == 1, i == 3) << clients[i] << " #" << i << " closed or not";
+    }
+    guard.Closed(&pairs[3]);
+    guard.Opened(&pairs[3], pairs[3][0], "192.0.2.9");
+    for (int i : {0, 2, 3}) {
+        guard.RequestIn(&pairs[i]);
+    }
     EXPECT_FALSE(guard.Admit("192.0.2.10")) << "every connection is being served";
     for (auto& pair : pairs) {
         guard.Closed(&pair);

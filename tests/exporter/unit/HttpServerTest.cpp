@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <fstream>
 #include <future>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -123,7 +124,7 @@ int HoldPortEverywhere(unsigned& port) {
 ReloadHook Slow(std::chrono::milliseconds work) {
     return [work] {
         std::this_thread::sleep_for(work);
-        return std::optional<std::string>{};
+        return ReloadOutcome::Reloaded;
     };
 }
 
@@ -133,12 +134,13 @@ ReloadHook Slow(std::chrono::milliseconds work) {
 // as success, or a change that needs a restart taken live.
 TEST(HttpServer, ReloadSwapsTheUsers) {
     CHttpServer* self = nullptr;
-    std::optional<std::string> failure;
-    TestServer served(Loopback([&]() -> std::optional<std::string> {
-        if (!failure) {
-            self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
+    bool fails = false;
+    TestServer served(Loopback([&] {
+        if (fails) {
+            return ReloadOutcome::Failed;
         }
-        return failure;
+        self->SetWebConfig({std::nullopt, {{"alice", BcryptHash("secret", 4)}}});
+        return ReloadOutcome::Reloaded;
     }));
     CHttpServer& server = served.server;
     self = &server;
@@ -149,7 +151,7 @@ TEST(HttpServer, ReloadSwapsTheUsers) {
     EXPECT_EQ(Status(address, "POST", "/-/reload"), 200);
     EXPECT_EQ(Status(address, "GET", "/metrics"), 401);
     EXPECT_EQ(Status(address, "GET", "/metrics", alice), 200);
-    failure = "bad file";
+    fails = true;
     EXPECT_EQ(Status(address, "POST", "/-/reload", alice), 500);
     TlsConfig tls;
     EXPECT_THROW(server.SetWebConfig({tls, {}}), CConfigError);
@@ -222,9 +224,9 @@ TEST(HttpServer, ReloadedCertificateServesNewHandshakes) {
         return LoadWebConfig(dir + "/web.yml");
     };
     CHttpServer* self = nullptr;
-    ServerOptions options = Loopback([&]() -> std::optional<std::string> {
+    ServerOptions options = Loopback([&] {
         self->SetWebConfig(web("b"));
-        return std::nullopt;
+        return ReloadOutcome::Reloaded;
     });
     options.tls = web("a").tls;
     TestServer served(std::move(options));
@@ -259,8 +261,33 @@ TEST(HttpServer, RequestsWithABodyAreRefusedAtOnce) {
     EXPECT_EQ(Status(address, "GET", "/", "Content-Length: 0\r\n"), 200);
 }
 
+// A length a proxy in front may read otherwise (space before the colon, a sign, hex)
+// taken as no body, so what follows is served as a request of its own; a refused body
+// not counted. (libmicrohttpd refuses a signed or hexadecimal length itself, before any
+// callback: counted it is not, and its 400 repeats its header block.)
+TEST(HttpServer, MalformedLengthIsOne400AndAClose) {
+    TestServer served(Loopback());
+    const std::string address = served.server.Start();
+    const char* headers[] = {"Content-Length : 5\r\n", "Content-Length: +5\r\n",
+                             "Content-Length: 0x5\r\n"};
+    for (const char* header : headers) {
+        const std::string answer =
+            Exchange(address, std::string("GET / HTTP/1.1\r\nHost: t\r\n") + header +
+                                  "\r\nGET /metrics HTTP/1.1\r\nHost: t\r\n\r\n")
+                .value_or("");
+        EXPECT_EQ(answer.rfind("HTTP/1.1 400", 0), 0U) << header << answer;
+        EXPECT_EQ(answer.find("HTTP/1.1 200"), std::string::npos) << header << answer;
+    }
+    std::ostringstream metrics;
+    served.metrics.Write(metrics);
+    EXPECT_NE(metrics.str().find("ksm7720_exporter_http_requests_refused_total{reason=\"body\"} 1"),
+              std::string::npos)
+        << metrics.str();
+}
+
 // A stop that aborts the process (a request on a kept-alive connection suspended after
-// the stop took its list), or that leaves pipelined requests unanswered.
+// the stop took its list), or that leaves pipelined requests unanswered (200, or 409
+// while another client's reload runs).
 TEST(HttpServer, StopUnderPipelinedKeepAliveRequestsEndsCleanly) {
     for (int round = 0; round < 3; ++round) {
         TestServer served(Loopback(Slow(std::chrono::milliseconds(200)), 8));
@@ -273,7 +300,7 @@ TEST(HttpServer, StopUnderPipelinedKeepAliveRequestsEndsCleanly) {
                 for (int n = 0; n < 4; ++n) {
                     pipelined += "POST /-/reload HTTP/1.1\r\nHost: t\r\n\r\n";
                 }
-                return Exchange(address, pipelined).value_or("").find("HTTP/1.1 200");
+                return Exchange(address, pipelined).value_or("").find("HTTP/1.1 ");
             }));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

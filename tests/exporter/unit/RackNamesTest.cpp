@@ -36,7 +36,9 @@ TEST(RackNames, RackListRefusalsNameTheFileAndLine) {
         {"racks:\n  - resource: VXI0::24::INSTR\n    name: Pr\xC3\xBC"
          "fstand \xF0\x9F\x94\xA5\n",
          ""},
-        {"racks: []\n", ":1: racks is empty"},
+        {"racks: []\n", ""}, // as installed: no rack until one is listed
+        {"racks:\n  - resource: VXI0::24::INSTR\n    name: a\n    blower: 2\n",
+         ":4: unknown key 'blower'"},
         {"racks: &x\n  - *x\n", ":1: nested too deep"},
         {"racks:\n  - resource: VXI0::24::INSTR\n  - resource: vxi0::024\n",
          ":3: VXI0::024 names the same rack as VXI0::24::INSTR ("},

@@ -86,8 +86,8 @@ TEST(WebConfig, GoodFilesGiveTheirSettingsAndBadOnesTheirMessage) {
         std::string path;
         std::string message;
     } unreadable[]{
-        {dir.Path() + "/none.yml", dir.Path() + "/none.yml: cannot be read"},
-        {files("a.crt", "gone.pem", ""), dir.Path() + "/gone.pem: cannot be read"},
+        {dir.Path() + "/none.yml", dir.Path() + "/none.yml: cannot be read: "},
+        {files("a.crt", "gone.pem", ""), dir.Path() + "/gone.pem: cannot be read: "},
         {files("junk.pem", "a.key", ""), "cert_file " + junk + ": "},
         {files("a.crt", "junk.pem", ""), "key_file " + junk + ": "},
         {files("a.crt", "b.key", ""),
