@@ -5,6 +5,7 @@
 #include "cli/Table.h"
 #include "core/DriverInstrument.h"
 #include "core/ErrorQueue.h"
+#include "core/FailureDescription.h"
 #include "core/StatusNames.h"
 
 #include <optional>
@@ -48,10 +49,11 @@ CommandResult DrainErrors(const Request& request, CDriverInstrument& instrument)
 CommandResult RunAction(CommandAction action, const Request& request,
                         CDriverInstrument& instrument);
 
-// Why the last instrument call failed: the error queue's entries, oldest first, when it
-// held any; the driver's text for the status otherwise.
-std::vector<std::string> FailureLines(CInstrument& instrument);
+// Why an instrument call failed: every entry it took off the error queue, oldest first,
+// then, unless the mainframe's entries are the reason, the reason and its status.
+std::vector<std::string> FailureLines(const FailureDescription& failure);
 
 // Takes the entries off the error queue, oldest first (DrainErrorQueue); throws
-// CCommandFailure when the queue cannot be read or never reports empty.
+// CCommandFailure, with the entries taken, when the queue cannot be read or never reports
+// empty.
 std::vector<ErrorEntry> ErrorEntries(CInstrument& instrument);

@@ -2,6 +2,7 @@
 
 #include "cli/Connection.h"
 #include "cli/FileReplacement.h"
+#include "core/StatusNames.h"
 #include "core/Text.h"
 #include "metrics/RackExposition.h"
 #include "metrics/RackReader.h"
@@ -30,7 +31,7 @@ int RunMetrics(const Invocation& invocation, CDiscovery& discovery, std::ostream
         labels.rack = mainframe.rack;
         scrape = CRackReader(ErrorQueueUse::Drain).Read(*mainframe.instrument);
         if (!scrape.up) {
-            failure = FailureLines(*mainframe.instrument);
+            failure = {scrape.reason + " (status " + StatusHex(scrape.status) + ")"};
         }
     } catch (const CCommandFailure& reason) {
         failure = reason.lines;

@@ -13,8 +13,7 @@ Snapshot NotOpened(InstrumentStatus status, ErrorQueueUse queue) {
     snapshot.time = std::chrono::system_clock::now();
     snapshot.queue = queue;
     snapshot.status = status;
-    const char* name = status != 0 ? StatusName(status) : nullptr;
-    snapshot.statusName = name != nullptr ? name : status != 0 ? StatusHex(status) : "OPEN_FAILED";
+    snapshot.statusName = status != 0 ? StatusWord(status) : "OPEN_FAILED";
     return snapshot;
 }
 
@@ -58,7 +57,7 @@ Snapshot CRackLink::Read(RackId& rack) {
     Snapshot snapshot =
         CSnapshotReader(m_target.errorQueue, m_kinds).Read(*m_mainframe->instrument);
     if (!snapshot.up) {
-        rack.reason = JoinedLines(FailureLines(*m_mainframe->instrument));
+        rack.reason = snapshot.reason + " (status " + StatusHex(snapshot.status) + ")";
         m_mainframe.reset(); // closed: the next read opens it afresh
     }
     return snapshot;

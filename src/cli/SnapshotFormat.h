@@ -16,7 +16,7 @@ struct RackId {
 };
 
 // The columns of the rows, in order: time, resource, name, up, status, kind, object,
-// position, value, unit, si_value, si_unit, over_limit.
+// position, value, unit, si_value, si_unit, object_over_limit.
 const std::vector<std::string>& SnapshotColumns();
 Table SnapshotTable(const Snapshot& snapshot, const RackId& rack);
 // The CSV rows without the header, each ending in a newline.

@@ -1,5 +1,6 @@
 #include "exporter/RackSession.h"
 
+#include "core/StatusNames.h"
 #include "metrics/RackReader.h"
 
 #include <system_error>
@@ -170,10 +171,9 @@ ScrapeResult CRackSession::Scrape() {
             [this](const std::string& step, InstrumentStatus status) { Trace(step, status); })
             .Read(*instrument);
     if (!result.up && !result.cancelled) {
-        const InstrumentStatus status = instrument->GetLastStatus();
-        const char* text = status < 0 ? instrument->GetStatusText(status) : nullptr;
-        m_log.Write(LogLevel::Info, "rack read failed; its session is closed",
-                    CRackLog::StatusFields(status, text != nullptr ? text : ""));
+        LogFields fields = CRackLog::StatusFields(result.status, result.reason);
+        fields.emplace_back("entries", std::to_string(result.entryTexts.size()));
+        m_log.Write(LogLevel::Info, "rack read failed; its session is closed", fields);
         m_opener.Drop();
     }
     return result;
@@ -190,6 +190,6 @@ void CRackSession::Attach(CProbeTrace* trace, std::vector<CProbeTrace*>& traces,
 void CRackSession::Trace(const std::string& step, std::optional<InstrumentStatus> status) {
     const std::lock_guard lock(m_mutex);
     for (CProbeTrace* trace : m_tracesRunning) {
-        trace->Step(status ? step + ": " + CRackLog::StatusWord(*status) : step);
+        trace->Step(status ? step + ": " + StatusWord(*status) : step);
     }
 }

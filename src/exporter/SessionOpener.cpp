@@ -72,7 +72,7 @@ bool CSessionOpener::Open(std::optional<std::uint64_t> listed) {
         return false;
     }
     m_instrument = std::move(connection.instrument);
-    m_step("opened and identified as a mainframe: " + CRackLog::StatusWord(connection.status));
+    m_step("opened and identified as a mainframe: " + StatusWord(connection.status));
     // Without its I/O time-out a stalled call could hold the worker without end.
     if (connection.timeOutStatus < 0) {
         const char* text = m_instrument->GetStatusText(connection.timeOutStatus);

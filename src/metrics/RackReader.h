@@ -25,8 +25,8 @@ public:
     // before the first reading (those entries are counted and judge nothing) and after each
     // reading: a reading followed only by limit excursions counts as over its limit, one
     // followed by anything else is dropped. A failure of the instrument gives a result that
-    // is not up, with nothing in it; GetLastStatus() then says why. A read the hook
-    // cancelled is not up either, and says so.
+    // is not up, with no readings, its status and reason, and the entries drained before
+    // it. A read the hook cancelled is not up either, and says so.
     ScrapeResult Read(CInstrument& instrument) const;
 
 private:

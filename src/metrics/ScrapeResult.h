@@ -2,6 +2,7 @@
 // What one scrape of a rack found, and what the lab says about the rack: everything the
 // exposition is written from.
 #include "core/ErrorQueueUse.h"
+#include "core/InstrumentStatus.h"
 #include "core/QuantityCatalogue.h"
 
 #include <array>
@@ -19,13 +20,16 @@ struct LevelReading {
 };
 
 struct ScrapeResult {
-    bool up = false;        // the mainframe was read; otherwise nothing below but the duration
+    bool up = false;        // the mainframe was read; otherwise no readings
     bool cancelled = false; // not up because the read was given up between two objects
+    InstrumentStatus status = 0; // not up: the failing call's status (0 when cancelled)
+    std::string statusName;      // and its name
+    std::string reason;          // and why, in words
     double durationSeconds = 0.0;
     bool queueDrained = false;
     std::vector<LevelReading> readings;
     int dropped = 0;                     // readings left out for an entry after them
-    std::map<int, int> entries;          // error number -> entries drained
+    std::map<int, int> entries;          // error number -> entries drained, up or not
     std::vector<std::string> entryTexts; // their texts, oldest first, for a log
 };
 

@@ -148,21 +148,18 @@ template <class Call> auto CPyMainframe::Locked(const char* what, Call call) {
     }
     try {
         return call(*m_instrument);
-    } catch (const CInstrumentException&) {
-        throw InstrumentFailure(*m_instrument, what);
+    } catch (const CInstrumentException& failure) {
+        throw InstrumentFailure(DescribeFailure(*m_instrument, failure), what);
     }
 }
 
 namespace {
 
 // A snapshot that is not up is a failure, with every entry drained before it.
-PySnapshot Checked(const Snapshot& snapshot, CDriverInstrument& instrument, const std::string& what,
-                   const std::string& resource) {
+PySnapshot Checked(const Snapshot& snapshot, const std::string& what, const std::string& resource) {
     if (!snapshot.up) {
-        CPythonFailure failure = InstrumentFailure(instrument, what);
-        failure.entries.insert(failure.entries.begin(), snapshot.entries.begin(),
-                               snapshot.entries.end());
-        throw failure;
+        throw InstrumentFailure(
+            {snapshot.status, snapshot.statusName, snapshot.reason, snapshot.entries, {}}, what);
     }
     return SnapshotValues(snapshot, resource);
 }
@@ -173,14 +170,14 @@ PySnapshot CPyMainframe::Read(QuantityKind kind, int position) {
     return Locked("read", [&](CDriverInstrument& instrument) {
         const Snapshot snapshot =
             CSnapshotReader(ErrorQueueUse::Drain).Only(kind, position).Read(instrument);
-        return Checked(snapshot, instrument, "read", m_resource);
+        return Checked(snapshot, "read", m_resource);
     });
 }
 
 PySnapshot CPyMainframe::TakeSnapshot(const KindSet& kinds) {
     return Locked("snapshot", [&](CDriverInstrument& instrument) {
         const Snapshot snapshot = CSnapshotReader(ErrorQueueUse::Drain, kinds).Read(instrument);
-        return Checked(snapshot, instrument, "snapshot", m_resource);
+        return Checked(snapshot, "snapshot", m_resource);
     });
 }
 

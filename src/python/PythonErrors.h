@@ -5,6 +5,7 @@
 // become these exceptions where pybind11 hands control back to Python.
 #include "core/DriverInstrument.h"
 #include "core/ErrorQueue.h"
+#include "core/FailureDescription.h"
 
 #include <optional>
 #include <pybind11/pybind11.h>
@@ -28,9 +29,9 @@ struct CPythonFailure {
     std::vector<ErrorEntry> entries;     // the error queue's entries behind the failure
 };
 
-// The failure of the instrument's last call: a time-out, the entries the error queue
-// held (drained, so none is left behind), or the driver's words for its status.
-CPythonFailure InstrumentFailure(CDriverInstrument& instrument, const std::string& what);
+// A failed call as a script sees it: a time-out, the entries the error queue held (none
+// left behind), or the reason for its status; what names the call.
+CPythonFailure InstrumentFailure(const FailureDescription& described, const std::string& what);
 
 // Creates the exception classes in the module and translates CPythonFailure into them.
 void RegisterErrors(pybind11::module_& module);

@@ -18,7 +18,7 @@ struct PyReading {
     std::string unit;              // "mV", ".1 deg. C", ...
     double siValue;                // in siUnit
     std::string siUnit;            // "V", "degC", ...
-    std::optional<bool> overLimit; // nothing when the error queue could not tell
+    std::optional<bool> objectOverLimit; // nothing when the error queue could not tell
     double time;                   // when the mainframe answered, seconds since the epoch
 };
 

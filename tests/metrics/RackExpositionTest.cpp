@@ -29,7 +29,7 @@ public:
     const double* MeasureLevel(int code, int) override {
         if (code == failAt) {
             m_status = -1;
-            throw CInstrumentException();
+            throw CInstrumentException(m_status);
         }
         m_levels = {double(code), code + 0.5, code + 0.25};
         for (int entry : entriesAfter[code]) {
