@@ -5,7 +5,6 @@
 #include "core/StatusNames.h"
 #include "core/Text.h"
 #include "metrics/RackExposition.h"
-#include "metrics/RackReader.h"
 
 #include <chrono>
 #include <sstream>
@@ -25,11 +24,13 @@ int RunMetrics(const Invocation& invocation, CDiscovery& discovery, std::ostream
     }
     ScrapeResult scrape;
     std::vector<std::string> failure;
+    CMainframeSession session(discovery.VisaNames(), discovery.DriverNames(),
+                              RackOptions(invocation, invocation.resource));
     try {
-        const Mainframe mainframe = OpenMainframe(discovery, invocation);
-        labels.resource = mainframe.resource;
-        labels.rack = mainframe.rack;
-        scrape = CRackReader(ErrorQueueUse::Drain).Read(*mainframe.instrument);
+        OpenRack(session, err);
+        labels.resource = session.Resource();
+        labels.rack = InstrumentName(session.Resource());
+        scrape = ScrapeFrom(session.Read(CSnapshotReader(ErrorQueueUse::Drain)));
         if (!scrape.up) {
             failure = {scrape.reason + " (status " + StatusHex(scrape.status) + ")"};
         }

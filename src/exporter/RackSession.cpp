@@ -1,7 +1,6 @@
 #include "exporter/RackSession.h"
 
 #include "core/StatusNames.h"
-#include "metrics/RackReader.h"
 
 #include <system_error>
 
@@ -161,20 +160,19 @@ ScrapeResult CRackSession::Scrape() {
         listed = m_searchVersion;
         errorQueue = m_errorQueue;
     }
-    CDriverInstrument* instrument = m_opener.Session(listed);
-    if (instrument == nullptr) {
+    CMainframeSession* session = m_opener.Session(listed);
+    if (session == nullptr) {
         return {};
     }
-    ScrapeResult result =
-        CRackReader(
-            errorQueue, [this] { return Cancelled(); },
-            [this](const std::string& step, InstrumentStatus status) { Trace(step, status); })
-            .Read(*instrument);
+    ScrapeResult result = ScrapeFrom(session->Read(
+        CSnapshotReader(errorQueue, kAllKinds, [this] { return Cancelled(); })
+            .OnStep([this](const std::string& step, InstrumentStatus status) {
+                Trace(step, status);
+            })));
     if (!result.up && !result.cancelled) {
         LogFields fields = CRackLog::StatusFields(result.status, result.reason);
         fields.emplace_back("entries", std::to_string(result.entryTexts.size()));
         m_log.Write(LogLevel::Info, "rack read failed; its session is closed", fields);
-        m_opener.Drop();
     }
     return result;
 }

@@ -3,6 +3,7 @@
 // exposition is written from.
 #include "core/ErrorQueueUse.h"
 #include "core/InstrumentStatus.h"
+#include "core/Snapshot.h"
 #include "core/QuantityCatalogue.h"
 
 #include <array>
@@ -32,6 +33,12 @@ struct ScrapeResult {
     std::map<int, int> entries;          // error number -> entries drained, up or not
     std::vector<std::string> entryTexts; // their texts, oldest first, for a log
 };
+
+// A snapshot of every reading in the shape the exposition is written from. With the queue
+// drained, a reading followed only by limit excursions counts as over its limit, one
+// followed by anything else is dropped. A snapshot that is not up gives a result that is
+// not up, with no readings, its status and reason, and the entries drained before it.
+ScrapeResult ScrapeFrom(const Snapshot& snapshot);
 
 struct RackLabels {
     std::optional<std::string> rack; // a label on every series (the textfile path)

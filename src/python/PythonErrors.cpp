@@ -59,6 +59,31 @@ CPythonFailure InstrumentFailure(const FailureDescription& described, const std:
     return failure;
 }
 
+CPythonFailure OpeningFailure(const COpenFailure& failure) {
+    static constexpr std::array<FailureKind, 8> kKinds{
+        FailureKind::LibraryNotFound, FailureKind::General, FailureKind::General,
+        FailureKind::General,         FailureKind::LibraryNotFound, FailureKind::NotAMainframe,
+        FailureKind::General,         FailureKind::General};
+    CPythonFailure python;
+    python.kind = failure.status == VI_ERROR_TMO ? FailureKind::TimeOut
+                                                 : kKinds[static_cast<int>(failure.kind)];
+    python.message = failure.lines.front();
+    for (std::size_t i = 1; i < failure.lines.size(); ++i) {
+        // A first line ending in ':' introduces a list.
+        python.message += (i > 1 ? ", " : python.message.back() == ':' ? " " : "; ") +
+                          failure.lines[i];
+    }
+    if (failure.status != 0) {
+        python.status = failure.status;
+    }
+    if (failure.kind == OpenFailureKind::NoLibrary) {
+        python.paths = failure.names;
+    } else if (failure.kind == OpenFailureKind::UnclearChoice) {
+        python.candidates = failure.names;
+    }
+    return python;
+}
+
 void RegisterErrors(py::module_& module) {
     PyObject* base = NewClass(
         module, "Error",

@@ -6,6 +6,7 @@
 #include "core/DriverInstrument.h"
 #include "core/ErrorQueue.h"
 #include "core/FailureDescription.h"
+#include "core/OpenFailure.h"
 
 #include <optional>
 #include <pybind11/pybind11.h>
@@ -32,6 +33,10 @@ struct CPythonFailure {
 // A failed call as a script sees it: a time-out, the entries the error queue held (none
 // left behind), or the reason for its status; what names the call.
 CPythonFailure InstrumentFailure(const FailureDescription& described, const std::string& what);
+
+// A rack that could not be opened, as a script sees it: its message with the details after
+// it, the libraries tried or the resources to choose from.
+CPythonFailure OpeningFailure(const COpenFailure& failure);
 
 // Creates the exception classes in the module and translates CPythonFailure into them.
 void RegisterErrors(pybind11::module_& module);

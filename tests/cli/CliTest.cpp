@@ -554,7 +554,7 @@ TEST_F(Cli, AFailedDrainNamesItsOwnStatusAndKeepsItsEntries) {
          0},
         {{"snapshot", "--format", "json"},
          "fail-after=5",
-         "(status 0xBFFF0015)",
+         "ksm7720: VI_ERROR_TMO",
          R"(.status == "VI_ERROR_TMO" and (.entries | length) == 5)",
          0},
         {{"errors"}, "endless", "ERROR_QUEUE_NOT_EMPTIED: ", "", 100},

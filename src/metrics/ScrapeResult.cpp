@@ -1,10 +1,6 @@
-#include "metrics/RackReader.h"
+#include "metrics/ScrapeResult.h"
 
-#include "core/SnapshotReader.h"
-
-ScrapeResult CRackReader::Read(CInstrument& instrument) const {
-    const Snapshot snapshot =
-        CSnapshotReader(m_use, kAllKinds, m_cancelled).OnStep(m_step).Read(instrument);
+ScrapeResult ScrapeFrom(const Snapshot& snapshot) {
     ScrapeResult result;
     for (const ErrorEntry& entry : snapshot.entries) {
         ++result.entries[entry.code];
@@ -18,7 +14,7 @@ ScrapeResult CRackReader::Read(CInstrument& instrument) const {
         return result;
     }
     result.up = true;
-    result.queueDrained = m_use == ErrorQueueUse::Drain;
+    result.queueDrained = snapshot.queue == ErrorQueueUse::Drain;
     for (const SnapshotReading& reading : snapshot.readings) {
         if (result.queueDrained && reading.objectOverLimit == Verdict::Unknown) {
             ++result.dropped; // an entry other than a limit excursion followed it
