@@ -5,8 +5,8 @@
 #include "cli/LogSink.h"
 #include "cli/RackLogger.h"
 #include "core/Text.h"
-#include "exporter/RackConfig.h"
-#include "exporter/YamlFile.h"
+#include "racks/RackConfig.h"
+#include "racks/YamlFile.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 // waits for any more stops at its next object. A session whose read failed is closed and
 // opened afresh by the next read.
 #include "exporter/ProbeTrace.h"
-#include "exporter/RackConfig.h"
+#include "racks/RackConfig.h"
 #include "exporter/RackLog.h"
 #include "exporter/SessionOpener.h"
 #include "exporter/SingleFlight.h"

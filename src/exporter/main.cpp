@@ -15,7 +15,7 @@
 #include "exporter/TargetPolicy.h"
 #include "exporter/WorkerPool.h"
 #include "exporter/WorkerThread.h"
-#include "exporter/YamlFile.h"
+#include "racks/YamlFile.h"
 
 #include <malloc.h>
 #include <sys/resource.h>
