@@ -4,6 +4,7 @@
 #include "cli/Request.h"
 #include "cli/Table.h"
 #include "core/DriverInstrument.h"
+#include "core/Error.h"
 #include "core/ErrorQueue.h"
 #include "core/FailureDescription.h"
 #include "core/StatusNames.h"
@@ -17,8 +18,12 @@ constexpr int kExitUsage = 2;
 // A reading was taken, and the mainframe reports it over its limit.
 constexpr int kExitOverLimit = 3;
 
-// A failure the instrument's status does not tell: what to say.
-struct CCommandFailure {
+// A command that failed: what to say, a line each.
+struct CCommandFailure : CError {
+    explicit CCommandFailure(std::vector<std::string> said, InstrumentStatus failing = 0)
+        : CError(said.empty() ? std::string() : said.front()), lines(std::move(said)),
+          status(failing) {}
+
     std::vector<std::string> lines;
     InstrumentStatus status = 0; // the failing call's, when one said why
 };

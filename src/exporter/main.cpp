@@ -246,8 +246,8 @@ int main(int argc, char* argv[]) {
     RaiseDescriptorLimit(log);
     try {
         return Serve(flags, log);
-    } catch (const CExporterError& error) {
-        log.Write(LogLevel::Error, error.message);
+    } catch (const CError& error) {
+        log.Write(LogLevel::Error, error.what());
     }
     return kExitFailure;
 }

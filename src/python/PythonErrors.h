@@ -21,7 +21,15 @@ enum class FailureKind {
     UnknownObject,   // ksm7720.UnknownObjectError, also a ValueError
 };
 
-struct CPythonFailure {
+struct CPythonFailure : CError {
+    // In the order of the members, as a plain struct of them takes them.
+    CPythonFailure(FailureKind failureKind = FailureKind::General, std::string text = {},
+                   std::optional<InstrumentStatus> failing = {}, std::vector<std::string> tried = {},
+                   std::vector<std::string> choices = {}, std::vector<ErrorEntry> drained = {})
+        : CError(text), kind(failureKind), message(std::move(text)), status(failing),
+          paths(std::move(tried)), candidates(std::move(choices)), entries(std::move(drained)) {}
+    const char* what() const noexcept override { return message.c_str(); }
+
     FailureKind kind = FailureKind::General;
     std::string message;
     std::optional<InstrumentStatus> status;
