@@ -83,8 +83,9 @@ void BM_MetricsInProcess(benchmark::State& state) {
             break;
         }
         std::ostringstream out;
-        WriteRackExposition(ScrapeFrom(CSnapshotReader(ErrorQueueUse::Drain).Read(*connection.instrument)),
-                            {"VXI0::24", "VXI0::24::INSTR", "", std::nullopt}, out);
+        WriteRackExposition(
+            ScrapeFrom(CSnapshotReader(ErrorQueueUse::Drain).Read(*connection.instrument)),
+            {"VXI0::24", "VXI0::24::INSTR", "", std::nullopt}, out);
         benchmark::DoNotOptimize(out.str());
         connection.instrument->Close(); // as ksm7720 does when it ends
     }

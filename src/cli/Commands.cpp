@@ -55,8 +55,8 @@ CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
     const QuantityKindInfo& info = KindInfo(request.kind);
     const std::string object = ObjectName(request.kind, request.position);
     const Verdict verdict = excursions.empty() ? Verdict::False : Verdict::True;
-    Table table{{"kind", "object", "position", "value", "unit", "si_value", "si_unit", "object_over_limit",
-                 "time"},
+    Table table{{"kind", "object", "position", "value", "unit", "si_value", "si_unit",
+                 "object_over_limit", "time"},
                 {}};
     for (int i = 0; i < count; ++i) {
         table.rows.push_back(

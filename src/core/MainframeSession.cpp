@@ -113,10 +113,9 @@ CDriverInstrument& CMainframeSession::Open() {
     Step("opening " + m_resource + " with identification");
     // The driver asks the resource who it is before anything else goes out: nothing is
     // ever sent to an instrument that is not a mainframe.
-    auto connection =
-        discovery->Connect(m_resource, {.timeOutMs = m_options.timeOutMs,
-                                        .identify = true,
-                                        .openTimeOutMs = m_options.timeOutMs});
+    auto connection = discovery->Connect(
+        m_resource,
+        {.timeOutMs = m_options.timeOutMs, .identify = true, .openTimeOutMs = m_options.timeOutMs});
     m_warning = connection.identificationUnbounded
                     ? "the VISA library lacks viSetAttribute: identification waited for the "
                       "driver's own time-out, not " +

@@ -28,8 +28,7 @@ void Fail(Snapshot& snapshot, const FailureDescription& failure) {
     snapshot.status = failure.status;
     snapshot.statusName = failure.statusName;
     snapshot.reason = failure.reason;
-    snapshot.entries.insert(snapshot.entries.end(), failure.entries.begin(),
-                            failure.entries.end());
+    snapshot.entries.insert(snapshot.entries.end(), failure.entries.begin(), failure.entries.end());
 }
 
 } // namespace

@@ -39,8 +39,7 @@ constexpr std::array<KnownStatus, 29> kKnownStatuses{{
     {0xBFFC0011u, "VI_ERROR_FAIL_ID_QUERY", "the instrument did not identify as expected"},
     {0xBFFC0012u, "VI_ERROR_INV_RESPONSE", "invalid instrument response"},
     {0xBFFC0D07u, "INSTRUMENT_ERROR_DETECTED", "the mainframe's error queue is not empty"},
-    {0xBFFC0D08u, "ERROR_QUEUE_NOT_EMPTIED",
-     "the mainframe's error queue never reported empty"},
+    {0xBFFC0D08u, "ERROR_QUEUE_NOT_EMPTIED", "the mainframe's error queue never reported empty"},
     {0x00000000u, "VI_SUCCESS", nullptr},
 }};
 

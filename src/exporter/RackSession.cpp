@@ -164,11 +164,12 @@ ScrapeResult CRackSession::Scrape() {
     if (session == nullptr) {
         return {};
     }
-    ScrapeResult result = ScrapeFrom(session->Read(
-        CSnapshotReader(errorQueue, kAllKinds, [this] { return Cancelled(); })
-            .OnStep([this](const std::string& step, InstrumentStatus status) {
-                Trace(step, status);
-            })));
+    ScrapeResult result = ScrapeFrom(
+        session->Read(CSnapshotReader(errorQueue, kAllKinds, [this] {
+                          return Cancelled();
+                      }).OnStep([this](const std::string& step, InstrumentStatus status) {
+            Trace(step, status);
+        })));
     if (!result.up && !result.cancelled) {
         LogFields fields = CRackLog::StatusFields(result.status, result.reason);
         fields.emplace_back("entries", std::to_string(result.entryTexts.size()));

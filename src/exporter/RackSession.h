@@ -5,12 +5,12 @@
 // waits for any more stops at its next object. A session whose read failed is closed and
 // opened afresh by the next read.
 #include "exporter/ProbeTrace.h"
-#include "racks/RackConfig.h"
 #include "exporter/RackLog.h"
 #include "exporter/SessionOpener.h"
 #include "exporter/SingleFlight.h"
 #include "exporter/WorkerThread.h"
 #include "metrics/ScrapeResult.h"
+#include "racks/RackConfig.h"
 
 #include <chrono>
 #include <condition_variable>

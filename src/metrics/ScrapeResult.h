@@ -3,8 +3,8 @@
 // exposition is written from.
 #include "core/ErrorQueueUse.h"
 #include "core/InstrumentStatus.h"
-#include "core/Snapshot.h"
 #include "core/QuantityCatalogue.h"
+#include "core/Snapshot.h"
 
 #include <array>
 #include <map>
@@ -21,8 +21,8 @@ struct LevelReading {
 };
 
 struct ScrapeResult {
-    bool up = false;        // the mainframe was read; otherwise no readings
-    bool cancelled = false; // not up because the read was given up between two objects
+    bool up = false;             // the mainframe was read; otherwise no readings
+    bool cancelled = false;      // not up because the read was given up between two objects
     InstrumentStatus status = 0; // not up: the failing call's status (0 when cancelled)
     std::string statusName;      // and its name
     std::string reason;          // and why, in words

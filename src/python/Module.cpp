@@ -90,7 +90,8 @@ void RegisterMainframe(py::module_& module) {
             py::arg("kind"), py::arg("name"),
             "The present reading of one object: a Snapshot of one Reading (three for a slot "
             "sensor: front, middle, rear). The error queue is drained before and after, so "
-            "object_over_limit is the mainframe's word on the object; the entries are on the Snapshot.")
+            "object_over_limit is the mainframe's word on the object; the entries are on the "
+            "Snapshot.")
         .def(
             "snapshot",
             [](CPyMainframe& mainframe, const py::object& kinds) {

@@ -38,15 +38,20 @@ PySnapshot Checked(const Snapshot& snapshot, const std::string& what, const std:
 
 CPyMainframe::CPyMainframe(const std::optional<std::string>& resource, double timeout,
                            bool acceptAny)
-    : m_timeOut(timeout),
-      m_session(core::VisaLibraryCandidates(core::ProcessEnvironment),
-                core::DriverLibraryCandidates(core::ProcessEnvironment),
-                {resource.value_or(""), TimeOutMs(timeout), acceptAny}) {
-    py::gil_scoped_release released;
-    try {
-        m_session.Open();
-    } catch (const COpenFailure& failure) {
-        throw OpeningFailure(failure);
+    : m_timeOut(timeout), m_session(core::VisaLibraryCandidates(core::ProcessEnvironment),
+                                    core::DriverLibraryCandidates(core::ProcessEnvironment),
+                                    {resource.value_or(""), TimeOutMs(timeout), acceptAny}) {
+    {
+        py::gil_scoped_release released;
+        try {
+            m_session.Open();
+        } catch (const COpenFailure& failure) {
+            throw OpeningFailure(failure);
+        }
+    }
+    if (!m_session.Warning().empty() &&
+        PyErr_WarnEx(PyExc_RuntimeWarning, m_session.Warning().c_str(), 1) < 0) {
+        throw py::error_already_set(); // warnings made errors
     }
 }
 

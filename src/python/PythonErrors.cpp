@@ -49,19 +49,19 @@ CPythonFailure InstrumentFailure(const FailureDescription& described, const std:
     } else if (described.status == INSTRUMENT_ERROR_DETECTED && !described.entries.empty()) {
         failure.message = what + ": the mainframe reports " + described.entries.front().text;
     } else {
-        failure.message = what + ": " + described.reason + " (status " +
-                          StatusHex(described.status) + ")";
+        failure.message =
+            what + ": " + described.reason + " (status " + StatusHex(described.status) + ")";
     }
     if (!described.unread.empty()) {
-        failure.message += " (the rest of the error queue could not be read: " +
-                           described.unread + ")";
+        failure.message +=
+            " (the rest of the error queue could not be read: " + described.unread + ")";
     }
     return failure;
 }
 
 CPythonFailure OpeningFailure(const COpenFailure& failure) {
     static constexpr std::array<FailureKind, 8> kKinds{
-        FailureKind::LibraryNotFound, FailureKind::General, FailureKind::General,
+        FailureKind::LibraryNotFound, FailureKind::General,         FailureKind::General,
         FailureKind::General,         FailureKind::LibraryNotFound, FailureKind::NotAMainframe,
         FailureKind::General,         FailureKind::General};
     CPythonFailure python;
@@ -70,7 +70,9 @@ CPythonFailure OpeningFailure(const COpenFailure& failure) {
     python.message = failure.lines.front();
     for (std::size_t i = 1; i < failure.lines.size(); ++i) {
         // A first line ending in ':' introduces a list.
-        python.message += (i > 1 ? ", " : python.message.back() == ':' ? " " : "; ") +
+        python.message += (i > 1                          ? ", "
+                           : python.message.back() == ':' ? " "
+                                                          : "; ") +
                           failure.lines[i];
     }
     if (failure.status != 0) {

@@ -24,8 +24,9 @@ enum class FailureKind {
 struct CPythonFailure : CError {
     // In the order of the members, as a plain struct of them takes them.
     CPythonFailure(FailureKind failureKind = FailureKind::General, std::string text = {},
-                   std::optional<InstrumentStatus> failing = {}, std::vector<std::string> tried = {},
-                   std::vector<std::string> choices = {}, std::vector<ErrorEntry> drained = {})
+                   std::optional<InstrumentStatus> failing = {},
+                   std::vector<std::string> tried = {}, std::vector<std::string> choices = {},
+                   std::vector<ErrorEntry> drained = {})
         : CError(text), kind(failureKind), message(std::move(text)), status(failing),
           paths(std::move(tried)), candidates(std::move(choices)), entries(std::move(drained)) {}
     const char* what() const noexcept override { return message.c_str(); }

@@ -1,6 +1,6 @@
 #pragma once
-// The rack list and the exporter's web config, YAML files read strictly: a key the file may not hold, or a value of
-// the wrong shape, is a CConfigError naming the file and the place.
+// The rack list and the exporter's web config, YAML files read strictly: a key the file may not
+// hold, or a value of the wrong shape, is a CConfigError naming the file and the place.
 #include "racks/ConfigError.h"
 
 #include <yaml-cpp/yaml.h>

@@ -229,9 +229,10 @@ TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
         }
         if (c.status == 3 && c.format == "json") {
             // The verdict, the base unit, the resource and the time as fields for a script.
-            EXPECT_TRUE(JsonHolds(run.out, "all(.[]; .object_over_limit == true and .si_unit == \"degC\" "
-                                           "and .si_value == .value / 10 and .resource == "
-                                           "\"VXI0::24::INSTR\" and (.time | test(\"Z$\")))"))
+            EXPECT_TRUE(JsonHolds(run.out,
+                                  "all(.[]; .object_over_limit == true and .si_unit == \"degC\" "
+                                  "and .si_value == .value / 10 and .resource == "
+                                  "\"VXI0::24::INSTR\" and (.time | test(\"Z$\")))"))
                 << run.out;
         }
         Raw("LIM 3,550");

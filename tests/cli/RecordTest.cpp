@@ -30,8 +30,8 @@ struct Row {
     double value = 0.0;
 };
 
-constexpr const char* kHeader =
-    "time,resource,name,up,status,kind,object,position,value,unit,si_value,si_unit,object_over_limit";
+constexpr const char* kHeader = "time,resource,name,up,status,kind,object,position,value,unit,si_"
+                                "value,si_unit,object_over_limit";
 
 // Every line of a record: the header first, then whole rows; a line that does not parse
 // fails the test. growing: the record is being written, and its last line may not have

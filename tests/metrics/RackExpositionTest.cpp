@@ -216,9 +216,8 @@ TEST(RackExposition, TextfileLabelsEverySeriesWithItsRackAndTheFittedBlowers) {
 TEST(RackExposition, CancelledReadStopsBeforeItsNextObject) {
     CScriptedRack rack;
     int asked = 0;
-    const ScrapeResult scrape =
-        ScrapeFrom(CSnapshotReader(ErrorQueueUse::Drain, kAllKinds, [&] { return ++asked > 3; })
-                       .Read(rack));
+    const ScrapeResult scrape = ScrapeFrom(
+        CSnapshotReader(ErrorQueueUse::Drain, kAllKinds, [&] { return ++asked > 3; }).Read(rack));
     EXPECT_FALSE(scrape.up);
     EXPECT_TRUE(scrape.cancelled);
     EXPECT_TRUE(scrape.readings.empty());

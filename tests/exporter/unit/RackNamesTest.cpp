@@ -2,8 +2,8 @@
 // line to mend, and the targets that match a listed rack (the canonical spelling itself is
 // tested with the core, in tests/core/ResourceNameTest.cpp).
 #include "TempDir.h"
-#include "racks/RackConfig.h"
 #include "exporter/TargetPolicy.h"
+#include "racks/RackConfig.h"
 #include "racks/YamlFile.h"
 
 #include <gtest/gtest.h>
