@@ -1,7 +1,6 @@
 #include "metrics/RackExposition.h"
 
 #include "core/QuantityNames.h"
-#include "core/SiUnits.h"
 #include "metrics/TextFormat.h"
 
 #include <string>
@@ -37,7 +36,7 @@ constexpr std::array<Family, kFamilyCount> kFamilies{{
 
 constexpr int kSlotCount = 13; // OUT0-12, then DELT0-12
 
-FamilyId FamilyOf(const LevelReading& reading) {
+FamilyId FamilyOf(const SnapshotReading& reading) {
     switch (reading.kind) {
     case BLOWER:
         return Blower;
@@ -55,7 +54,7 @@ FamilyId FamilyOf(const LevelReading& reading) {
 }
 
 // The labels of one value of a reading, the value's position aside.
-MetricLabels ReadingLabels(const LevelReading& reading) {
+MetricLabels ReadingLabels(const SnapshotReading& reading) {
     switch (FamilyOf(reading)) {
     case Blower:
         return {{"blower", std::to_string(reading.position)}};
@@ -72,7 +71,7 @@ MetricLabels ReadingLabels(const LevelReading& reading) {
 void WriteReadings(const ScrapeResult& scrape, CTextFormat& text) {
     for (int f = 0; f < kFamilyCount; ++f) {
         text.Family(kFamilies[f].name, kFamilies[f].help);
-        for (const LevelReading& reading : scrape.readings) {
+        for (const SnapshotReading& reading : scrape.readings) {
             if (FamilyOf(reading) != f) {
                 continue;
             }
@@ -81,7 +80,7 @@ void WriteReadings(const ScrapeResult& scrape, CTextFormat& text) {
                 if (reading.count > 1) {
                     labels.emplace_back("position", kReadingPositions[i]);
                 }
-                text.Sample(labels, ToSi(reading.kind, reading.values[i]));
+                text.Sample(labels, reading.siValues[i]);
             }
         }
     }
@@ -97,10 +96,10 @@ void WriteFitted(int blowers, CTextFormat& text) {
 void WriteVerdicts(const ScrapeResult& scrape, CTextFormat& text) {
     text.Family("ksm7720_over_limit", "1 when the mainframe reported the reading beyond its "
                                       "limit, 0 when not.");
-    for (const LevelReading& reading : scrape.readings) {
+    for (const SnapshotReading& reading : scrape.readings) {
         text.Sample({{"quantity", kFamilies[FamilyOf(reading)].quantity},
                      {"object", ResetObjectName(reading.kind, reading.position)}},
-                    reading.overLimit ? 1 : 0);
+                    reading.objectOverLimit == Verdict::True ? 1 : 0);
     }
     text.Family("ksm7720_readings_dropped", "Readings left out because the mainframe reported "
                                             "an error other than a limit excursion after them.");

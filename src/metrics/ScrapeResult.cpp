@@ -20,8 +20,7 @@ ScrapeResult ScrapeFrom(const Snapshot& snapshot) {
             ++result.dropped; // an entry other than a limit excursion followed it
             continue;
         }
-        result.readings.push_back({reading.kind, reading.position, reading.count, reading.values,
-                                   reading.objectOverLimit == Verdict::True});
+        result.readings.push_back(reading);
     }
     return result;
 }

@@ -12,14 +12,6 @@
 #include <string>
 #include <vector>
 
-struct LevelReading {
-    QuantityKind kind;
-    int position; // as ObjectCodeOf takes it
-    int count;    // values in use: 3 for the slot sensors, 1 otherwise
-    std::array<double, 3> values;
-    bool overLimit; // every entry after it was a limit excursion (only when drained)
-};
-
 struct ScrapeResult {
     bool up = false;             // the mainframe was read; otherwise no readings
     bool cancelled = false;      // not up because the read was given up between two objects
@@ -28,10 +20,10 @@ struct ScrapeResult {
     std::string reason;          // and why, in words
     double durationSeconds = 0.0;
     bool queueDrained = false;
-    std::vector<LevelReading> readings;
-    int dropped = 0;                     // readings left out for an entry after them
-    std::map<int, int> entries;          // error number -> entries drained, up or not
-    std::vector<std::string> entryTexts; // their texts, oldest first, for a log
+    std::vector<SnapshotReading> readings; // those the exposition writes
+    int dropped = 0;                       // readings left out for an entry after them
+    std::map<int, int> entries;            // error number -> entries drained, up or not
+    std::vector<std::string> entryTexts;   // their texts, oldest first, for a log
 };
 
 // A snapshot of every reading in the shape the exposition is written from. With the queue
