@@ -8,7 +8,6 @@
 #include "core/QuantityNames.h"
 #include "core/SnapshotReader.h"
 #include "metrics/RackExposition.h"
-#include "metrics/RackReader.h"
 
 #include <benchmark/benchmark.h>
 
@@ -69,7 +68,7 @@ template <class Reader> void ReadingsOnly(benchmark::State& state, const Reader&
 }
 
 void BM_MetricsReadingsOnly(benchmark::State& state) {
-    ReadingsOnly(state, CRackReader(ErrorQueueUse::Drain));
+    ReadingsOnly(state, CSnapshotReader(ErrorQueueUse::Drain));
 }
 BENCHMARK(BM_MetricsReadingsOnly)->UseRealTime()->Unit(benchmark::kMillisecond);
 
@@ -84,8 +83,9 @@ void BM_MetricsInProcess(benchmark::State& state) {
             break;
         }
         std::ostringstream out;
-        WriteRackExposition(CRackReader(ErrorQueueUse::Drain).Read(*connection.instrument),
-                            {"VXI0::24", "VXI0::24::INSTR", "", std::nullopt}, out);
+        WriteRackExposition(
+            ScrapeFrom(CSnapshotReader(ErrorQueueUse::Drain).Read(*connection.instrument)),
+            {"VXI0::24", "VXI0::24::INSTR", "", std::nullopt}, out);
         benchmark::DoNotOptimize(out.str());
         connection.instrument->Close(); // as ksm7720 does when it ends
     }

@@ -17,7 +17,7 @@ import time
 
 import ksm7720
 
-FIELDS = ["time", "resource", "kind", "object", "position", "value", "unit", "over_limit",
+FIELDS = ["time", "resource", "kind", "object", "position", "value", "unit", "object_over_limit",
           "status"]
 
 
@@ -36,7 +36,7 @@ def log(args):
                                      "resource": rack.resource, "kind": r.kind,
                                      "object": r.object, "position": r.position,
                                      "value": repr(r.si_value), "unit": r.si_unit,
-                                     "over_limit": r.over_limit, "status": ""})
+                                     "object_over_limit": r.object_over_limit, "status": ""})
             except ksm7720.Error as error:
                 writer.writerow({"time": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime()),
                                  "resource": args.resource or "", "status":

@@ -39,7 +39,7 @@ def test_supply_within_band(snapshot, supply):
     reading = next(r for r in snapshot if r.kind == "VOLT" and r.object == supply.value)
     nominal = NOMINAL_VOLTS[supply.value]
     assert reading.si_value == pytest.approx(nominal, rel=BAND), f"{supply.value} reads {reading.si_value} V"
-    assert reading.over_limit is False
+    assert reading.object_over_limit is False
 
 
 @pytest.mark.parametrize("blower", list(ksm7720.Blower)[:BLOWERS])

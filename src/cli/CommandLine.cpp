@@ -2,6 +2,7 @@
 
 #include "cli/CommandTable.h"
 
+#include "core/ResourceName.h"
 #include "core/Text.h"
 
 #include <array>
@@ -170,6 +171,19 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, Invocation
     return true;
 }
 
+// Two sessions on one rack would drain one error queue, each taking the other's entries:
+// a rack named twice, in any spelling of its resource, is refused.
+void AddResource(Invocation& invocation, const std::string& resource) {
+    const auto canonical = CanonicalResourceName(resource);
+    for (const std::string& known : invocation.resources) {
+        if (canonical && canonical == CanonicalResourceName(known)) {
+            throw CUsageError{"-a " + resource + " names the same rack as -a " + known};
+        }
+    }
+    invocation.resource = resource;
+    invocation.resources.push_back(resource);
+}
+
 void AddPositional(Invocation& invocation, const std::string& arg) {
     if (invocation.command.empty()) {
         invocation.command = arg;
@@ -194,8 +208,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
             if (!shortSwitch && (onlyArguments || !beforeCommand || arg.empty() || arg[0] != '-')) {
                 AddPositional(invocation, arg);
             } else if (arg == "-a" && i + 1 < args.size() && !args[i + 1].empty()) {
-                invocation.resource = args[++i];
-                invocation.resources.push_back(invocation.resource);
+                AddResource(invocation, args[++i]);
             } else if (arg == "-n") {
                 invocation.noIdentification = true;
             } else {

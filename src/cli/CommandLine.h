@@ -2,6 +2,7 @@
 // The command line of ksm7720: the switches, the command and its arguments. Nothing here
 // touches an instrument; a mistake is a CUsageError.
 #include "core/DriverEntryPoints.h"
+#include "core/Error.h"
 #include "core/ErrorQueueUse.h"
 
 #include <optional>
@@ -36,7 +37,9 @@ struct Invocation {
 };
 
 // A command line that cannot run: the message says what is wrong.
-struct CUsageError {
+struct CUsageError : CError {
+    explicit CUsageError(std::string text) : CError(text), message(std::move(text)) {}
+
     std::string message;
 };
 

@@ -18,8 +18,9 @@ constexpr std::size_t kHelpIndent = 27; // where the help lines' texts begin
 // changes something prints nothing, or in JSON an empty array.
 template <CommandAction Action>
 int OnMainframe(const Request& request, const Invocation& invocation, CDiscovery& discovery) {
-    Mainframe mainframe = OpenMainframe(discovery, invocation);
-    const CommandResult result = RunAction(Action, request, *mainframe.instrument);
+    CMainframeSession session(discovery.VisaNames(), discovery.DriverNames(),
+                              RackOptions(invocation, invocation.resource));
+    const CommandResult result = RunAction(Action, request, OpenRack(session, std::cerr));
     if (result.table) {
         WriteTable(*result.table, invocation.format, std::cout);
     } else if (invocation.format == OutputFormat::Json) {
@@ -34,8 +35,9 @@ int OnMainframe(const Request& request, const Invocation& invocation, CDiscovery
 // read: the text keeps its five columns for a person; csv and json also carry the base
 // unit, the verdict, the time and the resource for a script.
 int ReadOne(const Request& request, const Invocation& invocation, CDiscovery& discovery) {
-    Mainframe mainframe = OpenMainframe(discovery, invocation);
-    CommandResult result = RunAction(ReadLevel, request, *mainframe.instrument);
+    CMainframeSession session(discovery.VisaNames(), discovery.DriverNames(),
+                              RackOptions(invocation, invocation.resource));
+    CommandResult result = RunAction(ReadLevel, request, OpenRack(session, std::cerr));
     Table& table = *result.table;
     if (invocation.format == OutputFormat::Text) {
         table.columns.resize(kReadTextColumns);
@@ -45,7 +47,7 @@ int ReadOne(const Request& request, const Invocation& invocation, CDiscovery& di
     } else {
         table.columns.push_back("resource");
         for (auto& row : table.rows) {
-            row.push_back(TextCell(mainframe.resource));
+            row.push_back(TextCell(session.Resource()));
         }
     }
     WriteTable(table, invocation.format, std::cout);

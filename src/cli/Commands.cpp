@@ -22,15 +22,15 @@ std::string EntryLine(const std::string& text) {
 
 // The entry the reading found, a limit excursion, and whatever else the queue holds; any
 // entry that is not an excursion makes the reading a failure.
-std::vector<std::string> LimitExcursions(CInstrument& instrument) {
-    std::vector<std::string> lines{EntryLine(instrument.GetErrorText())};
+std::vector<std::string> LimitExcursions(CInstrument& instrument, const ErrorEntry& found) {
+    std::vector<std::string> lines{EntryLine(found.text)};
     bool onlyExcursions = true;
     for (const auto& [code, text] : ErrorEntries(instrument)) {
         lines.push_back(EntryLine(text));
         onlyExcursions = onlyExcursions && code == kLimitExcursion;
     }
     if (!onlyExcursions) {
-        throw CCommandFailure{lines};
+        throw CCommandFailure{lines, INSTRUMENT_ERROR_DETECTED};
     }
     return lines;
 }
@@ -42,12 +42,12 @@ CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
     const double* levels = nullptr;
     try {
         levels = instrument.GetLevel(request.code, 0);
-    } catch (const CInstrumentException&) {
-        if (instrument.GetLastStatus() != INSTRUMENT_ERROR_DETECTED ||
-            instrument.LastErrorNumber() != kLimitExcursion) {
+    } catch (const CInstrumentException& failure) {
+        if (failure.Status() != INSTRUMENT_ERROR_DETECTED ||
+            failure.Entries().front().code != kLimitExcursion) {
             throw;
         }
-        excursions = LimitExcursions(instrument);
+        excursions = LimitExcursions(instrument, failure.Entries().front());
         levels = instrument.LastLevels();
     }
     const std::string time = Rfc3339(std::chrono::system_clock::now());
@@ -55,8 +55,8 @@ CommandResult ReadLevel(const Request& request, CDriverInstrument& instrument) {
     const QuantityKindInfo& info = KindInfo(request.kind);
     const std::string object = ObjectName(request.kind, request.position);
     const Verdict verdict = excursions.empty() ? Verdict::False : Verdict::True;
-    Table table{{"kind", "object", "position", "value", "unit", "si_value", "si_unit", "over_limit",
-                 "time"},
+    Table table{{"kind", "object", "position", "value", "unit", "si_value", "si_unit",
+                 "object_over_limit", "time"},
                 {}};
     for (int i = 0; i < count; ++i) {
         table.rows.push_back(
@@ -145,34 +145,29 @@ CommandResult RunAction(CommandAction action, const Request& request,
                         CDriverInstrument& instrument) {
     try {
         return action(request, instrument);
-    } catch (const CInstrumentException&) {
-        throw CCommandFailure{FailureLines(instrument)};
+    } catch (const CInstrumentException& failure) {
+        throw CCommandFailure{FailureLines(DescribeFailure(instrument, failure)), failure.Status()};
     }
 }
 
 std::vector<ErrorEntry> ErrorEntries(CInstrument& instrument) {
     try {
         return DrainErrorQueue(instrument);
-    } catch (const CInstrumentException&) {
-        throw CCommandFailure{{"the error queue could not be read"}};
+    } catch (const CInstrumentException& failure) {
+        throw CCommandFailure{FailureLines(DescribeFailure(instrument, failure)), failure.Status()};
     }
 }
 
-std::vector<std::string> FailureLines(CInstrument& instrument) {
-    const InstrumentStatus status = instrument.GetLastStatus();
-    if (status == INSTRUMENT_ERROR_DETECTED) {
-        // The entry the failing call found, then whatever else the queue holds.
-        std::vector<std::string> lines{EntryLine(instrument.GetErrorText())};
-        try {
-            for (const auto& entry : ErrorEntries(instrument)) {
-                lines.push_back(EntryLine(entry.text));
-            }
-        } catch (const CCommandFailure& failure) {
-            lines.insert(lines.end(), failure.lines.begin(), failure.lines.end());
-        }
-        return lines;
+std::vector<std::string> FailureLines(const FailureDescription& failure) {
+    std::vector<std::string> lines;
+    for (const ErrorEntry& entry : failure.entries) {
+        lines.push_back(EntryLine(entry.text));
     }
-    const char* text = instrument.GetStatusText(status);
-    return {std::string(text != nullptr ? text : "the instrument call failed") + " (status " +
-            StatusHex(status) + ")"};
+    if (failure.status != INSTRUMENT_ERROR_DETECTED) {
+        lines.push_back(failure.reason + " (status " + StatusHex(failure.status) + ")");
+    }
+    if (!failure.unread.empty()) {
+        lines.push_back("the rest of the error queue could not be read (" + failure.unread + ")");
+    }
+    return lines;
 }

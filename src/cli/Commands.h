@@ -4,7 +4,9 @@
 #include "cli/Request.h"
 #include "cli/Table.h"
 #include "core/DriverInstrument.h"
+#include "core/Error.h"
 #include "core/ErrorQueue.h"
+#include "core/FailureDescription.h"
 #include "core/StatusNames.h"
 
 #include <optional>
@@ -16,8 +18,12 @@ constexpr int kExitUsage = 2;
 // A reading was taken, and the mainframe reports it over its limit.
 constexpr int kExitOverLimit = 3;
 
-// A failure the instrument's status does not tell: what to say.
-struct CCommandFailure {
+// A command that failed: what to say, a line each.
+struct CCommandFailure : CError {
+    explicit CCommandFailure(std::vector<std::string> said, InstrumentStatus failing = 0)
+        : CError(said.empty() ? std::string() : said.front()), lines(std::move(said)),
+          status(failing) {}
+
     std::vector<std::string> lines;
     InstrumentStatus status = 0; // the failing call's, when one said why
 };
@@ -48,10 +54,11 @@ CommandResult DrainErrors(const Request& request, CDriverInstrument& instrument)
 CommandResult RunAction(CommandAction action, const Request& request,
                         CDriverInstrument& instrument);
 
-// Why the last instrument call failed: the error queue's entries, oldest first, when it
-// held any; the driver's text for the status otherwise.
-std::vector<std::string> FailureLines(CInstrument& instrument);
+// Why an instrument call failed: every entry it took off the error queue, oldest first,
+// then, unless the mainframe's entries are the reason, the reason and its status.
+std::vector<std::string> FailureLines(const FailureDescription& failure);
 
 // Takes the entries off the error queue, oldest first (DrainErrorQueue); throws
-// CCommandFailure when the queue cannot be read or never reports empty.
+// CCommandFailure, with the entries taken, when the queue cannot be read or never reports
+// empty.
 std::vector<ErrorEntry> ErrorEntries(CInstrument& instrument);

@@ -6,8 +6,8 @@
 #include "cli/RackLogger.h"
 #include "cli/WideFormat.h"
 #include "core/Text.h"
-#include "exporter/RackConfig.h"
-#include "exporter/YamlFile.h"
+#include "racks/RackConfig.h"
+#include "racks/YamlFile.h"
 
 #include <signal.h>
 #include <unistd.h>

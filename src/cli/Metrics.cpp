@@ -2,9 +2,9 @@
 
 #include "cli/Connection.h"
 #include "cli/FileReplacement.h"
+#include "core/StatusNames.h"
 #include "core/Text.h"
 #include "metrics/RackExposition.h"
-#include "metrics/RackReader.h"
 
 #include <chrono>
 #include <sstream>
@@ -24,13 +24,15 @@ int RunMetrics(const Invocation& invocation, CDiscovery& discovery, std::ostream
     }
     ScrapeResult scrape;
     std::vector<std::string> failure;
+    CMainframeSession session(discovery.VisaNames(), discovery.DriverNames(),
+                              RackOptions(invocation, invocation.resource));
     try {
-        const Mainframe mainframe = OpenMainframe(discovery, invocation);
-        labels.resource = mainframe.resource;
-        labels.rack = mainframe.rack;
-        scrape = CRackReader(ErrorQueueUse::Drain).Read(*mainframe.instrument);
+        OpenRack(session, err);
+        labels.resource = session.Resource();
+        labels.rack = InstrumentName(session.Resource());
+        scrape = ScrapeFrom(session.Read(CSnapshotReader(ErrorQueueUse::Drain)));
         if (!scrape.up) {
-            failure = FailureLines(*mainframe.instrument);
+            failure = {scrape.reason + " (status " + StatusHex(scrape.status) + ")"};
         }
     } catch (const CCommandFailure& reason) {
         failure = reason.lines;

@@ -9,14 +9,14 @@
 namespace {
 
 constexpr std::size_t kRackColumns = 5;     // time .. status: the rest describe one value
-constexpr std::size_t kValueColumns = 8;    // kind .. over_limit
+constexpr std::size_t kValueColumns = 8;    // kind .. object_over_limit
 constexpr const char* kEntryKind = "ERROR"; // the kind of a row that is an error-queue entry
 
 const char* QueueName(ErrorQueueUse use) {
     return use == ErrorQueueUse::Drain ? "drain" : "leave";
 }
 
-// kind .. over_limit of one value of a reading (an array: no allocation for the list).
+// kind .. object_over_limit of one value of a reading (an array: no allocation for the list).
 std::array<Cell, 8> ValueCells(const SnapshotReading& reading, int i) {
     return {TextCell(KindInfo(reading.kind).listKeyword),
             TextCell(reading.object),
@@ -25,7 +25,7 @@ std::array<Cell, 8> ValueCells(const SnapshotReading& reading, int i) {
             TextCell(KindInfo(reading.kind).unit),
             NumberCell(reading.siValues[i]),
             TextCell(SiUnitOf(reading.kind).symbol),
-            VerdictCell(reading.overLimit)};
+            VerdictCell(reading.objectOverLimit)};
 }
 
 std::vector<Cell> RackCells(const Snapshot& snapshot, const RackId& rack, WallTime time) {
@@ -52,9 +52,10 @@ std::string EntriesJson(const Snapshot& snapshot) {
 
 const std::vector<std::string>& SnapshotColumns() {
     static const std::vector<std::string> columns{
-        "time",       "resource",      "name",  "up",   "status",   "kind",
-        "object",     "position",      "value", "unit", "si_value", "si_unit",
-        "over_limit", "snapshot_time", "error"};
+        "time",     "resource", "name",    "up",
+        "status",   "kind",     "object",  "position",
+        "value",    "unit",     "si_value", "si_unit",
+        "object_over_limit", "snapshot_time", "error"};
     return columns;
 }
 

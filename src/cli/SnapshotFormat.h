@@ -16,10 +16,10 @@ struct RackId {
 };
 
 // The columns of the rows, in order: time (the value's), resource, name, up, status, kind,
-// object, position, value, unit, si_value, si_unit, over_limit, snapshot_time (when the
-// snapshot began: the same on all its rows), error (on the row of a rack not up, why).
-// After the values, a row of kind ERROR for each error-queue entry drained: its code as the
-// value, its text as the error.
+// object, position, value, unit, si_value, si_unit, object_over_limit (the mainframe's
+// verdict on the whole object), snapshot_time (when the snapshot began: the same on all
+// its rows), error (on the row of a rack not up, why). After the values, a row of kind
+// ERROR for each error-queue entry drained: its code as the value, its text as the error.
 const std::vector<std::string>& SnapshotColumns();
 Table SnapshotTable(const Snapshot& snapshot, const RackId& rack);
 // The CSV rows without the header, each ending in a newline.

@@ -32,7 +32,7 @@ std::vector<std::string> WideColumns(const KindSet& kinds) {
             }
         }
     }
-    columns.insert(columns.end(), {"over_limit", "errors"});
+    columns.insert(columns.end(), {"objects_over_limit", "errors"});
     return columns;
 }
 
@@ -50,7 +50,7 @@ std::string WideCsv(const Snapshot& snapshot, const RackId& rack, const KindSet&
         for (int i = 0; i < reading.count; ++i) {
             row += ',' + ExactNumber(reading.siValues[i]);
         }
-        if (reading.overLimit == Verdict::True) {
+        if (reading.objectOverLimit == Verdict::True) {
             AddTo(over, ValueName(reading.kind, reading.object, 1, 0));
         }
     }

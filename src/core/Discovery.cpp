@@ -71,6 +71,8 @@ CDiscovery::Connection CDiscovery::Connect(const std::string& resourceName,
     }
     const auto setAttribute =
         platform::GetProc<visa::SetAttributeFn>(m_visaLibrary, "viSetAttribute");
+    connection.identificationUnbounded =
+        options.identify && options.openTimeOutMs && setAttribute == nullptr;
     if (options.identify && options.openTimeOutMs && setAttribute != nullptr) {
         connection.status =
             AnswersWithin(m_vi, setAttribute, m_rm, resourceName, *options.openTimeOutMs);

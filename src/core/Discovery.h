@@ -54,6 +54,9 @@ public:
         DiscoveryFailure failure = DiscoveryFailure::InitFailed;
         visa::ViStatus status = 0;        // the driver's answer to its opening call
         visa::ViStatus timeOutStatus = 0; // its answer to the time-out (the panel ignores it)
+        // identify with openTimeOutMs asked for, but the VISA library lacks viSetAttribute, so
+        // only the driver's own time-out bounded the identification
+        bool identificationUnbounded = false;
     };
     // Opens the resource with the driver, sets its time-out and builds the instrument,
     // which owns the driver library from then on; a session the instrument cannot be built

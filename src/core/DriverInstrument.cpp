@@ -23,14 +23,13 @@ bool CDriverInstrument::Close() {
 void CDriverInstrument::Check(ksm7720::ViStatus status) {
     m_status = status;
     if (status < 0) {
-        throw CInstrumentException();
+        throw CInstrumentException(status);
     }
     int error = 0;
     QueryError(&error); // a failed query leaves error at 0: the call counts as clean
-    m_status = status;
     if (error != 0) {
         m_status = INSTRUMENT_ERROR_DETECTED;
-        throw CInstrumentException();
+        throw CInstrumentException(m_status, {{error, m_errorText}});
     }
 }
 
@@ -48,12 +47,11 @@ const char* CDriverInstrument::QueryError(int* code) {
     TextBuffer buffer{};
     ksm7720::ViInt32 error = 0;
     const ksm7720::ViStatus status = m_driver.error_query(m_handle, &error, buffer.data());
+    m_queryStatus = status;
     if (status < 0) {
-        m_status = status; // why the read that asked failed
         return nullptr;
     }
     *code = error;
-    m_errorNumber = error;
     TakeText(buffer);
     m_errorText = m_text;
     return m_text.c_str();
@@ -70,7 +68,7 @@ const char* CDriverInstrument::SelfTest(int* result) {
     ksm7720::ViInt16 outcome = 0;
     m_status = m_driver.self_test(m_handle, &outcome, buffer.data());
     if (m_status < 0) {
-        throw CInstrumentException();
+        throw CInstrumentException(m_status);
     }
     *result = outcome;
     return TakeText(buffer);
@@ -107,7 +105,7 @@ const double* CDriverInstrument::MeasureLevel(int code, int which) {
     m_status = m_driver.getLevel_Q(m_handle, static_cast<ksm7720::ViInt16>(code),
                                    static_cast<ksm7720::ViInt16>(which), m_levels.data());
     if (m_status < 0) {
-        throw CInstrumentException();
+        throw CInstrumentException(m_status);
     }
     return m_levels.data();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The live mainframe: each operation is one call into the instrument driver library on the
 // handle that discovery opened, most of them followed by a look at the mainframe's error
-// queue. Failures throw CInstrumentException with the status kept for GetLastStatus().
+// queue. Failures throw CInstrumentException with their status, also kept for
+// GetLastStatus().
 #include "core/DriverEntryPoints.h"
 #include "core/Instrument.h"
 #include "core/Library.h"
@@ -38,21 +39,18 @@ public:
     // The values of the last GetLevel, also when it threw because the error queue held an
     // entry after the reading itself succeeded.
     const double* LastLevels() const { return m_levels.data(); }
-    // The number of the entry that the last error-queue query took (0: the queue was empty).
-    int LastErrorNumber() const { return m_errorNumber; }
 
 private:
     using TextBuffer = std::array<char, ksm7720::kMessageLen>;
 
     // Keeps the status of a driver call; throws on failure, then throws with
-    // INSTRUMENT_ERROR_DETECTED when the error queue holds an entry.
+    // INSTRUMENT_ERROR_DETECTED and the entry taken when the error queue holds one.
     void Check(ksm7720::ViStatus status);
     // m_text from a driver's text buffer, cut at its last byte whether or not the driver
     // terminated it.
     const char* TakeText(TextBuffer& buffer);
 
     std::uint32_t m_handle;
-    int m_errorNumber = 0;
     bool m_closed = false;
     platform::LibraryHandle m_library;
     ksm7720::DriverEntryPoints m_driver;

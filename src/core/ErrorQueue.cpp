@@ -13,12 +13,12 @@ std::vector<ErrorEntry> DrainErrorQueue(CInstrument& instrument) {
         int code = 0;
         const char* text = instrument.QueryError(&code);
         if (text == nullptr) {
-            throw CInstrumentException();
+            throw CInstrumentException(instrument.LastQueryStatus(), std::move(entries));
         }
         if (code == 0) {
             return entries;
         }
         entries.push_back({code, text});
     }
-    throw CInstrumentException();
+    throw CInstrumentException(ERROR_QUEUE_NOT_EMPTIED, std::move(entries));
 }

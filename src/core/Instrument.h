@@ -23,6 +23,9 @@ public:
     // queue is empty) and its text; nullptr when the query itself failed.
     virtual const char* QueryError(int* code);
     virtual InstrumentStatus GetLastStatus() { return m_status; }
+    // The status of the last QueryError, kept apart from GetLastStatus(), which the error
+    // query never changes: why a drain of the queue failed.
+    InstrumentStatus LastQueryStatus() const { return m_queryStatus; }
     virtual int Reserved3() { return -1; }
     virtual int Reserved4() { return -1; }
     // A text describing status, or nullptr.
@@ -50,6 +53,7 @@ public:
 protected:
     std::string m_text;
     InstrumentStatus m_status = 0;
+    InstrumentStatus m_queryStatus = 0;
     std::string m_errorText;
     std::array<std::int32_t, 10> m_histogram{};
     std::array<double, 3> m_levels{};

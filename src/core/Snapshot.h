@@ -25,7 +25,9 @@ struct SnapshotReading {
     int count;          // values in use: 3 for the slot sensors (front, middle, rear), else 1
     std::array<double, 3> values;   // in the mainframe's unit (KindInfo(kind).unit)
     std::array<double, 3> siValues; // in the base unit (SiUnitOf(kind).symbol)
-    Verdict overLimit;
+    // The mainframe's verdict on the object: it judges a slot sensor as one object, so
+    // the verdict belongs to no one of its positions.
+    Verdict objectOverLimit;
     WallTime time; // when the mainframe answered
 };
 
@@ -33,8 +35,8 @@ struct Snapshot {
     bool up = false;             // every chosen object was read; otherwise no readings at all
     bool cancelled = false;      // not up because the read was given up between two objects
     InstrumentStatus status = 0; // the failing call's status when not up (0 when cancelled)
-    std::string statusName;      // "VI_ERROR_TMO", its code when it has no name, or
-                                 // "ERROR_QUEUE_NOT_EMPTIED" when no call failed
+    std::string statusName;      // "VI_ERROR_TMO", or its code when it has no name
+    std::string reason;          // why, in words (DescribeFailure), when not up
     ErrorQueueUse queue = ErrorQueueUse::Drain;
     WallTime time; // when the read began
     double durationSeconds = 0.0;

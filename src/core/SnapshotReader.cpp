@@ -1,8 +1,8 @@
 #include "core/SnapshotReader.h"
 
+#include "core/FailureDescription.h"
 #include "core/QuantityNames.h"
 #include "core/SiUnits.h"
-#include "core/StatusNames.h"
 
 #include <algorithm>
 
@@ -21,13 +21,14 @@ Verdict VerdictOf(const std::vector<ErrorEntry>& after) {
     return !onlyExcursions ? Verdict::Unknown : after.empty() ? Verdict::False : Verdict::True;
 }
 
-// Gives up the readings: a failed or cancelled read says nothing of the rack.
-void Fail(Snapshot& snapshot, InstrumentStatus status) {
+// Gives up the readings: a failed or cancelled read says nothing of the rack. The entries the
+// failing drain took are kept with those before it.
+void Fail(Snapshot& snapshot, const FailureDescription& failure) {
     snapshot.readings.clear();
-    snapshot.status = status;
-    // A call that failed names its status; with none, the error queue never reported empty.
-    const char* name = status < 0 ? StatusName(status) : "ERROR_QUEUE_NOT_EMPTIED";
-    snapshot.statusName = name != nullptr ? name : StatusHex(status);
+    snapshot.status = failure.status;
+    snapshot.statusName = failure.statusName;
+    snapshot.reason = failure.reason;
+    snapshot.entries.insert(snapshot.entries.end(), failure.entries.begin(), failure.entries.end());
 }
 
 } // namespace
@@ -44,7 +45,7 @@ SnapshotReading CSnapshotReader::ReadObject(CInstrument& instrument, QuantityKin
         reading.siValues[i] = ToSi(kind, levels[i]);
     }
     if (m_use == ErrorQueueUse::Drain) {
-        reading.overLimit = VerdictOf(DrainKept(instrument, snapshot));
+        reading.objectOverLimit = VerdictOf(DrainKept(instrument, snapshot));
     }
     return reading;
 }
@@ -104,11 +105,11 @@ Snapshot CSnapshotReader::Read(CInstrument& instrument) const {
         if (snapshot.cancelled) {
             snapshot.readings.clear();
         }
-    } catch (const CInstrumentException&) {
+    } catch (const CInstrumentException& failure) {
         if (m_step) {
-            m_step(step + " failed", instrument.GetLastStatus());
+            m_step(step + " failed", failure.Status());
         }
-        Fail(snapshot, instrument.GetLastStatus());
+        Fail(snapshot, DescribeFailure(instrument, failure));
     }
     snapshot.durationSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -32,6 +32,7 @@ public:
     // other entry leaves it unknown. A failed instrument call gives a snapshot that is not
     // up, with its status and no readings; the entries drained until then are kept.
     Snapshot Read(CInstrument& instrument) const;
+    ErrorQueueUse Use() const { return m_use; }
     // From then on, Read takes only the one object of kind at position (as ObjectCodeOf
     // takes it), by the same rules.
     CSnapshotReader& Only(QuantityKind kind, int position) {

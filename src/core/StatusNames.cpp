@@ -11,7 +11,7 @@ struct KnownStatus {
     const char* driverText; // only for the driver convention's own statuses
 };
 
-constexpr std::array<KnownStatus, 28> kKnownStatuses{{
+constexpr std::array<KnownStatus, 29> kKnownStatuses{{
     {0x3FFF0005u, "VI_SUCCESS_TERM_CHAR", nullptr},
     {0x3FFF0006u, "VI_SUCCESS_MAX_CNT", nullptr},
     {0xBFFF0000u, "VI_ERROR_SYSTEM_ERROR", nullptr},
@@ -39,6 +39,7 @@ constexpr std::array<KnownStatus, 28> kKnownStatuses{{
     {0xBFFC0011u, "VI_ERROR_FAIL_ID_QUERY", "the instrument did not identify as expected"},
     {0xBFFC0012u, "VI_ERROR_INV_RESPONSE", "invalid instrument response"},
     {0xBFFC0D07u, "INSTRUMENT_ERROR_DETECTED", "the mainframe's error queue is not empty"},
+    {0xBFFC0D08u, "ERROR_QUEUE_NOT_EMPTIED", "the mainframe's error queue never reported empty"},
     {0x00000000u, "VI_SUCCESS", nullptr},
 }};
 
@@ -61,6 +62,11 @@ const char* StatusName(InstrumentStatus status) {
 const char* DriverStatusText(InstrumentStatus status) {
     const KnownStatus* known = Find(status);
     return known != nullptr ? known->driverText : nullptr;
+}
+
+std::string StatusWord(InstrumentStatus status) {
+    const char* name = StatusName(status);
+    return name != nullptr ? name : StatusHex(status);
 }
 
 std::string StatusHex(InstrumentStatus status) {

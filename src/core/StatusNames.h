@@ -11,5 +11,7 @@ const char* StatusName(InstrumentStatus status);
 // The words the driver convention gives its own statuses, which a VISA library does not
 // know ("parameter 1 out of range"); nullptr for any other status.
 const char* DriverStatusText(InstrumentStatus status);
+// The name, or the code where the status has none: "VI_ERROR_TMO", "0x3FFF0042".
+std::string StatusWord(InstrumentStatus status);
 // "0xBFFF0015".
 std::string StatusHex(InstrumentStatus status);

@@ -1,24 +1,21 @@
 #pragma once
-// The exporter's errors, one family under std::exception, so whoever catches one (a worker
+// The exporter's errors, in the program's family (CError), so whoever catches one (a worker
 // included) can log its text; the kind tells the exit status and the message's prefix.
-#include <exception>
+// A configuration file that cannot be used is the rack list's CConfigError.
+#include "core/Error.h"
+#include "racks/ConfigError.h"
+
 #include <string>
 
-class CExporterError : public std::exception {
+class CExporterError : public CError {
 public:
-    explicit CExporterError(std::string text) : message(std::move(text)) {}
-    const char* what() const noexcept override { return message.c_str(); }
+    explicit CExporterError(std::string text) : CError(text), message(std::move(text)) {}
 
     std::string message;
 };
 
 // A usage error on the command line: exit status 2.
 struct CFlagError : CExporterError {
-    using CExporterError::CExporterError;
-};
-
-// A configuration file, or what it names, that cannot be used.
-struct CConfigError : CExporterError {
     using CExporterError::CExporterError;
 };
 

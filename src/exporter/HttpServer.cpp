@@ -2,7 +2,7 @@
 
 #include "exporter/HttpTls.h"
 #include "exporter/ListenSocket.h"
-#include "exporter/YamlFile.h"
+#include "racks/YamlFile.h"
 
 #include <strings.h>
 #include <sys/socket.h>

@@ -21,8 +21,3 @@ LogFields CRackLog::StatusFields(InstrumentStatus status, std::string reason) {
             {"code", StatusHex(status)},
             {"reason", std::move(reason)}};
 }
-
-std::string CRackLog::StatusWord(InstrumentStatus status) {
-    const char* name = StatusName(status);
-    return name != nullptr ? name : StatusHex(status);
-}

@@ -18,8 +18,6 @@ public:
     // status=VI_ERROR_TMO code=0xBFFF0015 reason=...: the reason without the status name
     // that a VISA description may begin with.
     static LogFields StatusFields(InstrumentStatus status, std::string reason);
-    // "VI_ERROR_TMO", or the code where the status has no name.
-    static std::string StatusWord(InstrumentStatus status);
 
 private:
     CLog& m_log;

@@ -1,6 +1,6 @@
 #include "exporter/RackSession.h"
 
-#include "metrics/RackReader.h"
+#include "core/StatusNames.h"
 
 #include <system_error>
 
@@ -180,21 +180,20 @@ ScrapeResult CRackSession::Scrape() {
         listed = m_searchVersion;
         errorQueue = m_errorQueue;
     }
-    CDriverInstrument* instrument = m_opener.Session(listed);
-    if (instrument == nullptr) {
+    CMainframeSession* session = m_opener.Session(listed);
+    if (session == nullptr) {
         return {};
     }
-    ScrapeResult result =
-        CRackReader(
-            errorQueue, [this] { return Cancelled(); },
-            [this](const std::string& step, InstrumentStatus status) { Trace(step, status); })
-            .Read(*instrument);
+    ScrapeResult result = ScrapeFrom(
+        session->Read(CSnapshotReader(errorQueue, kAllKinds, [this] {
+                          return Cancelled();
+                      }).OnStep([this](const std::string& step, InstrumentStatus status) {
+            Trace(step, status);
+        })));
     if (!result.up && !result.cancelled) {
-        const InstrumentStatus status = instrument->GetLastStatus();
-        const char* text = status < 0 ? instrument->GetStatusText(status) : nullptr;
-        m_log.Write(LogLevel::Info, "rack read failed; its session is closed",
-                    CRackLog::StatusFields(status, text != nullptr ? text : ""));
-        m_opener.Drop();
+        LogFields fields = CRackLog::StatusFields(result.status, result.reason);
+        fields.emplace_back("entries", std::to_string(result.entryTexts.size()));
+        m_log.Write(LogLevel::Info, "rack read failed; its session is closed", fields);
     }
     return result;
 }
@@ -210,6 +209,6 @@ void CRackSession::Attach(CProbeTrace* trace, std::vector<CProbeTrace*>& traces,
 void CRackSession::Trace(const std::string& step, std::optional<InstrumentStatus> status) {
     const std::lock_guard lock(m_mutex);
     for (CProbeTrace* trace : m_tracesRunning) {
-        trace->Step(status ? step + ": " + CRackLog::StatusWord(*status) : step);
+        trace->Step(status ? step + ": " + StatusWord(*status) : step);
     }
 }

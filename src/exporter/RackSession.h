@@ -5,13 +5,13 @@
 // waits for any more stops at its next object. A session whose read failed is closed and
 // opened afresh by the next read.
 #include "exporter/ProbeTrace.h"
-#include "exporter/RackConfig.h"
 #include "exporter/RackLog.h"
 #include "exporter/SessionOpener.h"
 #include "exporter/SingleFlight.h"
 #include "exporter/WorkerThread.h"
 #include "metrics/RackExposition.h"
 #include "metrics/ScrapeResult.h"
+#include "racks/RackConfig.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -30,72 +30,46 @@ const char* OpeningFailure(InstrumentStatus status) {
 
 } // namespace
 
-CDriverInstrument* CSessionOpener::Session(std::optional<std::uint64_t> listed) {
-    if (!m_instrument && !Open(listed)) {
-        return nullptr;
+CMainframeSession* CSessionOpener::Session(std::optional<std::uint64_t> listed) {
+    if (m_session.IsOpen()) {
+        return &m_session;
     }
-    return m_instrument.get();
-}
-
-bool CSessionOpener::Open(std::optional<std::uint64_t> listed) {
     if (listed && m_foreignIn == listed) {
         m_log.Write(LogLevel::Debug, "resource is not a mainframe (identified before)");
         m_step("not opened: identified before as another instrument");
-        return false;
+        return nullptr;
     }
-    m_step("loading the VISA and driver libraries");
-    m_discovery = std::make_unique<CDiscovery>(m_libraries.visa, m_libraries.driver);
-    if (const auto failure = m_discovery->Open()) {
-        const std::vector<std::string> lines = OpenFailureLines(*m_discovery, *failure);
-        LogFields reasons;
-        for (std::size_t i = 1; i < lines.size(); ++i) {
-            reasons.emplace_back("reason", lines[i]);
-        }
-        m_log.Write(LogLevel::Error, lines.front(), reasons);
-        m_step(lines.front());
-        m_discovery.reset();
-        return false;
-    }
-    m_step("opening " + m_resource + " with identification");
-    auto connection = m_discovery->Connect(
-        m_resource, {.timeOutMs = m_ioTimeOutMs, .identify = true, .openTimeOutMs = m_ioTimeOutMs});
-    if (!connection.instrument) {
-        const bool badDriver = connection.failure == DiscoveryFailure::BadDriver;
-        Failed(badDriver ? LogLevel::Error : LogLevel::Info,
-               badDriver ? "the driver library lacks an entry point"
-                         : OpeningFailure(connection.status),
-               connection.status, m_discovery->StatusText(connection.status));
-        if (connection.status == VI_ERROR_FAIL_ID_QUERY) {
+    try {
+        m_session.Open();
+    } catch (const COpenFailure& failure) {
+        Failed(failure);
+        if (failure.kind == OpenFailureKind::NotAMainframe) {
             m_foreignIn = listed; // asked once per search list, not on every probe
         }
-        m_discovery.reset();
-        return false;
+        return nullptr;
     }
-    m_instrument = std::move(connection.instrument);
-    m_step("opened and identified as a mainframe: " + CRackLog::StatusWord(connection.status));
-    // Without its I/O time-out a stalled call could hold the worker without end.
-    if (connection.timeOutStatus < 0) {
-        const char* text = m_instrument->GetStatusText(connection.timeOutStatus);
-        Failed(LogLevel::Error, "the driver refused the I/O time-out", connection.timeOutStatus,
-               text != nullptr ? text : "");
-        Drop();
-        return false;
+    if (!m_session.Warning().empty()) {
+        m_log.Write(LogLevel::Warn, m_session.Warning());
     }
-    return true;
+    return &m_session;
 }
 
-void CSessionOpener::Failed(LogLevel level, std::string_view message, InstrumentStatus status,
-                            const std::string& reason) {
-    const LogFields fields = CRackLog::StatusFields(status, reason);
-    m_log.Write(level, message, fields);
-    m_step(std::string(message) + ": " + fields[0].second + " " + CLog::Value(fields[2].second));
-}
-
-void CSessionOpener::Drop() {
-    if (m_instrument) {
-        m_instrument->Close();
-        m_instrument.reset();
-        m_step("session closed");
+void CSessionOpener::Failed(const COpenFailure& failure) {
+    const bool rack = failure.kind == OpenFailureKind::NotAMainframe ||
+                      failure.kind == OpenFailureKind::NotOpened;
+    if (!rack && failure.status == 0) {
+        // The libraries or the driver: the same for every rack, and the operator's to mend.
+        LogFields reasons;
+        for (std::size_t i = 1; i < failure.lines.size(); ++i) {
+            reasons.emplace_back("reason", failure.lines[i]);
+        }
+        m_log.Write(LogLevel::Error, failure.lines.front(), reasons);
+        m_step(failure.lines.front());
+        return;
     }
-    m_discovery.reset();
+    const std::string message =
+        rack ? OpeningFailure(failure.status) : "the driver refused the I/O time-out";
+    const LogFields fields = CRackLog::StatusFields(failure.status, failure.reason);
+    m_log.Write(rack ? LogLevel::Info : LogLevel::Error, message, fields);
+    m_step(message + ": " + fields[0].second + " " + CLog::Value(fields[2].second));
 }

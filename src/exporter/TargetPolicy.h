@@ -4,8 +4,8 @@
 // interval on a thread of its own, so no request waits for a search, makes the library
 // open a resource nobody meant, or searches in a loop. A target matches a rack in any
 // spelling of its resource (CanonicalResourceName) and is answered under the rack's own.
-#include "exporter/RackConfig.h"
 #include "exporter/WorkerThread.h"
+#include "racks/RackConfig.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -2,7 +2,7 @@
 
 #include "exporter/NameTable.h"
 #include "exporter/TlsIdentity.h"
-#include "exporter/YamlFile.h"
+#include "racks/YamlFile.h"
 
 #include <gnutls/gnutls.h>
 

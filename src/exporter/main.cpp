@@ -15,7 +15,7 @@
 #include "exporter/TargetPolicy.h"
 #include "exporter/WorkerPool.h"
 #include "exporter/WorkerThread.h"
-#include "exporter/YamlFile.h"
+#include "racks/YamlFile.h"
 
 #include <malloc.h>
 #include <sys/resource.h>
@@ -80,7 +80,10 @@ struct Configuration {
 };
 
 // A file that is wrong: which one, and the message (which names it, and its line).
-struct FileError {
+struct FileError : CError {
+    FileError(std::string path, std::string text)
+        : CError(text), file(std::move(path)), message(std::move(text)) {}
+
     std::string file;
     std::string message;
 };
@@ -309,10 +312,8 @@ int main(int argc, char* argv[]) {
     RaiseDescriptorLimit(log);
     try {
         return Serve(flags, log);
-    } catch (const CExporterError& error) {
-        log.Write(LogLevel::Error, error.message);
-    } catch (const FileError& error) {
-        log.Write(LogLevel::Error, error.message);
+    } catch (const CError& error) {
+        log.Write(LogLevel::Error, error.what());
     }
     return kExitFailure;
 }

@@ -1,7 +1,6 @@
 #include "metrics/RackExposition.h"
 
 #include "core/QuantityNames.h"
-#include "core/SiUnits.h"
 #include "metrics/TextFormat.h"
 
 #include <string>
@@ -37,7 +36,7 @@ constexpr std::array<Family, kFamilyCount> kFamilies{{
 
 constexpr int kSlotCount = 13; // OUT0-12, then DELT0-12
 
-FamilyId FamilyOf(const LevelReading& reading) {
+FamilyId FamilyOf(const SnapshotReading& reading) {
     switch (reading.kind) {
     case BLOWER:
         return Blower;
@@ -55,7 +54,7 @@ FamilyId FamilyOf(const LevelReading& reading) {
 }
 
 // The labels of one value of a reading, the value's position aside.
-MetricLabels ReadingLabels(const LevelReading& reading) {
+MetricLabels ReadingLabels(const SnapshotReading& reading) {
     switch (FamilyOf(reading)) {
     case Blower:
         return {{"blower", std::to_string(reading.position)}};
@@ -140,7 +139,10 @@ CRackExposition::CRackExposition(const RackLabels& rack) : m_labels(rack) {
 
 void CRackExposition::RenderObject(QuantityKind kind, int position) {
     const int code = *ObjectCodeOf(kind, position);
-    const LevelReading reading{kind, position, ReadingValueCount(code), {}, false};
+    SnapshotReading reading{};
+    reading.kind = kind;
+    reading.position = position;
+    reading.count = ReadingValueCount(code);
     const FamilyId family = FamilyOf(reading);
     m_familyOf[code] = family;
     MetricLabels labels = ReadingLabels(reading);
@@ -182,14 +184,14 @@ std::string CRackExposition::Text(const ScrapeResult& scrape) const {
 void CRackExposition::AppendReadings(const ScrapeResult& scrape, std::string& out) const {
     for (int f = 0; f < kFamilyCount; ++f) {
         out += m_families[f];
-        for (const LevelReading& reading : scrape.readings) {
+        for (const SnapshotReading& reading : scrape.readings) {
             const auto code = ObjectCodeOf(reading.kind, reading.position);
             if (!code || m_familyOf[*code] != f) {
                 continue;
             }
             for (int i = 0; i < reading.count; ++i) {
                 out += reading.count > 1 ? m_positions[*code][i] : m_single[*code];
-                CTextFormat::AppendValue(out, ToSi(reading.kind, reading.values[i]));
+                CTextFormat::AppendValue(out, reading.siValues[i]);
                 out += '\n';
             }
         }
@@ -198,10 +200,10 @@ void CRackExposition::AppendReadings(const ScrapeResult& scrape, std::string& ou
 
 void CRackExposition::AppendVerdicts(const ScrapeResult& scrape, std::string& out) const {
     out += m_overLimit;
-    for (const LevelReading& reading : scrape.readings) {
+    for (const SnapshotReading& reading : scrape.readings) {
         if (const auto code = ObjectCodeOf(reading.kind, reading.position)) {
             out += m_verdicts[*code];
-            out += reading.overLimit ? "1\n" : "0\n";
+            out += reading.objectOverLimit == Verdict::True ? "1\n" : "0\n";
         }
     }
     out += m_dropped;

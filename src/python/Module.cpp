@@ -22,7 +22,7 @@ name them; otherwise the usual names and the VXIplug&play folder are searched).
     import ksm7720
     with ksm7720.Mainframe() as rack:          # the only mainframe found
         for reading in rack.snapshot(["VOLT"]):
-            print(reading.object, reading.si_value, reading.si_unit, reading.over_limit)
+            print(reading.object, reading.si_value, reading.si_unit, reading.object_over_limit)
         print(rack.errors())
 
 Kinds and objects are given as strings in any case ("volt", "P5") or as members of the
@@ -89,7 +89,8 @@ void RegisterMainframe(py::module_& module) {
             py::arg("kind"), py::arg("name"),
             "The present reading of one object: a Snapshot of one Reading (three for a slot "
             "sensor: front, middle, rear). The error queue is drained before and after, so "
-            "over_limit is the mainframe's word; the entries are on the Snapshot.")
+            "object_over_limit is the mainframe's word on the object; the entries are on the "
+            "Snapshot.")
         .def(
             "snapshot",
             [](CPyMainframe& mainframe, const py::object& kinds) {

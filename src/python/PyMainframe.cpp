@@ -4,8 +4,6 @@
 #include "core/LibrarySearch.h"
 #include "core/QuantityNames.h"
 #include "core/ResourceChoice.h"
-#include "core/SnapshotReader.h"
-#include "core/StatusNames.h"
 #include "core/TimeUnits.h"
 
 #include <algorithm>
@@ -18,43 +16,6 @@ namespace {
 
 constexpr int kHistogramBins = 10;
 
-CPythonFailure Failure(FailureKind kind, std::string message,
-                       std::optional<InstrumentStatus> status = std::nullopt) {
-    CPythonFailure failure;
-    failure.kind = kind;
-    failure.message = std::move(message);
-    failure.status = status;
-    return failure;
-}
-
-std::string Joined(const std::vector<std::string>& lines, const char* separator) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += (text.empty() ? "" : separator) + line;
-    }
-    return text;
-}
-
-// The libraries as the command line loads them, and the resource manager open.
-std::unique_ptr<CDiscovery> OpenDiscovery(bool withDriver) {
-    auto discovery = std::make_unique<CDiscovery>(
-        core::VisaLibraryCandidates(core::ProcessEnvironment),
-        withDriver ? core::DriverLibraryCandidates(core::ProcessEnvironment)
-                   : std::vector<std::string>{});
-    const auto failed = discovery->Open();
-    if (!failed) {
-        return discovery;
-    }
-    const std::string message = Joined(OpenFailureLines(*discovery, *failed), "; ");
-    if (*failed == DiscoveryFailure::ResourceManager) {
-        throw Failure(FailureKind::General, message);
-    }
-    CPythonFailure failure = Failure(FailureKind::LibraryNotFound, message);
-    failure.paths = *failed == DiscoveryFailure::NoVisaLibrary ? discovery->VisaNames()
-                                                               : discovery->DriverNames();
-    throw failure;
-}
-
 int TimeOutMs(double seconds) {
     const double ms = seconds * 1000.0;
     if (!(ms >= 1.0 && ms <= 2147483647.0)) {
@@ -64,123 +25,77 @@ int TimeOutMs(double seconds) {
     return static_cast<int>(ms);
 }
 
-} // namespace
-
-CPyMainframe::CPyMainframe(const std::optional<std::string>& resource, double timeout,
-                           bool acceptAny)
-    : m_timeOut(timeout) {
-    const int timeOutMs = TimeOutMs(timeout);
-    py::gil_scoped_release released;
-    m_discovery = OpenDiscovery(true);
-    if (resource) {
-        // As the command line takes it after -a: in upper case.
-        m_resource = AsciiUpper(*resource);
-    } else {
-        const ResourceChoice choice = ChooseResource(*m_discovery, acceptAny);
-        if (choice.resource.empty()) {
-            CPythonFailure failure =
-                Failure(FailureKind::General,
-                        choice.candidates.empty()
-                            ? "no KS M7720 mainframe found" +
-                                  (choice.unopened.empty()
-                                       ? std::string()
-                                       : " (did not open: " + Joined(choice.unopened, ", ") + ")")
-                            : "the choice is not clear; name one of these: " +
-                                  Joined(choice.candidates, ", "));
-            failure.candidates = choice.candidates;
-            throw failure;
-        }
-        m_resource = choice.resource;
-    }
-    // The driver asks the resource who it is before anything else goes out.
-    auto connection = m_discovery->Connect(
-        m_resource, {.timeOutMs = timeOutMs, .identify = true, .openTimeOutMs = timeOutMs});
-    if (!connection.instrument) {
-        if (connection.failure == DiscoveryFailure::BadDriver) {
-            throw Failure(FailureKind::LibraryNotFound,
-                          "the instrument driver library lacks an entry point");
-        }
-        const InstrumentStatus status = connection.status;
-        if (status == VI_ERROR_FAIL_ID_QUERY) {
-            throw Failure(FailureKind::NotAMainframe, m_resource + " is not a KS M7720 mainframe",
-                          status);
-        }
-        const std::string text = m_discovery->StatusText(status);
-        throw Failure(status == VI_ERROR_TMO ? FailureKind::TimeOut : FailureKind::General,
-                      "could not open " + m_resource + (text.empty() ? "" : ": " + text) +
-                          " (status " + StatusHex(status) + ")",
-                      status);
-    }
-    m_instrument = std::move(connection.instrument);
-    if (connection.timeOutStatus < 0) {
-        const InstrumentStatus status = connection.timeOutStatus;
-        const char* text = m_instrument->GetStatusText(status);
-        m_instrument->Close();
-        m_instrument.reset();
-        throw Failure(FailureKind::General,
-                      "the driver refused the time-out of " + std::to_string(timeOutMs) + " ms" +
-                          (text != nullptr ? std::string(": ") + text : std::string()),
-                      status);
-    }
-}
-
-CPyMainframe::~CPyMainframe() {
-    if (m_instrument) {
-        m_instrument->Close();
-    }
-}
-
-void CPyMainframe::Close() {
-    m_closing = true;
-    py::gil_scoped_release released;
-    std::lock_guard lock(m_mutex);
-    if (m_instrument) {
-        m_instrument->Close();
-        m_instrument.reset();
-    }
-}
-
-template <class Call> auto CPyMainframe::Locked(const char* what, Call call) {
-    py::gil_scoped_release released;
-    std::lock_guard lock(m_mutex);
-    if (!m_instrument) {
-        throw Failure(FailureKind::General, std::string(what) + ": " + m_resource + " is closed");
-    }
-    try {
-        return call(*m_instrument);
-    } catch (const CInstrumentException&) {
-        throw InstrumentFailure(*m_instrument, what);
-    }
-}
-
-namespace {
-
 // A snapshot that is not up is a failure, with every entry drained before it.
-PySnapshot Checked(const Snapshot& snapshot, CDriverInstrument& instrument, const std::string& what,
-                   const std::string& resource) {
+PySnapshot Checked(const Snapshot& snapshot, const std::string& what, const std::string& resource) {
     if (!snapshot.up) {
-        CPythonFailure failure = InstrumentFailure(instrument, what);
-        failure.entries.insert(failure.entries.begin(), snapshot.entries.begin(),
-                               snapshot.entries.end());
-        throw failure;
+        throw InstrumentFailure(
+            {snapshot.status, snapshot.statusName, snapshot.reason, snapshot.entries, {}}, what);
     }
     return SnapshotValues(snapshot, resource);
 }
 
 } // namespace
 
+CPyMainframe::CPyMainframe(const std::optional<std::string>& resource, double timeout,
+                           bool acceptAny)
+    : m_timeOut(timeout), m_session(core::VisaLibraryCandidates(core::ProcessEnvironment),
+                                    core::DriverLibraryCandidates(core::ProcessEnvironment),
+                                    {resource.value_or(""), TimeOutMs(timeout), acceptAny}) {
+    {
+        py::gil_scoped_release released;
+        try {
+            m_session.Open();
+        } catch (const COpenFailure& failure) {
+            throw OpeningFailure(failure);
+        }
+    }
+    if (!m_session.Warning().empty() &&
+        PyErr_WarnEx(PyExc_RuntimeWarning, m_session.Warning().c_str(), 1) < 0) {
+        throw py::error_already_set(); // warnings made errors
+    }
+}
+
+CPyMainframe::~CPyMainframe() = default;
+
+void CPyMainframe::Close() {
+    m_closing = true;
+    py::gil_scoped_release released;
+    std::lock_guard lock(m_mutex);
+    m_session.Close();
+}
+
+template <class Call> auto CPyMainframe::Locked(const char* what, Call call) {
+    py::gil_scoped_release released;
+    std::lock_guard lock(m_mutex);
+    if (m_closing) {
+        throw OpeningFailure(COpenFailure(OpenFailureKind::NotOpened,
+                                          {std::string(what) + ": " + Resource() + " is closed"}));
+    }
+    CDriverInstrument* instrument = nullptr;
+    try {
+        instrument = &m_session.Open();
+        return call(*instrument);
+    } catch (const COpenFailure& failure) {
+        throw OpeningFailure(failure);
+    } catch (const CInstrumentException& failure) {
+        CPythonFailure python = InstrumentFailure(DescribeFailure(*instrument, failure), what);
+        m_session.Failed(failure.Status());
+        throw python;
+    }
+}
+
 PySnapshot CPyMainframe::Read(QuantityKind kind, int position) {
-    return Locked("read", [&](CDriverInstrument& instrument) {
+    return Locked("read", [&](CDriverInstrument&) {
         const Snapshot snapshot =
-            CSnapshotReader(ErrorQueueUse::Drain).Only(kind, position).Read(instrument);
-        return Checked(snapshot, instrument, "read", m_resource);
+            m_session.Read(CSnapshotReader(ErrorQueueUse::Drain).Only(kind, position));
+        return Checked(snapshot, "read", Resource());
     });
 }
 
 PySnapshot CPyMainframe::TakeSnapshot(const KindSet& kinds) {
-    return Locked("snapshot", [&](CDriverInstrument& instrument) {
-        const Snapshot snapshot = CSnapshotReader(ErrorQueueUse::Drain, kinds).Read(instrument);
-        return Checked(snapshot, instrument, "snapshot", m_resource);
+    return Locked("snapshot", [&](CDriverInstrument&) {
+        const Snapshot snapshot = m_session.Read(CSnapshotReader(ErrorQueueUse::Drain, kinds));
+        return Checked(snapshot, "snapshot", Resource());
     });
 }
 
@@ -255,9 +170,12 @@ PySelfTest CPyMainframe::SelfTest() {
 
 std::vector<PyResource> ListResources() {
     py::gil_scoped_release released;
-    const auto discovery = OpenDiscovery(false);
+    CDiscovery discovery(core::VisaLibraryCandidates(core::ProcessEnvironment), {});
+    if (const auto failure = discovery.Open()) {
+        throw OpeningFailure(LibraryFailure(discovery, *failure));
+    }
     std::vector<PyResource> resources;
-    const auto probes = ProbeResources(discovery->Visa(), discovery->ResourceManager(), true);
+    const auto probes = ProbeResources(discovery.Visa(), discovery.ResourceManager(), true);
     for (const ResourceProbe& probe : probes.value_or(std::vector<ResourceProbe>{})) {
         resources.push_back(
             {probe.descriptor, InterfaceName(probe.interfaceType), probe.mainframe});

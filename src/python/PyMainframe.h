@@ -5,8 +5,7 @@
 // one Mainframe take turns. close() waits for a call in progress to end (at most the
 // time-out), then closes; a call after it raises ksm7720.Error.
 #include "Readings.h"
-#include "core/Discovery.h"
-#include "core/DriverInstrument.h"
+#include "core/MainframeSession.h"
 
 #include <atomic>
 #include <memory>
@@ -26,7 +25,7 @@ public:
     void Close();
     // Without waiting for a call in progress: true once Close has begun.
     bool Closed() const { return m_closing; }
-    const std::string& Resource() const { return m_resource; }
+    const std::string& Resource() const { return m_session.Resource(); }
     double TimeOut() const { return m_timeOut; }
 
     PySnapshot Read(QuantityKind kind, int position);
@@ -43,17 +42,15 @@ public:
     PySelfTest SelfTest();
 
 private:
-    // Runs call on the open instrument with the interpreter released and the mutex held;
-    // a failing call becomes a CPythonFailure saying what was asked.
+    // Runs call on the session, opened again when a failure closed it, with the interpreter
+    // released and the mutex held; a failing call becomes a CPythonFailure saying what was
+    // asked.
     template <class Call> auto Locked(const char* what, Call call);
-    void Open(const std::optional<std::string>& resource, bool acceptAny);
 
     std::mutex m_mutex;
     std::atomic<bool> m_closing{false};
     double m_timeOut;
-    std::unique_ptr<CDiscovery> m_discovery;
-    std::unique_ptr<CDriverInstrument> m_instrument;
-    std::string m_resource;
+    CMainframeSession m_session;
 };
 
 // Every VISA resource the search finds, with its interface and whether it is a mainframe.

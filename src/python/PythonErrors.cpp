@@ -29,9 +29,7 @@ void Raise(const CPythonFailure& failure) {
     py::object error = type(failure.message);
     if (failure.status) {
         error.attr("status") = *failure.status;
-        const char* name = StatusName(*failure.status);
-        error.attr("status_name") =
-            name != nullptr ? std::string(name) : StatusHex(*failure.status);
+        error.attr("status_name") = StatusWord(*failure.status);
     }
     error.attr("paths") = failure.paths;
     error.attr("candidates") = failure.candidates;
@@ -41,32 +39,51 @@ void Raise(const CPythonFailure& failure) {
 
 } // namespace
 
-CPythonFailure InstrumentFailure(CDriverInstrument& instrument, const std::string& what) {
-    const InstrumentStatus status = instrument.GetLastStatus();
+CPythonFailure InstrumentFailure(const FailureDescription& described, const std::string& what) {
     CPythonFailure failure;
-    failure.status = status;
-    if (status == VI_ERROR_TMO) {
+    failure.status = described.status;
+    failure.entries = described.entries;
+    if (described.status == VI_ERROR_TMO) {
         failure.kind = FailureKind::TimeOut;
         failure.message = what + ": the mainframe did not answer within the time-out";
-        return failure;
+    } else if (described.status == INSTRUMENT_ERROR_DETECTED && !described.entries.empty()) {
+        failure.message = what + ": the mainframe reports " + described.entries.front().text;
+    } else {
+        failure.message =
+            what + ": " + described.reason + " (status " + StatusHex(described.status) + ")";
     }
-    if (status == INSTRUMENT_ERROR_DETECTED) {
-        // The entry the failing call found, then whatever else the queue holds.
-        failure.entries.push_back({instrument.LastErrorNumber(), instrument.GetErrorText()});
-        failure.message = what + ": the mainframe reports " + instrument.GetErrorText();
-        try {
-            for (ErrorEntry& entry : DrainErrorQueue(instrument)) {
-                failure.entries.push_back(std::move(entry));
-            }
-        } catch (const CInstrumentException&) {
-            failure.message += " (the rest of the error queue could not be read)";
-        }
-        return failure;
+    if (!described.unread.empty()) {
+        failure.message +=
+            " (the rest of the error queue could not be read: " + described.unread + ")";
     }
-    const char* text = instrument.GetStatusText(status);
-    failure.message = what + ": " + (text != nullptr ? text : "the instrument call failed") +
-                      " (status " + StatusHex(status) + ")";
     return failure;
+}
+
+CPythonFailure OpeningFailure(const COpenFailure& failure) {
+    static constexpr std::array<FailureKind, 8> kKinds{
+        FailureKind::LibraryNotFound, FailureKind::General,         FailureKind::General,
+        FailureKind::General,         FailureKind::LibraryNotFound, FailureKind::NotAMainframe,
+        FailureKind::General,         FailureKind::General};
+    CPythonFailure python;
+    python.kind = failure.status == VI_ERROR_TMO ? FailureKind::TimeOut
+                                                 : kKinds[static_cast<int>(failure.kind)];
+    python.message = failure.lines.front();
+    for (std::size_t i = 1; i < failure.lines.size(); ++i) {
+        // A first line ending in ':' introduces a list.
+        python.message += (i > 1                          ? ", "
+                           : python.message.back() == ':' ? " "
+                                                          : "; ") +
+                          failure.lines[i];
+    }
+    if (failure.status != 0) {
+        python.status = failure.status;
+    }
+    if (failure.kind == OpenFailureKind::NoLibrary) {
+        python.paths = failure.names;
+    } else if (failure.kind == OpenFailureKind::UnclearChoice) {
+        python.candidates = failure.names;
+    }
+    return python;
 }
 
 void RegisterErrors(py::module_& module) {

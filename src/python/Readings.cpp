@@ -14,8 +14,8 @@ py::object UtcTime(double seconds) {
         .attr("fromtimestamp")(seconds, datetime.attr("timezone").attr("utc"));
 }
 
-std::string OverLimitText(const std::optional<bool>& overLimit) {
-    return overLimit ? (*overLimit ? "True" : "False") : "None";
+std::string ObjectOverLimitText(const std::optional<bool>& objectOverLimit) {
+    return objectOverLimit ? (*objectOverLimit ? "True" : "False") : "None";
 }
 
 std::string ReadingRepr(const PyReading& reading) {
@@ -23,7 +23,7 @@ std::string ReadingRepr(const PyReading& reading) {
     return "<Reading " + reading.kind + " " + reading.name + position + " " +
            py::repr(py::float_(reading.value)).cast<std::string>() + " " + reading.unit + " (" +
            py::repr(py::float_(reading.siValue)).cast<std::string>() + " " + reading.siUnit +
-           ") over_limit=" + OverLimitText(reading.overLimit) + ">";
+           ") object_over_limit=" + ObjectOverLimitText(reading.objectOverLimit) + ">";
 }
 
 // The object was first named "name", which in the logs' columns is the rack's name; it
@@ -48,15 +48,15 @@ PySnapshot SnapshotValues(const Snapshot& snapshot, const std::string& resource)
         resource, EpochSeconds(snapshot.time), snapshot.durationSeconds, {}, snapshot.entries};
     for (const SnapshotReading& reading : snapshot.readings) {
         const QuantityKindInfo& info = KindInfo(reading.kind);
-        const std::optional<bool> overLimit =
-            reading.overLimit == Verdict::Unknown
+        const std::optional<bool> objectOverLimit =
+            reading.objectOverLimit == Verdict::Unknown
                 ? std::nullopt
-                : std::optional<bool>(reading.overLimit == Verdict::True);
+                : std::optional<bool>(reading.objectOverLimit == Verdict::True);
         for (int i = 0; i < reading.count; ++i) {
             values.readings.push_back(
                 {info.listKeyword, reading.object, reading.count > 1 ? kReadingPositions[i] : "",
                  reading.values[i], info.unit, reading.siValues[i], SiUnitOf(reading.kind).symbol,
-                 overLimit, EpochSeconds(reading.time)});
+                 objectOverLimit, EpochSeconds(reading.time)});
         }
     }
     return values;
@@ -84,9 +84,10 @@ void RegisterReadings(py::module_& module) {
                       "The mainframe's unit: 'RPM', 'mA', 'mW', '.1 deg. C' or 'mV'.")
         .def_readonly("si_value", &PyReading::siValue, "The value in si_unit.")
         .def_readonly("si_unit", &PyReading::siUnit, "The base unit: 'rpm', 'A', 'W', 'degC', 'V'.")
-        .def_readonly("over_limit", &PyReading::overLimit,
-                      "True when the mainframe reported the reading over its limit, False when "
-                      "it reported nothing, None when its error queue could not tell.")
+        .def_readonly("object_over_limit", &PyReading::objectOverLimit,
+                      "True when the mainframe reported the object over its limit, False when "
+                      "it reported nothing, None when its error queue could not tell. A slot "
+                      "sensor is judged as one object: its three positions share the verdict.")
         .def_property_readonly(
             "time", [](const PyReading& reading) { return UtcTime(reading.time); },
             "When the mainframe answered (an aware datetime in UTC).")

@@ -11,15 +11,15 @@
 #include <vector>
 
 struct PyReading {
-    std::string kind;              // "VOLT"
-    std::string name;              // "P5", "OUT3", "BLOWER1"
-    std::string position;          // "front", "middle", "rear" for a slot sensor; "" otherwise
-    double value;                  // as the mainframe gives it, in unit
-    std::string unit;              // "mV", ".1 deg. C", ...
-    double siValue;                // in siUnit
-    std::string siUnit;            // "V", "degC", ...
-    std::optional<bool> overLimit; // nothing when the error queue could not tell
-    double time;                   // when the mainframe answered, seconds since the epoch
+    std::string kind;     // "VOLT"
+    std::string name;     // "P5", "OUT3", "BLOWER1"
+    std::string position; // "front", "middle", "rear" for a slot sensor; "" otherwise
+    double value;         // as the mainframe gives it, in unit
+    std::string unit;     // "mV", ".1 deg. C", ...
+    double siValue;       // in siUnit
+    std::string siUnit;   // "V", "degC", ...
+    std::optional<bool> objectOverLimit; // nothing when the error queue could not tell
+    double time;                         // when the mainframe answered, seconds since the epoch
 };
 
 struct PySnapshot {

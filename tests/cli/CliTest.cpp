@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -228,9 +229,10 @@ TEST_F(Cli, ReadOverItsLimitPrintsTheValuesAndExitsThree) {
         }
         if (c.status == 3 && c.format == "json") {
             // The verdict, the base unit, the resource and the time as fields for a script.
-            EXPECT_TRUE(JsonHolds(run.out, "all(.[]; .over_limit == true and .si_unit == \"degC\" "
-                                           "and .si_value == .value / 10 and .resource == "
-                                           "\"VXI0::24::INSTR\" and (.time | test(\"Z$\")))"))
+            EXPECT_TRUE(JsonHolds(run.out,
+                                  "all(.[]; .object_over_limit == true and .si_unit == \"degC\" "
+                                  "and .si_value == .value / 10 and .resource == "
+                                  "\"VXI0::24::INSTR\" and (.time | test(\"Z$\")))"))
                 << run.out;
         }
         Raw("LIM 3,550");
@@ -548,6 +550,67 @@ TEST_F(Cli, DriverIdentifiesTheMainframeAndItsRefusalsAreReported) {
         }
         EXPECT_EQ(calls, expected) << c.args.back();
     }
+}
+
+// A drain that failed reported as the status read back after it (VI_SUCCESS for a queue
+// that never empties), or the entries it took lost with it.
+TEST_F(Cli, AFailedDrainNamesItsOwnStatusAndKeepsItsEntries) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string fault;
+        std::string says;
+        std::string json; // holds for the output, when it is JSON
+        int entryLines;   // "instrument reports error" lines on standard error
+    };
+    const std::vector<Case> cases{
+        {{"snapshot", "--format", "json"},
+         "endless",
+         "ERROR_QUEUE_NOT_EMPTIED: ",
+         R"(.status == "ERROR_QUEUE_NOT_EMPTIED" and (.entries | length) == 100)",
+         0},
+        {{"snapshot", "--format", "json"},
+         "fail-after=5",
+         "ksm7720: VI_ERROR_TMO",
+         R"(.status == "VI_ERROR_TMO" and (.entries | length) == 5)",
+         0},
+        {{"errors"}, "endless", "ERROR_QUEUE_NOT_EMPTIED: ", "", 100},
+        {{"metrics"}, "fail-after=3", "(status 0xBFFF0015)", "", 3},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Run(c.args, {{"KSM7720_DRIVER_LIBRARY", RECORDING_DRIVER},
+                                         {"KSM7720_ERROR_QUERY", c.fault}});
+        EXPECT_EQ(run.status, 1) << c.args[0] << ' ' << c.fault;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("VI_SUCCESS"), std::string::npos) << run.err;
+        EXPECT_TRUE(c.json.empty() || JsonHolds(run.out, c.json)) << run.out;
+        const std::regex entry("instrument reports error: System error; injected entry");
+        EXPECT_EQ(std::distance(std::sregex_iterator(run.err.begin(), run.err.end(), entry),
+                                std::sregex_iterator()),
+                  c.entryLines)
+            << run.err;
+    }
+}
+
+// One rack logged twice under two spellings (two sessions taking each other's entries), or
+// a slot sensor's verdict written on a position as that position's own.
+TEST_F(Cli, OneRackNamedTwiceIsRefusedAndASlotsVerdictIsTheObjects) {
+    const Outcome twice = Run({"-a", "VXI0::24::INSTR", "-a", "vxi0::024::instr", "log"});
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_NE(twice.err.find("-a vxi0::024::instr names the same rack as -a VXI0::24::INSTR"),
+              std::string::npos)
+        << twice.err;
+
+    const std::vector<double> levels = Numbers(Raw("MEAS:LEV? 3"));
+    const auto [low, high] = std::minmax_element(levels.begin(), levels.end());
+    ASSERT_LT(*low + 2, *high) << "OUT3's positions read too close together";
+    Raw("LIM 3," + std::to_string((*low + *high) / 2));
+    const Outcome run = Run({"snapshot", "TEMP", "--format", "json"});
+    Raw("LIM 3,550");
+    Raw("*CLS");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(JsonHolds(run.out, R"([.readings[] | select(.object == "OUT3")] | length == 3 and
+        all(.[]; .object_over_limit == true and (has("over_limit") | not)))"))
+        << run.out;
 }
 
 TEST_F(Cli, HelpAndVersionAnswerWithoutAnInstrument) {

@@ -35,7 +35,7 @@ struct Row {
 };
 
 constexpr const char* kHeader = "time,resource,name,up,status,kind,object,position,value,unit,"
-                                "si_value,si_unit,over_limit,snapshot_time,error";
+                                "si_value,si_unit,object_over_limit,snapshot_time,error";
 
 // Every line of a record: the header first, then whole rows; a line that does not parse
 // fails the test. growing: the record is being written, and its last line may not have

@@ -27,7 +27,7 @@ TEST(SnapshotFormat, QuotesEscapesAndCLocaleUnderAGermanLocale) {
     snapshot.up = true;
     snapshot.time = kTime;
     snapshot.readings = {Reading(VOLT, "P5", 1, 4997, 4.997), Reading(POWER, "P5", 1, 1500, 1.5)};
-    snapshot.readings[1].overLimit = Verdict::Unknown;
+    snapshot.readings[1].objectOverLimit = Verdict::Unknown;
     snapshot.entries = {{-300, "injected \"fault\"\n1"}};
     const RackId rack{"VXI0::24::INSTR", "bay 3, \"left\"\\\t", ""};
 
@@ -41,10 +41,10 @@ TEST(SnapshotFormat, QuotesEscapesAndCLocaleUnderAGermanLocale) {
         "-300,,,,,2026-12-08T22:00:00.125Z,\"injected \"\"fault\"\"\n1\"\n");
     const std::string json = SnapshotJson(snapshot, rack, true);
     EXPECT_NE(json.find(R"("name": "bay 3, \"left\"\\\u0009")"), std::string::npos) << json;
-    EXPECT_NE(json.find(R"("si_value": 4.997, "si_unit": "V", "over_limit": false})"),
+    EXPECT_NE(json.find(R"("si_value": 4.997, "si_unit": "V", "object_over_limit": false})"),
               std::string::npos)
         << json;
-    EXPECT_NE(json.find(R"("over_limit": null})"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("object_over_limit": null})"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("entries": [{"code": -300, "text": "injected \"fault\"\u000a1"}]})"),
               std::string::npos)
         << json;

@@ -132,7 +132,14 @@ TEST_F(DriverInstrument, SelfTestIgnoresTheErrorQueue) {
 
 TEST_F(DriverInstrument, TimeOutThenRecovery) {
     m_inst = Open(DRIVER_LIBRARY, 200);
+    Raw("SIM:FAIL 1");
+    EXPECT_THROW(m_inst->GetTimeUnits(), CInstrumentException);
     Raw("SIM:HANG 0");
+    // A failed error query keeps its status apart: the last status stays the last call's.
+    int code = 0;
+    EXPECT_EQ(m_inst->QueryError(&code), nullptr);
+    EXPECT_EQ(m_inst->GetLastStatus(), kInvalidResponse);
+    EXPECT_EQ(m_inst->LastQueryStatus(), VI_ERROR_TMO);
     EXPECT_THROW(m_inst->GetLevel(3, 0), CInstrumentException);
     EXPECT_EQ(m_inst->GetLastStatus(), VI_ERROR_TMO);
     Raw("SIM:RES");

@@ -21,7 +21,7 @@ public:
     const double* MeasureLevel(int code, int) override {
         if (code == failAt) {
             m_status = VI_ERROR_TMO;
-            throw CInstrumentException();
+            throw CInstrumentException(m_status);
         }
         m_levels = {code * 10.0, code * 10.0 + 1, code * 10.0 + 2};
         const auto it = after.find(code);
@@ -82,7 +82,7 @@ TEST(SnapshotReader, VerdictsUnitsAndTheQueueRules) {
                                            {"VOLT P5", 0.42, Verdict::False}}) {
         ASSERT_TRUE(byName.count(c.name)) << c.name;
         EXPECT_DOUBLE_EQ(byName[c.name]->siValues[0], c.si) << c.name;
-        EXPECT_EQ(byName[c.name]->overLimit, c.verdict) << c.name;
+        EXPECT_EQ(byName[c.name]->objectOverLimit, c.verdict) << c.name;
     }
     EXPECT_EQ(byName["TEMPERATURE OUT1"]->count, 3);
     EXPECT_DOUBLE_EQ(byName["TEMPERATURE OUT1"]->siValues[2], 1.2);
@@ -95,7 +95,7 @@ TEST(SnapshotReader, VerdictsUnitsAndTheQueueRules) {
         CSnapshotReader(ErrorQueueUse::Leave, {false, false, false, false, true}).Read(left);
     EXPECT_EQ(left.queries, 0);
     ASSERT_EQ(kept.readings.size(), 7u);
-    EXPECT_EQ(kept.readings[0].overLimit, Verdict::Unknown);
+    EXPECT_EQ(kept.readings[0].objectOverLimit, Verdict::Unknown);
 
     CScriptedMainframe failing;
     failing.failAt = 42; // VOLT P5, the last kind

@@ -197,3 +197,22 @@ TEST_F(Exporter, DebugProbeAnswersItsOwnSteps) {
               std::string::npos)
         << exporter.Log();
 }
+
+// A read whose drain never ends logged and traced as the status read back after it
+// (VI_SUCCESS), or without the entries it took.
+TEST_F(Exporter, AFailedDrainIsLoggedWithItsOwnStatusAndEntries) {
+    ::setenv("KSM7720_DRIVER_LIBRARY", RECORDING_DRIVER, 1);
+    ::setenv("KSM7720_ERROR_QUERY", "endless", 1);
+    const CExporter exporter(sim->Dir(), {});
+    ::setenv("KSM7720_DRIVER_LIBRARY", DRIVER_LIBRARY, 1);
+    ::unsetenv("KSM7720_ERROR_QUERY");
+    ASSERT_TRUE(exporter.Listening()) << exporter.Log();
+    const Answer traced = exporter.Get("/probe?target=VXI0::24::INSTR&debug=true");
+    EXPECT_NE(traced.body.find("s error queue failed: ERROR_QUEUE_NOT_EMPTIED\n"),
+              std::string::npos)
+        << traced.body;
+    EXPECT_NE(exporter.Log().find("status=ERROR_QUEUE_NOT_EMPTIED code=0xBFFC0D08"),
+              std::string::npos)
+        << exporter.Log();
+    EXPECT_NE(exporter.Log().find(" entries=100"), std::string::npos) << exporter.Log();
+}

@@ -3,7 +3,7 @@
 // Every exposition is also checked by promtool.
 #include "metrics/RackExposition.h"
 #include "Promtool.h"
-#include "metrics/RackReader.h"
+#include "core/SnapshotReader.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ public:
     const double* MeasureLevel(int code, int) override {
         if (code == failAt) {
             m_status = -1;
-            throw CInstrumentException();
+            throw CInstrumentException(m_status);
         }
         m_levels = {double(code), code + 0.5, code + 0.25};
         for (int entry : entriesAfter[code]) {
@@ -171,7 +171,7 @@ TEST(RackExposition, ReadingsVerdictsAndDropsFollowTheEntriesAfterEachReading) {
         rack.breakQueue = c.breakQueue;
         rack.stuckQueue = c.stuckQueue;
         rack.QueueBefore(c.before);
-        const ScrapeResult scrape = CRackReader(c.use).Read(rack);
+        const ScrapeResult scrape = ScrapeFrom(CSnapshotReader(c.use).Read(rack));
         std::ostringstream out;
         WriteRackExposition(scrape, {std::nullopt, "VXI0::24::INSTR", "rack-a", std::nullopt}, out);
         const std::string text = out.str();
@@ -191,7 +191,7 @@ TEST(RackExposition, ReadingsVerdictsAndDropsFollowTheEntriesAfterEachReading) {
 // The textfile's rack missing from a series, or the fitted blowers miscounted.
 TEST(RackExposition, TextfileLabelsEverySeriesWithItsRackAndTheFittedBlowers) {
     CScriptedRack rack;
-    const ScrapeResult scrape = CRackReader(ErrorQueueUse::Drain).Read(rack);
+    const ScrapeResult scrape = ScrapeFrom(CSnapshotReader(ErrorQueueUse::Drain).Read(rack));
     std::ostringstream out;
     WriteRackExposition(scrape, {"VXI0::24", "VXI0::24::INSTR", "", 2}, out);
     const std::string text = out.str();
@@ -216,8 +216,8 @@ TEST(RackExposition, TextfileLabelsEverySeriesWithItsRackAndTheFittedBlowers) {
 TEST(RackExposition, CancelledReadStopsBeforeItsNextObject) {
     CScriptedRack rack;
     int asked = 0;
-    const ScrapeResult scrape =
-        CRackReader(ErrorQueueUse::Drain, [&] { return ++asked > 3; }).Read(rack);
+    const ScrapeResult scrape = ScrapeFrom(
+        CSnapshotReader(ErrorQueueUse::Drain, kAllKinds, [&] { return ++asked > 3; }).Read(rack));
     EXPECT_FALSE(scrape.up);
     EXPECT_TRUE(scrape.cancelled);
     EXPECT_TRUE(scrape.readings.empty());

@@ -31,7 +31,7 @@ def test_snapshot_and_read_match_the_simulator_object_by_object(bench, rack):
         assert [r.value for r in rack.read(kind.lower(), name.lower())] == expected
     volt = rack.read(ksm7720.Kind.VOLT, ksm7720.Supply.N12)[0]
     assert (volt.unit, volt.si_unit, volt.si_value) == ("mV", "V", volt.value / 1000)
-    assert volt.over_limit is False and volt.time.tzinfo is not None
+    assert volt.object_over_limit is False and volt.time.tzinfo is not None
     with pytest.warns(DeprecationWarning, match="use Reading.object"):
         assert volt.name == volt.object == "N12"
     assert [r.position for r in rack.read("TEMP", "OUT3")] == ["front", "middle", "rear"]
@@ -41,9 +41,9 @@ def test_writes_and_queries_reach_the_simulator(bench, rack):
     rack.set_limit("volt", "p5", 4000)
     assert float(bench.query("rack1", "LIM? 42")) == 4000
     over = rack.read("VOLT", "P5")
-    assert over[0].over_limit is True and [e.number for e in over.entries] == [201]
+    assert over[0].object_over_limit is True and [e.number for e in over.entries] == [201]
     rack.reset()
-    assert rack.read("VOLT", "P5")[0].over_limit is False
+    assert rack.read("VOLT", "P5")[0].object_over_limit is False
     rack.message("hello rack")
     assert bench.query("rack1", "DISP:TEXT?").strip('"') == "hello rack"
     rack.set_time_unit(ksm7720.TimeUnit.MINUTES)
@@ -136,6 +136,22 @@ def test_hung_rack_times_out_within_the_timeout_then_reads_again(bench, rack):
     assert error.status_name == "VI_ERROR_TMO" and took < 2.0 + 1.0
     bench.query("rack1", "SIMulate:RESume")
     assert rack.read("VOLT", "P5")[0].value == simulator_values(bench, "rack1", 42)[0]
+
+
+def test_failed_drain_names_its_own_status_and_keeps_its_entries(bench, monkeypatch):
+    """A status read back after an earlier call's time-out, or the entries drained lost."""
+    monkeypatch.setenv("KSM7720_DRIVER_LIBRARY", os.environ["KSM7720_FAULT_DRIVER"])
+    with ksm7720.Mainframe("VXI0::1::INSTR", timeout=2.0) as mainframe:
+        monkeypatch.setenv("KSM7720_ERROR_QUERY", "fail-after=0")
+        with pytest.raises(ksm7720.InstrumentTimeoutError):
+            mainframe.snapshot()
+        monkeypatch.setenv("KSM7720_ERROR_QUERY", "endless")
+        for call in (mainframe.snapshot, mainframe.errors):
+            with pytest.raises(ksm7720.Error) as raised:
+                call()
+            assert not isinstance(raised.value, TimeoutError)
+            assert raised.value.status_name == "ERROR_QUEUE_NOT_EMPTIED"
+            assert len(raised.value.entries) == 100
 
 
 def test_dropped_link_and_restarted_simulator_raise_then_read_fresh_values(bench, rack):

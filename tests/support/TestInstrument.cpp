@@ -11,7 +11,7 @@ void CTestInstrument::Before(const QString& name, const QString& args) {
     if (failStatus != 0 && (failOn.isEmpty() || failOn == name)) {
         m_status = failStatus;
         failStatus = 0;
-        throw CInstrumentException();
+        throw CInstrumentException(m_status);
     }
     m_status = 0;
 }
@@ -21,7 +21,7 @@ void CTestInstrument::After() {
     QueryError(&code);
     if (code != 0) {
         m_status = INSTRUMENT_ERROR_DETECTED;
-        throw CInstrumentException();
+        throw CInstrumentException(m_status, {{code, m_errorText}});
     }
 }
 

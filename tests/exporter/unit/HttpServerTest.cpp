@@ -5,7 +5,7 @@
 #include "../BcryptHash.h"
 #include "ServerParts.h"
 #include "TempDir.h"
-#include "exporter/YamlFile.h"
+#include "racks/YamlFile.h"
 
 #include <gtest/gtest.h>
 

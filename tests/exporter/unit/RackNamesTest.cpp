@@ -2,9 +2,9 @@
 // line to mend, and the targets that match a listed rack (the canonical spelling itself is
 // tested with the core, in tests/core/ResourceNameTest.cpp).
 #include "TempDir.h"
-#include "exporter/RackConfig.h"
 #include "exporter/TargetPolicy.h"
-#include "exporter/YamlFile.h"
+#include "racks/RackConfig.h"
+#include "racks/YamlFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // mistake, naming the file and the place.
 #include "exporter/WebConfig.h"
 #include "TempDir.h"
-#include "exporter/YamlFile.h"
+#include "racks/YamlFile.h"
 
 #include <gtest/gtest.h>
 

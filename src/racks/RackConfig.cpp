@@ -1,8 +1,8 @@
-#include "exporter/RackConfig.h"
+#include "racks/RackConfig.h"
 
 #include "core/ResourceName.h"
 #include "core/Text.h"
-#include "exporter/YamlFile.h"
+#include "racks/YamlFile.h"
 
 #include <map>
 

@@ -1,7 +1,7 @@
 #pragma once
-// The exporter's two YAML files read strictly: a key the file may not hold, or a value of
-// the wrong shape, is a CConfigError naming the file and the place.
-#include "exporter/ExporterError.h"
+// The rack list and the exporter's web config, YAML files read strictly: a key the file may not
+// hold, or a value of the wrong shape, is a CConfigError naming the file and the place.
+#include "racks/ConfigError.h"
 
 #include <yaml-cpp/yaml.h>
 

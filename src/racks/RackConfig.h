@@ -1,6 +1,6 @@
 #pragma once
 // The racks the exporter may probe, from --config.file, and what the lab says about each.
-#include "metrics/ScrapeResult.h"
+#include "core/ErrorQueueUse.h"
 
 #include <cstdint>
 #include <optional>

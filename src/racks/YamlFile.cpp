@@ -1,4 +1,4 @@
-#include "exporter/YamlFile.h"
+#include "racks/YamlFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
