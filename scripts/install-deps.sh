@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the build, the tests, the demo and the packages need
 # (prometheus for its promtool and server in the tests, prometheus-alertmanager for its
 # amtool and server, prometheus-node-exporter for the textfile collector's test, systemd
-# for systemd-analyze, pybind11-dev, python3-dev and python3-pytest for the Python module
+# for systemd-analyze, debhelper, dh-python and autopkgtest for the Debian packages and
+# their tests, pybind11-dev, python3-dev and python3-pytest for the Python module
 # and its tests, python3-matplotlib for its soak example's plot).
 # Skips apt entirely when everything is already there.
 set -euo pipefail
@@ -16,7 +17,7 @@ packages=(
   clang-format clang-tidy
   fonts-liberation fonts-dejavu-core
   xvfb xauth
-  dpkg-dev lintian desktop-file-utils appstream systemd
+  dpkg-dev debhelper dh-python lintian autopkgtest desktop-file-utils appstream systemd
   prometheus curl jq
   python3 python3-dev pybind11-dev python3-pytest python3-matplotlib
   prometheus-node-exporter
