@@ -145,6 +145,7 @@ for p in "${packages[@]}"; do
 done
 unshare -m --propagation private "$0" --lifecycle "$out"
 
+# The null runner installs the packages here and leaves them: purged after, pass or fail.
+trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "${packages[@]}" >/dev/null; rm -rf "$stage"' EXIT
 autopkgtest "$out"/*.changes -- null
-DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "${packages[@]}" >/dev/null
 echo "check-package.sh: autopkgtest passed"
