@@ -2,8 +2,9 @@
 # Installs the Debian 12 packages the build, the tests, the demo and the packages need
 # (prometheus for its promtool and server in the tests, prometheus-alertmanager for its
 # amtool and server, prometheus-node-exporter for the textfile collector's test, systemd
-# for systemd-analyze, pybind11-dev, python3-dev and python3-pytest for the Python module
-# and its tests, python3-mypy for its stub's checks, python3-pip, python3-setuptools and
+# for systemd-analyze, debhelper, dh-python and autopkgtest for the Debian packages and
+# their tests, pybind11-dev, python3-dev and python3-pytest for the Python module and its
+# tests, python3-mypy for its stub's checks, python3-pip, python3-setuptools and
 # python3-venv for its pip install into a virtual environment, python3-matplotlib for its
 # soak example's plot and plot-log.py, python3-pandas to read back the wide CSV of
 # ksm7720 log).
@@ -19,7 +20,7 @@ packages=(
   clang-format clang-tidy
   fonts-liberation fonts-dejavu-core
   xvfb xauth
-  dpkg-dev lintian desktop-file-utils appstream systemd
+  dpkg-dev debhelper dh-python lintian autopkgtest desktop-file-utils appstream systemd
   prometheus curl jq
   python3 python3-dev pybind11-dev python3-pytest python3-matplotlib python3-pandas
   python3-mypy python3-pip python3-setuptools python3-venv
