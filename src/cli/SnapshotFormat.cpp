@@ -51,11 +51,21 @@ std::string EntriesJson(const Snapshot& snapshot) {
 } // namespace
 
 const std::vector<std::string>& SnapshotColumns() {
-    static const std::vector<std::string> columns{
-        "time",     "resource", "name",    "up",
-        "status",   "kind",     "object",  "position",
-        "value",    "unit",     "si_value", "si_unit",
-        "object_over_limit", "snapshot_time", "error"};
+    static const std::vector<std::string> columns{"time",
+                                                  "resource",
+                                                  "name",
+                                                  "up",
+                                                  "status",
+                                                  "kind",
+                                                  "object",
+                                                  "position",
+                                                  "value",
+                                                  "unit",
+                                                  "si_value",
+                                                  "si_unit",
+                                                  "object_over_limit",
+                                                  "snapshot_time",
+                                                  "error"};
     return columns;
 }
 

@@ -31,5 +31,6 @@ public:
 
 private:
     LogLevel m_level;
-    static inline std::mutex s_mutex; // one standard error for every log; last in the exporter's lock order: nothing is called under it
+    static inline std::mutex s_mutex; // one standard error for every log; last in the exporter's
+                                      // lock order: nothing is called under it
 };
