@@ -75,7 +75,7 @@ within 10 curl -fs -o /dev/null --max-time 1 "$am_url/-/ready" || fail "Alertman
 
 # The shipped rules with shorter waits: `for:` 2m to 20 s and 1m to 10 s, a silent site
 # after 5 s instead of a minute, a stale file after 15 s instead of two minutes.
-edit_example "$examples/ksm7720.rules.yml" "$work/ksm7720.rules.yml" 11 \
+edit_example "$examples/ksm7720.rules.yml" "$work/ksm7720.rules.yml" 13 \
   's/^        for: 2m$/        for: 20s/' 's/^        for: 1m$/        for: 10s/' \
   's/}\[1m\])/}[5s])/' 's/ > 120,$/ > 15,/'
 
@@ -190,7 +190,7 @@ expected="/oncall|firing|1|KSM7720AllRacksDown|-|$e3|lab-north/bus-a|KS M7720 bu
 /oncall|firing|1|KSM7720ExporterDown|-|$e2|-/-|KS M7720 exporter cannot be scraped for $e2|Every scrape of $e2 in job ksm7720_exporter for 2 minutes failed: the exporter is down, refuses the target or does not answer in time, so what it watches is unknown. Racks left unread: rack-c (VXI0::24::INSTR), rack-d (VXI0::32::INSTR).
 /oncall|firing|1|KSM7720RackDown|rack-b|$e1|-/-|KS M7720 rack rack-b (VXI0::32::INSTR) cannot be read|Every scrape of rack-b for 2 minutes failed (not found, no answer, connection lost or an instrument failure), so none of its readings is known.
 /oncall|firing|1|KSM7720SiteSilent|-|-|lab-north/bus-a|KS M7720 site lab-north host bus-a has sent nothing for 2 minutes|No sample of site lab-north, host bus-a has come in for over 2 minutes: its Prometheus agent is down, or cannot reach this server, so its racks are not watched: rack-e (VXI0::24::INSTR), rack-f (VXI0::32::INSTR).
-/oncall|firing|1|KSM7720TextfileStale|rack-g|-|-/-|KS M7720 rack rack-g ($node): its textfile is stale|$textfiles/ksm7720-rack-g.prom on $node was last written AGE ago, so what it says of rack rack-g is old: ksm7720-metrics@rack-g.timer has stopped or its runs fail to write (systemctl status and journalctl -u ksm7720-metrics@rack-g)."
+/oncall|firing|1|KSM7720TextfileStale|-|-|-/-|KS M7720 rack rack-g: its textfile on $node is stale|$textfiles/ksm7720-rack-g.prom on $node was last written AGE ago, so what it says of rack-g is old: ksm7720-metrics@rack-g.timer has stopped or its runs fail to write (systemctl status and journalctl -u ksm7720-metrics@rack-g)."
 actual=$(notifications | sed 's/ was last written [0-9.ms ]* ago,/ was last written AGE ago,/')
 [ "$actual" = "$expected" ] ||
   fail "the notifications differ from one per fault:
