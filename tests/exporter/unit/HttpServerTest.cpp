@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -294,16 +295,23 @@ TEST(HttpServer, StopUnderPipelinedKeepAliveRequestsEndsCleanly) {
         CHttpServer& server = served.server;
         const std::string address = server.Start();
         std::vector<std::future<std::size_t>> clients;
+        std::atomic<int> sending{0};
         for (int i = 0; i < 6; ++i) {
             clients.push_back(std::async(std::launch::async, [&] {
                 std::string pipelined;
                 for (int n = 0; n < 4; ++n) {
                     pipelined += "POST /-/reload HTTP/1.1\r\nHost: t\r\n\r\n";
                 }
+                ++sending;
                 return Exchange(address, pipelined).value_or("").find("HTTP/1.1 ");
             }));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // Every client under way before the stop (on a loaded machine a thread may start
+        // late), then time for the server to take their connections.
+        while (sending < 6) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
         server.Stop(Clock::now() + std::chrono::milliseconds(300));
         for (auto& client : clients) {
             EXPECT_EQ(client.get(), 0) << "the first request unanswered";
