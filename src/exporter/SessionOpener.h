@@ -21,7 +21,7 @@ public:
     using StepHook = CMainframeSession::StepHook;
 
     CSessionOpener(std::string resource, LibraryNames libraries, int ioTimeOutMs,
-                   const CRackLog& log, StepHook step)
+                   const CRackLog& log, const StepHook& step)
         : m_log(log), m_step(step),
           m_session(std::move(libraries.visa), std::move(libraries.driver),
                     {std::move(resource), ioTimeOutMs}, step) {}
